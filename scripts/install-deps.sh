@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian package Tavro needs to build, test and run.
+# Safe to run again: it updates the package lists once and installs only what is missing.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  g++ cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+  # libraries
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins
+  qt6-webengine-dev qt6-webengine-dev-tools
+  libtinyxml-dev libsqlite3-dev sqlite3 libcurl4-openssl-dev libcpp-httplib-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # end-to-end runs and screenshots
+  xvfb xauth xdotool imagemagick fonts-noto-cjk trayer xcompmgr x11-utils
+  libgl1-mesa-dri
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: everything is installed"
+  exit 0
+fi
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+echo "install-deps: installing ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Sets everything up on a fresh Debian 12 machine and runs every test.
+#   scripts/test.sh              normal build in build/
+#   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+build=build
+options=(-DTAVRO_WERROR=ON)
+if [ "${1:-}" = "--sanitize" ]; then
+    build=build-asan
+    options+=(-DTAVRO_SANITIZE=ON -DTAVRO_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
+    export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+fi
+
+bash scripts/check-format.sh
+cmake -S . -B "$build" -G Ninja "${options[@]}"
+cmake --build "$build" -j "$(nproc)"
+# Qt WebEngine refuses to start as root unless its sandbox is off; only tests turn it off.
+export QTWEBENGINE_DISABLE_SANDBOX=1
+ctest --test-dir "$build" --output-on-failure -j 2 --timeout 600

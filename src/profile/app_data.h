@@ -1,0 +1,37 @@
+#pragma once
+
+// The application object's shared fields. The application class (src/app) builds on this
+// plain object, so that the lower modules (profile, remind, the windows) read and write the
+// fields without depending on a module above them.
+
+#include <cstdint>
+#include <string>
+
+class SkinEngine;
+class CImpIDispatch;
+class TiXmlDocument;
+class CTipDatabase;
+
+class CTavroAppData
+{
+public:
+    SkinEngine* skinEngine = nullptr;
+    CImpIDispatch* externalDispatch = nullptr;
+    TiXmlDocument* profileDoc = nullptr;
+    CTipDatabase* tipDb = nullptr;
+    std::int64_t dueTime = 0;
+    std::int32_t daysToDue = 0;
+    std::int32_t daysPregnant = 0;
+    std::int32_t pregnancyWeek = 0;
+    std::int32_t dayOfWeek = 0;
+    bool firstRun = false;
+    bool updatePending = false;
+    bool restartMode = false;
+    std::wstring programDir;
+    std::wstring macText;
+};
+
+// The process's application object. The application class installs itself at
+// construction; until then (and in tests) a default object stands in.
+CTavroAppData& TheApp();
+void SetTheApp(CTavroAppData* app);
