@@ -7,7 +7,13 @@
 #include <cstdint>
 #include <string>
 
-enum class BoxIcon { None, Information, Warning, Error };
+enum class BoxIcon
+{
+    None,
+    Information,
+    Warning,
+    Error
+};
 
 // "Now" as seconds since 1970-01-01 00:00 UTC. Domain code never reads the system clock.
 class IClock

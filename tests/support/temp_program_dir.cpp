@@ -41,5 +41,6 @@ std::string TempProgramDir::Read(const std::string& relative) const
 
 void TempProgramDir::CopyStage() const
 {
-    fs::copy(TAVRO_STAGE_DIR, m_path, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::copy(TAVRO_STAGE_DIR, m_path,
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }

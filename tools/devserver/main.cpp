@@ -1,0 +1,169 @@
+// devserver: serves the desktop server (dated page, feedback page, update files), the
+// maker's home page and the mobile site on loopback, each on its own port.
+//
+//   devserver [--port N] [--update-dir DIR] [--log FILE] [--ready-file FILE]
+//
+// With --port N the three listen on N, N+1 and N+2; without it the system picks free
+// ports. The addresses are printed, and written to --ready-file as shell assignments
+// (TAVRO_DESKTOP_SERVER=... TAVRO_HOME_PAGE=... TAVRO_MOBILE_SITE=...) once all three
+// listen. Every request is logged as "<site> <method> <path>[?query]".
+
+#include "pages.h"
+
+#include <httplib.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::mutex g_logMutex;
+std::ofstream g_log;
+
+void Log(const std::string& site, const httplib::Request& req)
+{
+    std::string line = site + " " + req.method + " " + req.path;
+    // httplib splits the query into params; the program's raw query is what we want to see.
+    const auto q = req.target.find('?');
+    if (q != std::string::npos)
+        line += req.target.substr(q);
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    std::cout << line << std::endl;
+    if (g_log.is_open())
+        g_log << line << std::endl;
+}
+
+void ServeHtml(httplib::Response& res, const std::string& html)
+{
+    res.set_content(html, "text/html; charset=utf-8");
+}
+
+// A file below the update folder, refusing anything that climbs out of it.
+bool ServeUpdateFile(const fs::path& root, const std::string& relative, httplib::Response& res)
+{
+    if (root.empty() || relative.empty())
+        return false;
+    const fs::path path = fs::weakly_canonical(root / relative);
+    const fs::path base = fs::weakly_canonical(root);
+    const auto rel = path.lexically_relative(base);
+    if (rel.empty() || *rel.begin() == "..")
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    res.set_content(data, path.extension() == ".xml" ? "text/xml; charset=utf-8"
+                                                     : "application/octet-stream");
+    return true;
+}
+
+int Listen(httplib::Server& server, int port)
+{
+    if (port > 0)
+        return server.bind_to_port("127.0.0.1", port) ? port : -1;
+    return server.bind_to_any_port("127.0.0.1");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int port = 0;
+    fs::path updateDir;
+    std::string readyFile;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto next = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                std::cerr << "devserver: " << arg << " needs a value\n";
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (arg == "--port")
+            port = std::stoi(next());
+        else if (arg == "--update-dir")
+            updateDir = next();
+        else if (arg == "--log")
+            g_log.open(next(), std::ios::app);
+        else if (arg == "--ready-file")
+            readyFile = next();
+        else {
+            std::cerr << "devserver: unknown argument " << arg << "\n";
+            return 2;
+        }
+    }
+
+    httplib::Server desktop, home, mobile;
+    desktop.Get("/quelmo/index.php", [](const httplib::Request& req, httplib::Response& res) {
+        Log("desktop", req);
+        const auto q = req.target.find('?');
+        const std::string query = q == std::string::npos ? "" : req.target.substr(q + 1);
+        ServeHtml(res, devserver::DatedPage(devserver::ParseDueDateQuery(query),
+                                            devserver::QueryValue(query, "mac"),
+                                            devserver::Today(std::time(nullptr))));
+    });
+    auto feedback = [](const httplib::Request& req, httplib::Response& res) {
+        Log("desktop", req);
+        ServeHtml(res, devserver::FeedbackPage());
+    };
+    desktop.Get("/tavro_fankui/", feedback);
+    desktop.Post("/tavro_fankui/", feedback);
+    desktop.Get(R"(/quelmo/Bin/(.+))",
+                [updateDir](const httplib::Request& req, httplib::Response& res) {
+                    Log("desktop", req);
+                    if (!ServeUpdateFile(updateDir, req.matches[1], res))
+                        res.status = 404;
+                });
+    desktop.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (res.status == 404 && req.path.rfind("/quelmo/Bin/", 0) != 0)
+            Log("desktop", req);
+    });
+    home.Get(".*", [](const httplib::Request& req, httplib::Response& res) {
+        Log("home", req);
+        ServeHtml(res, devserver::HomePage());
+    });
+    mobile.Get(".*", [](const httplib::Request& req, httplib::Response& res) {
+        Log("mobile", req);
+        ServeHtml(res, devserver::MobilePage());
+    });
+
+    const int desktopPort = Listen(desktop, port);
+    const int homePort = Listen(home, port ? port + 1 : 0);
+    const int mobilePort = Listen(mobile, port ? port + 2 : 0);
+    if (desktopPort <= 0 || homePort <= 0 || mobilePort <= 0) {
+        std::cerr << "devserver: cannot listen on 127.0.0.1"
+                  << (port ? " ports " + std::to_string(port) + "-" + std::to_string(port + 2)
+                           : std::string())
+                  << "\n";
+        return 1;
+    }
+    std::thread homeThread([&] { home.listen_after_bind(); });
+    std::thread mobileThread([&] { mobile.listen_after_bind(); });
+
+    const std::string lines =
+        "TAVRO_DESKTOP_SERVER=http://127.0.0.1:" + std::to_string(desktopPort) +
+        "\nTAVRO_HOME_PAGE=http://127.0.0.1:" + std::to_string(homePort) +
+        "\nTAVRO_MOBILE_SITE=http://127.0.0.1:" + std::to_string(mobilePort) + "\n";
+    std::cout << lines << std::flush;
+    if (!readyFile.empty()) {
+        const std::string tmp = readyFile + ".tmp";
+        std::ofstream(tmp) << lines;
+        fs::rename(tmp, readyFile);
+    }
+
+    desktop.listen_after_bind();
+    home.stop();
+    mobile.stop();
+    homeThread.join();
+    mobileThread.join();
+    return 0;
+}
