@@ -1,0 +1,18 @@
+#pragma once
+
+// The three web endpoints: the desktop server (content page, feedback page, update files),
+// the maker's home page and the mobile site. Each is "scheme://host[:port]" without a
+// trailing '/', compiled in and overridable by the environment (TAVRO_DESKTOP_SERVER,
+// TAVRO_HOME_PAGE, TAVRO_MOBILE_SITE), which is how the tests and the demo point the
+// program at the local development server.
+
+#include <string>
+
+std::wstring DesktopServer();
+std::wstring HomePage();
+std::wstring MobileSite();
+
+// `value` when it is an http or https origin (scheme, host, optional port, optional
+// trailing '/'), without the trailing '/'; otherwise `fallback`. A null value gives the
+// fallback.
+std::wstring EndpointOrDefault(const char* value, const std::wstring& fallback);

@@ -1,0 +1,135 @@
+#include "host/file_io.h"
+
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<unsigned> g_tempCounter{0};
+
+class Fd
+{
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { Close(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd& operator=(Fd&& other) noexcept
+    {
+        Close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+        return *this;
+    }
+    int Get() const { return m_fd; }
+    int Close()
+    {
+        int rc = 0;
+        if (m_fd >= 0)
+            rc = close(m_fd);
+        m_fd = -1;
+        return rc;
+    }
+
+private:
+    int m_fd;
+};
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+WriteResult Failed(WriteStep step, int error) { return WriteResult{step, error}; }
+
+} // namespace
+
+WriteResult WriteFileAtomically(const std::string& path, std::string_view content,
+                                const WriteFunction& write)
+{
+    // Created like any new file (0666 less the umask), under a name no one else uses.
+    std::string tempPath;
+    Fd fd;
+    for (int attempt = 0; fd.Get() < 0; ++attempt) {
+        tempPath = path + ".new-" + std::to_string(getpid()) + "-" +
+                   std::to_string(g_tempCounter.fetch_add(1));
+        fd = Fd(open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd.Get() < 0 && (errno != EEXIST || attempt >= 100))
+            return Failed(WriteStep::Create, errno);
+    }
+
+    // Whatever fails before the rename, the half-written new file must not stay behind.
+    struct Cleanup
+    {
+        const std::string& file;
+        bool armed = true;
+        ~Cleanup()
+        {
+            if (armed)
+                unlink(file.c_str());
+        }
+    } cleanup{tempPath};
+
+    struct stat old
+    {};
+    if (stat(path.c_str(), &old) == 0 && fchmod(fd.Get(), old.st_mode & 07777) != 0)
+        return Failed(WriteStep::Create, errno);
+
+    const char* data = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        const long n = write ? write(fd.Get(), data, left) : ::write(fd.Get(), data, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Failed(WriteStep::Write, n < 0 ? errno : EIO);
+        data += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (fsync(fd.Get()) != 0)
+        return Failed(WriteStep::Sync, errno);
+    if (fd.Close() != 0)
+        return Failed(WriteStep::Sync, errno);
+    if (rename(tempPath.c_str(), path.c_str()) != 0)
+        return Failed(WriteStep::Rename, errno);
+    cleanup.armed = false;
+
+    Fd folder(open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Get() < 0 || fsync(folder.Get()) != 0)
+        return Failed(WriteStep::SyncFolder, errno);
+    return {};
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes)
+{
+    Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0)
+        return std::nullopt;
+    struct stat info
+    {};
+    if (fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(fd.Get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            return content;
+        if (content.size() + static_cast<std::size_t>(n) > maxBytes)
+            return std::nullopt;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+// Questions about the machine and the installation: the program folder, running
+// processes and the network adapter's hardware address. None of them reports an error:
+// what cannot be read gives an empty or false answer.
+//
+// The rules live in the functions that take their inputs; the Get/Is functions only read
+// the system (host_utils_posix.cpp) and apply them.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The folder two levels above the running executable, without a trailing '/'.
+std::wstring GetProgramDir();
+// Whether a process with exactly this executable name (case-sensitive) is running.
+bool IsProcessRunning(const std::wstring& exeName);
+// Whether at least two processes named like the program run (the caller is one of them).
+bool IsAnotherInstanceRunning();
+bool IsUpdaterRunning();
+// The first network adapter's hardware address as "00-1A-2B-3C-4D-5E", or empty.
+std::wstring GetMacText();
+
+// Cuts an executable path before its last '/' twice (file name, then the Release folder).
+// A cut that finds no '/' gives the empty string.
+std::wstring ProgramDirFromExePath(const std::wstring& exePath);
+
+// How many names in the list equal `name` as whole strings, case-sensitively.
+int CountProcessesNamed(const std::vector<std::wstring>& processNames, const std::wstring& name);
+
+struct AdapterRecord
+{
+    bool loopback = false;
+    std::vector<std::uint8_t> hardwareAddress;
+};
+
+// The address of the first adapter that is not a loopback and has a 6-byte hardware
+// address, formatted "%02X-%02X-%02X-%02X-%02X-%02X"; empty when there is none.
+std::wstring MacTextFromAdapters(const std::vector<AdapterRecord>& adapters);
+
+// What the system reports, for the functions above.
+std::wstring ReadExecutablePath();
+std::vector<std::wstring> ReadProcessNames();
+std::vector<AdapterRecord> ReadAdapters();

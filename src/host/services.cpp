@@ -1,0 +1,85 @@
+#include "host/services.h"
+
+#include "host/services_posix.h"
+#include "host/text_codec.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+class SystemClock : public IClock
+{
+public:
+    std::int64_t Now() const override { return static_cast<std::int64_t>(std::time(nullptr)); }
+};
+
+// Until the window framework installs real boxes, a box is a line on the console.
+class ConsoleMessageBox : public IMessageBox
+{
+public:
+    void Show(const std::wstring& text, const std::wstring& caption, BoxIcon) override
+    {
+        std::fprintf(stderr, "[%s] %s\n", WideToUtf8(caption).c_str(), WideToUtf8(text).c_str());
+    }
+};
+
+class ConsoleShell : public IShell
+{
+public:
+    void OpenUrl(const std::wstring& url) override
+    {
+        std::fprintf(stderr, "open: %s\n", WideToUtf8(url).c_str());
+    }
+    bool StartProgram(const std::wstring& path) override
+    {
+        std::fprintf(stderr, "start: %s\n", WideToUtf8(path).c_str());
+        return SpawnDetached(WideToAnsi(path));
+    }
+};
+
+class RealProcessExit : public IProcessExit
+{
+public:
+    void Exit(int code) override { ExitProcessNow(code); }
+};
+
+class InterfaceNetworkProbe : public INetworkProbe
+{
+public:
+    bool IsNetworkAlive() override { return AnyNetworkInterfaceUp(); }
+};
+
+SystemClock g_clock;
+ConsoleMessageBox g_messageBox;
+ConsoleShell g_shell;
+RealProcessExit g_processExit;
+InterfaceNetworkProbe g_network;
+
+Services WithDefaults(const Services& services)
+{
+    return Services{
+        services.clock ? services.clock : &g_clock,
+        services.messageBox ? services.messageBox : &g_messageBox,
+        services.shell ? services.shell : &g_shell,
+        services.processExit ? services.processExit : &g_processExit,
+        services.network ? services.network : &g_network,
+    };
+}
+
+Services& Installed()
+{
+    static Services installed = WithDefaults({});
+    return installed;
+}
+
+} // namespace
+
+const Services& CurrentServices() { return Installed(); }
+
+Services InstallServices(const Services& services)
+{
+    const Services previous = Installed();
+    Installed() = WithDefaults(services);
+    return previous;
+}
