@@ -1,0 +1,48 @@
+#pragma once
+
+// The pregnancy calendar: local dates as 64-bit times, and the fields derived from the
+// due date, with the expiry rule.
+
+#include "profile/app_data.h"
+
+#include <cstdint>
+#include <stdexcept>
+
+using HRESULT = std::int32_t;
+inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
+inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
+
+// A date that could not be made: E_FAIL for parts out of range, E_INVALIDARG when the
+// local-time conversion rejects the date.
+class HResultError : public std::runtime_error
+{
+public:
+    explicit HResultError(HRESULT code);
+    HRESULT Code() const { return m_code; }
+
+private:
+    HRESULT m_code;
+};
+
+inline constexpr int TERM_DAYS = 280;
+inline constexpr std::int64_t SECONDS_PER_DAY = 86400;
+
+// Local midnight at the start of the date. A day past the end of its month rolls over into
+// the next month (31 February 2015 is 3 March 2015). Throws HResultError.
+std::int64_t MakeLocalDate(int year, int month, int day);
+
+// The local year (four digits), month (1-12) and day of month (1-31) of a time; 0 when the
+// time cannot be converted.
+int YearOf(std::int64_t time);
+int MonthOf(std::int64_t time);
+int DayOf(std::int64_t time);
+
+// Whole calendar days from one local midnight to another. Rounded rather than truncated,
+// so a daylight-saving change in between (a 23- or 25-hour day) does not shift the count.
+std::int64_t DaysBetweenMidnights(std::int64_t from, std::int64_t to);
+
+// Stores the due date and derives daysToDue, daysPregnant, pregnancyWeek and dayOfWeek
+// from today (CurrentServices().clock). When the due day is over it tells the user, opens
+// the home page and ends the process with code 0. Throws HResultError (after storing
+// dueTime) when today's date cannot be read.
+void SetDueDate(CTavroAppData& app, std::int64_t dueTime);

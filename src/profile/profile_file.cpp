@@ -1,0 +1,191 @@
+#include "profile/profile_file.h"
+
+#include "host/file_io.h"
+#include "host/host_utils.h"
+#include "host/paths.h"
+#include "host/services.h"
+#include "host/text_codec.h"
+#include "profile/calendar.h"
+
+#include <climits>
+#include <memory>
+#include <tinyxml.h>
+
+namespace {
+
+// A profile is a few hundred bytes; anything far larger is not one of ours.
+constexpr std::size_t kMaxProfileBytes = 1 << 20;
+
+const wchar_t* const kProgramName = L"Tavro";
+const wchar_t* const kOpenFailedText = L"打开失败";
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Starts from `initial` and takes the attribute's number when it has one.
+int ReadInt(const TiXmlElement& element, const char* name, int initial)
+{
+    return ScanInt(element.Attribute(name)).value_or(initial);
+}
+
+// Loads the file into `doc`; false when it is missing, unreadable or not XML with a root.
+bool LoadDocument(const std::string& path, TiXmlDocument& doc)
+{
+    doc.Clear();
+    const auto content = ReadWholeFile(path, kMaxProfileBytes);
+    if (!content)
+        return false;
+    doc.Parse(content->c_str());
+    return !doc.Error() && doc.FirstChildElement() != nullptr;
+}
+
+// Uses the application's document when there is one, so that it holds the file afterwards.
+class ProfileDocument
+{
+public:
+    explicit ProfileDocument(CTavroAppData& app)
+        : m_owned(app.profileDoc ? nullptr : std::make_unique<TiXmlDocument>()),
+          m_doc(app.profileDoc ? app.profileDoc : m_owned.get())
+    {}
+    TiXmlDocument& Get() { return *m_doc; }
+
+private:
+    std::unique_ptr<TiXmlDocument> m_owned;
+    TiXmlDocument* m_doc;
+};
+
+} // namespace
+
+std::optional<int> ScanInt(const char* text)
+{
+    if (!text)
+        return std::nullopt;
+    while (IsSpace(*text))
+        ++text;
+    bool negative = false;
+    if (*text == '+' || *text == '-')
+        negative = *text++ == '-';
+    if (*text < '0' || *text > '9')
+        return std::nullopt;
+    long long value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        if (value <= static_cast<long long>(INT_MAX) + 1)
+            value = value * 10 + (*text - '0');
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+std::string ProfilePath(const CTavroAppData& app)
+{
+    return WideToAnsi(app.programDir + kProfileTail);
+}
+
+void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
+{
+    const TiXmlElement* root = doc.FirstChildElement();
+    if (!root) {
+        app.firstRun = true;
+        return;
+    }
+    app.updatePending = ReadInt(*root, "needup", -1) > 0;
+
+    if (!root->Attribute("first"))
+        return;
+    const int first = ReadInt(*root, "first", -1);
+    if (first == 0) {
+        app.firstRun = true;
+        return;
+    }
+    if (first < 0)
+        return;
+
+    app.firstRun = false;
+    const TiXmlElement* date = root->FirstChildElement();
+    if (!date)
+        return;
+    const int year = ReadInt(*date, "year", 0);
+    const int month = ReadInt(*date, "month", 0);
+    const int day = ReadInt(*date, "day", 0);
+    std::int64_t dueTime = 0;
+    try {
+        dueTime = MakeLocalDate(year, month, day);
+    } catch (const HResultError&) {
+        // A damaged date cannot be shown or counted; asking for it again is the way out.
+        app.firstRun = true;
+        return;
+    }
+    try {
+        SetDueDate(app, dueTime);
+    } catch (const HResultError&) {
+        // Today's date could not be read: the due date is kept, the counts stay as they were.
+    }
+}
+
+void UpdateProfileDocument(const CTavroAppData& app, TiXmlDocument& doc)
+{
+    TiXmlElement* root = doc.FirstChildElement();
+    if (!root) {
+        doc.Clear();
+        doc.LinkEndChild(new TiXmlDeclaration("1.0", "UTF-8", ""));
+        root = new TiXmlElement("userdata");
+        doc.LinkEndChild(root);
+    }
+    // Until setup has run there is no due date worth keeping; 250 would make the default
+    // date count as a real, long expired one at the next start.
+    root->SetAttribute("first", app.firstRun ? 0 : 250);
+    root->SetAttribute("needup", app.updatePending ? 1 : 0);
+
+    TiXmlElement* date = root->FirstChildElement();
+    if (!date) {
+        date = new TiXmlElement("date");
+        root->LinkEndChild(date);
+    }
+    date->SetAttribute("year", YearOf(app.dueTime));
+    date->SetAttribute("month", MonthOf(app.dueTime));
+    date->SetAttribute("day", DayOf(app.dueTime));
+}
+
+void LoadProfile(CTavroAppData& app)
+{
+    app.macText = GetMacText();
+    const std::string path = ProfilePath(app);
+    if (path.empty())
+        return;
+    ProfileDocument doc(app);
+    if (!LoadDocument(path, doc.Get())) {
+        app.firstRun = true;
+        return;
+    }
+    ApplyProfileDocument(app, doc.Get());
+}
+
+void SaveProfile(CTavroAppData& app)
+{
+    const std::string path = ProfilePath(app);
+    if (path.empty())
+        return;
+    ProfileDocument doc(app);
+    // An unreadable profile is replaced by a fresh one rather than left to block every save.
+    if (!LoadDocument(path, doc.Get()))
+        doc.Get().Clear();
+    UpdateProfileDocument(app, doc.Get());
+
+    TiXmlPrinter printer;
+    doc.Get().Accept(&printer);
+    const WriteResult result =
+        WriteFileAtomically(path, std::string(printer.CStr(), printer.Size()));
+    // The content is in place even when the folder sync failed; only a lost save is reported.
+    if (result.Ok() || result.failedStep == WriteStep::SyncFolder)
+        return;
+    const Services& services = CurrentServices();
+    services.messageBox->Show(AnsiToWide(path), kProgramName, BoxIcon::None);
+    services.messageBox->Show(kOpenFailedText, kProgramName, BoxIcon::None);
+}

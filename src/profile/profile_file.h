@@ -1,0 +1,37 @@
+#pragma once
+
+// The user's profile, Release/conf/userdata.xml below the program folder: whether setup
+// is done ("first" on the root element), whether an update waits ("needup") and the due
+// date ("year", "month", "day" on the root's first child element). Elements are found by
+// position; their names are never looked at. Everything else in the file survives a save.
+
+#include "profile/app_data.h"
+
+#include <optional>
+#include <string>
+
+class TiXmlDocument;
+
+// Reads the profile into the application object: macText first, then the flags and the
+// due date (through SetDueDate, which may end the process when the date has passed). A
+// missing or unreadable profile, or one whose stored date is invalid, starts the first-run
+// setup. Works on app.profileDoc when it is set.
+void LoadProfile(CTavroAppData& app);
+
+// Writes the application object back into the profile, replacing the file atomically.
+// A missing or unreadable profile is written afresh; only when the file cannot be written
+// at all does the user see the path and "打开失败".
+void SaveProfile(CTavroAppData& app);
+
+// The steps behind the two operations, on a document in memory.
+void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc);
+// Sets the attributes a save writes, creating the root and date elements when missing.
+void UpdateProfileDocument(const CTavroAppData& app, TiXmlDocument& doc);
+
+// The profile's path in the machine's narrow encoding; empty when it cannot be formed.
+std::string ProfilePath(const CTavroAppData& app);
+
+// The "%d" reading of an attribute text: leading white space, an optional sign, decimal
+// digits, anything after them ignored. Nothing when there are no digits. Values beyond
+// int saturate.
+std::optional<int> ScanInt(const char* text);
