@@ -1,0 +1,90 @@
+#include "host/endpoints.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace {
+
+// Sets an environment variable for the test and puts the old value back.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (m_old)
+            setenv(m_name, m_old->c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+} // namespace
+
+TEST(Endpoints, CompiledInDefaults)
+{
+    ScopedEnv desktop("TAVRO_DESKTOP_SERVER", nullptr);
+    ScopedEnv home("TAVRO_HOME_PAGE", nullptr);
+    ScopedEnv mobile("TAVRO_MOBILE_SITE", nullptr);
+    EXPECT_EQ(DesktopServer(), L"http://desktop.tavro.cn");
+    EXPECT_EQ(HomePage(), L"http://www.tavro.cn");
+    EXPECT_EQ(MobileSite(), L"http://m.tavro.cn");
+}
+
+TEST(Endpoints, EnvironmentOverridesEachOne)
+{
+    ScopedEnv desktop("TAVRO_DESKTOP_SERVER", "http://127.0.0.1:8765");
+    ScopedEnv home("TAVRO_HOME_PAGE", "https://home.example:443/");
+    ScopedEnv mobile("TAVRO_MOBILE_SITE", "ftp://m.example");
+    EXPECT_EQ(DesktopServer(), L"http://127.0.0.1:8765");
+    EXPECT_EQ(HomePage(), L"https://home.example:443");
+    EXPECT_EQ(MobileSite(), L"http://m.tavro.cn");
+}
+
+TEST(Endpoints, AcceptsOnlyHttpOrigins)
+{
+    const std::wstring fallback = L"http://fallback";
+    EXPECT_EQ(EndpointOrDefault("http://localhost", fallback), L"http://localhost");
+    EXPECT_EQ(EndpointOrDefault("http://[::1]:8080", fallback), L"http://[::1]:8080");
+    EXPECT_EQ(EndpointOrDefault("https://a-b.example.cn:65535", fallback),
+              L"https://a-b.example.cn:65535");
+    for (const char* bad : {"",
+                            "localhost",
+                            "file:///etc/passwd",
+                            "javascript:alert(1)",
+                            "HTTP://x",
+                            "http://",
+                            "http://:80",
+                            "http://host:",
+                            "http://host:0",
+                            "http://host:65536",
+                            "http://host:123456",
+                            "http://host:8a",
+                            "http://host/path",
+                            "http://host?q=1",
+                            "http://user@host",
+                            "http://ho st",
+                            "http://[::1",
+                            "http://[]",
+                            "http://[::1]x",
+                            "http://host//",
+                            "http://宝宝.cn"}) {
+        EXPECT_EQ(EndpointOrDefault(bad, fallback), fallback) << bad;
+    }
+    EXPECT_EQ(EndpointOrDefault(nullptr, fallback), fallback);
+}

@@ -1,0 +1,125 @@
+#include "host/file_io.h"
+
+#include "temp_program_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Writes at most `budget` bytes in total, then fails as a full disk would.
+WriteFunction FailAfter(std::size_t budget)
+{
+    return [budget](int fd, const char* data, std::size_t size) mutable -> long {
+        if (budget == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        const std::size_t n = std::min(size, budget);
+        budget -= n;
+        return static_cast<long>(::write(fd, data, n));
+    };
+}
+
+// Writes one byte per call, as a slow pipe or a signal-interrupted write would.
+long OneByteAtATime(int fd, const char* data, std::size_t)
+{
+    return static_cast<long>(::write(fd, data, 1));
+}
+
+std::size_t FileCount(const fs::path& folder)
+{
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+} // namespace
+
+TEST(AtomicWrite, CreatesAndReplacesTheFile)
+{
+    TempProgramDir dir;
+    const std::string path = dir.Sub("profile.xml").string();
+    ASSERT_TRUE(WriteFileAtomically(path, "first version").Ok());
+    EXPECT_EQ(dir.Read("profile.xml"), "first version");
+
+    const WriteResult second = WriteFileAtomically(path, "second", OneByteAtATime);
+    EXPECT_TRUE(second.Ok());
+    EXPECT_EQ(second.failedStep, WriteStep::None);
+    EXPECT_EQ(dir.Read("profile.xml"), "second");
+
+    ASSERT_TRUE(WriteFileAtomically(path, "").Ok());
+    EXPECT_EQ(dir.Read("profile.xml"), "");
+    EXPECT_EQ(FileCount(dir.Path()), 1u);
+}
+
+TEST(AtomicWrite, AFailureHalfWayLeavesTheOldFileIntact)
+{
+    TempProgramDir dir;
+    const std::string old = "<userdata first=\"250\" needup=\"0\"><date year=\"2026\"/></userdata>";
+    dir.Write("conf/userdata.xml", old);
+    const std::string path = dir.Sub("conf/userdata.xml").string();
+    const std::string replacement(10000, 'x');
+
+    for (std::size_t budget :
+         {std::size_t{0}, std::size_t{1}, std::size_t{4096}, std::size_t{9999}}) {
+        const WriteResult result = WriteFileAtomically(path, replacement, FailAfter(budget));
+        EXPECT_EQ(result.failedStep, WriteStep::Write) << budget;
+        EXPECT_EQ(result.error, ENOSPC) << budget;
+        EXPECT_EQ(dir.Read("conf/userdata.xml"), old) << budget;
+        // The half-written new file is gone again.
+        EXPECT_EQ(FileCount(dir.Sub("conf")), 1u) << budget;
+    }
+    // Enough room: the write goes through.
+    EXPECT_TRUE(WriteFileAtomically(path, replacement, FailAfter(10000)).Ok());
+    EXPECT_EQ(dir.Read("conf/userdata.xml"), replacement);
+}
+
+TEST(AtomicWrite, ReportsTheStepThatFailed)
+{
+    TempProgramDir dir;
+    const WriteResult noFolder =
+        WriteFileAtomically(dir.Sub("missing/userdata.xml").string(), "text");
+    EXPECT_EQ(noFolder.failedStep, WriteStep::Create);
+    EXPECT_EQ(noFolder.error, ENOENT);
+
+    // A folder in the target's place cannot be replaced by a file.
+    dir.Write("target/inside", "kept");
+    const WriteResult overFolder = WriteFileAtomically(dir.Sub("target").string(), "text");
+    EXPECT_EQ(overFolder.failedStep, WriteStep::Rename);
+    EXPECT_EQ(dir.Read("target/inside"), "kept");
+    EXPECT_EQ(FileCount(dir.Path()), 1u);
+}
+
+TEST(AtomicWrite, KeepsThePermissionsOfTheReplacedFile)
+{
+    TempProgramDir dir;
+    dir.Write("script", "old");
+    const std::string path = dir.Sub("script").string();
+    ASSERT_EQ(chmod(path.c_str(), 0751), 0);
+    ASSERT_TRUE(WriteFileAtomically(path, "new").Ok());
+    struct stat info
+    {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0751u);
+}
+
+TEST(ReadWholeFile, ReadsOnlySmallRegularFiles)
+{
+    TempProgramDir dir;
+    dir.Write("small", std::string("a\0b", 3));
+    dir.Write("folder/x", "");
+    EXPECT_EQ(ReadWholeFile(dir.Sub("small").string(), 3), std::string("a\0b", 3));
+    EXPECT_EQ(ReadWholeFile(dir.Sub("small").string(), 2), std::nullopt);
+    EXPECT_EQ(ReadWholeFile(dir.Sub("missing").string(), 100), std::nullopt);
+    EXPECT_EQ(ReadWholeFile(dir.Sub("folder").string(), 100), std::nullopt);
+    EXPECT_EQ(ReadWholeFile(dir.Sub("folder/x").string(), 100), std::string());
+    const std::string big(100000, 'b');
+    dir.Write("big", big);
+    EXPECT_EQ(ReadWholeFile(dir.Sub("big").string(), big.size()), big);
+}
