@@ -1,0 +1,680 @@
+#include "skin/skin.h"
+
+#include "skin/skin_controls.h"
+#include "skin/skin_layout.h"
+#include "skin/skin_style.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QSet>
+#include <QWidget>
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <set>
+#include <unordered_set>
+#include <vector>
+
+// ---------------------------------------------------------------------------------------
+// The library's objects
+
+class SkinControl
+{
+public:
+    SkinForm* form = nullptr;
+    QString name;
+    SkinControlType type = SkinControlType::Panel;
+    bool outermost = false;   // a direct child of the form
+    bool dragsWindow = false; // pressing and moving it moves the window
+    QPointer<QWidget> widget;
+
+    template <class T> T* As(SkinControlType wanted) const
+    {
+        return type == wanted && widget ? static_cast<T*>(widget.data()) : nullptr;
+    }
+};
+
+class SkinForm : public QObject
+{
+public:
+    SkinForm(SkinEngine* engine, const SkinFormSpec& spec, HWND window);
+    ~SkinForm() override;
+
+    SkinControl* Find(const QString& name, bool searchChildren) const;
+    void Notify(UINT message, SkinControl* control);
+
+    SkinEngine* engine;
+    QString name;
+    HWND window;
+    QPointer<QWidget> host;
+    QPointer<SkinPanel> root;
+    std::vector<std::unique_ptr<SkinControl>> controls;
+    std::set<UINT> passedMessages;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Build(const SkinControlSpec& spec, QWidget* parent, bool outermost,
+               const QString& layoutDir);
+    bool HandleMouse(SkinControl* control, QMouseEvent* event);
+
+    QHash<const QObject*, SkinControl*> m_byWidget;
+    QPoint m_dragOffset;
+    bool m_dragging = false;
+    SkinControl* m_skipClick = nullptr; // the release after a double click is no click
+};
+
+class SkinEngine
+{
+public:
+    SkinLayout layout;
+    QString layoutDir;
+    QString styleSheet;
+    std::vector<std::unique_ptr<SkinForm>> forms;
+    QSet<QString> reported;
+
+    void ReportOnce(const QString& key, const QString& message);
+    void ReleaseForm(SkinForm* form);
+};
+
+// ---------------------------------------------------------------------------------------
+// Liveness: every operation checks that its object still exists, so stale pointers kept by
+// a window after its form went away are harmless.
+
+namespace {
+
+std::vector<std::unique_ptr<SkinEngine>> g_engines;
+std::unordered_set<const SkinEngine*> g_liveEngines;
+std::unordered_set<const SkinForm*> g_liveForms;
+std::unordered_set<const SkinControl*> g_liveControls;
+SkinReporter g_reporter;
+
+bool Live(const SkinEngine* engine) { return engine && g_liveEngines.count(engine); }
+bool Live(const SkinForm* form) { return form && g_liveForms.count(form); }
+bool Live(const SkinControl* control)
+{
+    return control && g_liveControls.count(control) && control->widget;
+}
+
+void Report(const QString& message)
+{
+    const QString line = QStringLiteral("skin: ") + message;
+    if (g_reporter)
+        g_reporter(line.toStdWString());
+    else
+        std::cerr << line.toLocal8Bit().constData() << std::endl;
+}
+
+QString FromWide(const wchar_t* text) { return text ? QString::fromWCharArray(text) : QString(); }
+
+// Reads a whole file of at most `limit` bytes; false when it cannot.
+bool ReadSmallFile(const QString& path, QByteArray& content)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return false;
+    if (file.size() > static_cast<qint64>(kMaxLayoutBytes))
+        return false;
+    content = file.readAll();
+    return true;
+}
+
+Qt::Alignment ParseAlignment(const QString& text)
+{
+    Qt::Alignment horizontal = Qt::AlignLeft;
+    Qt::Alignment vertical = Qt::AlignVCenter;
+    for (const QString& word :
+         text.toLower().split(QRegularExpression(QStringLiteral("[\\s|,]+")), Qt::SkipEmptyParts)) {
+        if (word == QLatin1String("left"))
+            horizontal = Qt::AlignLeft;
+        else if (word == QLatin1String("right"))
+            horizontal = Qt::AlignRight;
+        else if (word == QLatin1String("center"))
+            horizontal = Qt::AlignHCenter;
+        else if (word == QLatin1String("top"))
+            vertical = Qt::AlignTop;
+        else if (word == QLatin1String("bottom"))
+            vertical = Qt::AlignBottom;
+    }
+    return horizontal | vertical;
+}
+
+int IntOr(const QString& text, int fallback)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? value : fallback;
+}
+
+bool RaisesClicks(SkinControlType type)
+{
+    switch (type) {
+    case SkinControlType::Panel:
+    case SkinControlType::Label:
+    case SkinControlType::Button:
+    case SkinControlType::Picture:
+    case SkinControlType::Animation:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+void SkinEngine::ReportOnce(const QString& key, const QString& message)
+{
+    if (reported.contains(key))
+        return;
+    reported.insert(key);
+    Report(message);
+}
+
+void SkinEngine::ReleaseForm(SkinForm* form)
+{
+    std::erase_if(forms, [form](const std::unique_ptr<SkinForm>& f) { return f.get() == form; });
+}
+
+// ---------------------------------------------------------------------------------------
+// Forms
+
+SkinForm::SkinForm(SkinEngine* owner, const SkinFormSpec& spec, HWND wnd)
+    : engine(owner), name(spec.name), window(wnd), host(wnd->GetWidget())
+{
+    g_liveForms.insert(this);
+
+    // Rounded panels need a see-through window; forms that embed other native windows
+    // (a web page) can ask for an opaque one.
+    if (spec.attributes.value(QStringLiteral("translucent"), QStringLiteral("1")) !=
+        QLatin1String("0"))
+        host->setAttribute(Qt::WA_TranslucentBackground);
+    if (!host->windowFlags().testFlag(Qt::FramelessWindowHint))
+        host->setWindowFlag(Qt::FramelessWindowHint, true);
+
+    root = new SkinPanel(
+        host, ResolveSkinPath(spec.attributes.value(QStringLiteral("image")), engine->layoutDir));
+    root->setObjectName(spec.name);
+    root->setProperty("skinType", QStringLiteral("form"));
+    for (const auto& control : spec.controls)
+        Build(control, root, true, engine->layoutDir);
+
+    // Scroll bars follow the text box they name, wherever it sits in the form.
+    for (const auto& control : controls) {
+        if (control->type != SkinControlType::ScrollBar)
+            continue;
+        const QString target = control->widget->property("skinTarget").toString();
+        SkinControl* edit = Find(target, true);
+        if (edit && edit->type == SkinControlType::Edit)
+            static_cast<SkinScrollBar*>(control->widget.data())
+                ->Attach(static_cast<SkinEdit*>(edit->widget.data()));
+        else if (!target.isEmpty())
+            engine->ReportOnce(QStringLiteral("target:%1/%2").arg(name, control->name),
+                               QStringLiteral("scroll bar \"%1\" of form \"%2\" names no text "
+                                              "box \"%3\"")
+                                   .arg(control->name, name, target));
+    }
+
+    root->setStyleSheet(engine->styleSheet);
+    root->setGeometry(0, 0, spec.size.width(), spec.size.height());
+    root->show();
+    host->installEventFilter(this);
+    window->SetWindowPos(HWND_TOP, 0, 0, spec.size.width(), spec.size.height(),
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    root->setGeometry(host->rect());
+
+    // The form and its controls end with their window.
+    connect(host, &QObject::destroyed, this, [this] { engine->ReleaseForm(this); });
+}
+
+SkinForm::~SkinForm()
+{
+    for (const auto& control : controls)
+        g_liveControls.erase(control.get());
+    g_liveForms.erase(this);
+    if (host)
+        host->removeEventFilter(this);
+    delete root.data();
+}
+
+void SkinForm::Build(const SkinControlSpec& spec, QWidget* parent, bool outermost,
+                     const QString& layoutDir)
+{
+    auto control = std::make_unique<SkinControl>();
+    control->form = this;
+    control->name = spec.name;
+    control->type = spec.type;
+    control->outermost = outermost;
+    control->dragsWindow = spec.Flag(QStringLiteral("drag"));
+
+    const QString text = spec.Attribute(QStringLiteral("text"));
+    const QString image = ResolveSkinPath(spec.Attribute(QStringLiteral("image")), layoutDir);
+    QWidget* widget = nullptr;
+    switch (spec.type) {
+    case SkinControlType::Panel:
+        widget = new SkinPanel(parent, image);
+        break;
+    case SkinControlType::Label: {
+        auto* label = new SkinLabel(parent, spec.Attribute(QStringLiteral("format")));
+        label->setAlignment(ParseAlignment(spec.Attribute(QStringLiteral("align"))));
+        label->setWordWrap(spec.Flag(QStringLiteral("wrap")));
+        label->SetSkinText(text);
+        widget = label;
+        break;
+    }
+    case SkinControlType::Button: {
+        auto* button = new SkinButton(parent);
+        button->setText(text);
+        widget = button;
+        break;
+    }
+    case SkinControlType::Picture:
+        widget = new SkinPicture(parent, image, IntOr(spec.Attribute(QStringLiteral("radius")), 0));
+        break;
+    case SkinControlType::Edit: {
+        auto* edit = new SkinEdit(parent);
+        edit->setPlainText(text);
+        widget = edit;
+        break;
+    }
+    case SkinControlType::ScrollBar:
+        widget = new SkinScrollBar(parent);
+        widget->setProperty("skinTarget", spec.Attribute(QStringLiteral("target")).trimmed());
+        break;
+    case SkinControlType::Combo: {
+        auto* combo = new SkinCombo(parent);
+        combo->SetShownText(text);
+        SkinControl* self = control.get();
+        combo->onUserChoice = [this, self] { Notify(WM_SKIN_SELCHANGE, self); };
+        widget = combo;
+        break;
+    }
+    case SkinControlType::Holder:
+        widget = new SkinHolder(parent);
+        break;
+    case SkinControlType::Animation: {
+        const bool pulse = spec.Attribute(QStringLiteral("mode")) == QLatin1String("pulse");
+        auto* animation = new SkinAnimation(
+            parent, image, pulse ? SkinAnimation::Mode::Pulse : SkinAnimation::Mode::Spin,
+            IntOr(spec.Attribute(QStringLiteral("interval")), 80),
+            IntOr(spec.Attribute(QStringLiteral("steps")), 12));
+        if (spec.Flag(QStringLiteral("autoplay")))
+            animation->Play(true);
+        widget = animation;
+        break;
+    }
+    }
+
+    widget->setObjectName(spec.name);
+    widget->setProperty("skinType", QString::fromLatin1(SkinControlTypeName(spec.type)));
+    widget->setGeometry(spec.geometry);
+    const QString tip = spec.Attribute(QStringLiteral("tooltip"));
+    if (!tip.isEmpty())
+        widget->setToolTip(tip);
+    if (spec.Attribute(QStringLiteral("visible")) == QLatin1String("0"))
+        widget->hide();
+    if (RaisesClicks(spec.type) || control->dragsWindow)
+        widget->installEventFilter(this);
+    control->widget = widget;
+
+    m_byWidget.insert(widget, control.get());
+    g_liveControls.insert(control.get());
+    controls.push_back(std::move(control));
+    for (const auto& child : spec.children)
+        Build(child, widget, false, layoutDir);
+}
+
+SkinControl* SkinForm::Find(const QString& controlName, bool searchChildren) const
+{
+    for (const auto& control : controls) {
+        if (control->name == controlName && (searchChildren || control->outermost))
+            return control.get();
+    }
+    return nullptr;
+}
+
+void SkinForm::Notify(UINT message, SkinControl* control)
+{
+    if (!host || !window || !window->IsWindow())
+        return;
+    window->SendMessage(message, reinterpret_cast<WPARAM>(control), 0);
+}
+
+bool SkinForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == host) {
+        if (event->type() == QEvent::Resize && root)
+            root->setGeometry(host->rect());
+        return false;
+    }
+    SkinControl* control = m_byWidget.value(watched);
+    if (!control)
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+        return HandleMouse(control, static_cast<QMouseEvent*>(event));
+    default:
+        return false;
+    }
+}
+
+// Returns whether the event is consumed. A handler may destroy the window, and with it
+// this form and the control, so nothing of either is touched after a notification unless
+// both are known to be alive.
+bool SkinForm::HandleMouse(SkinControl* control, QMouseEvent* event)
+{
+    QPointer<SkinForm> self(this);
+    QPointer<QWidget> widget(control->widget);
+    // Buttons need their own events to draw the pressed state; other controls have no use
+    // for left-button events, which would otherwise reach their parent controls too.
+    const bool consume = control->type != SkinControlType::Button;
+    const bool clicks = RaisesClicks(control->type);
+    auto alive = [&] { return self && widget; };
+
+    if (event->button() == Qt::RightButton) {
+        if (event->type() == QEvent::MouseButtonRelease && !passedMessages.count(WM_RBUTTONUP))
+            return true;
+        return false; // on its way to the window
+    }
+
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        if (event->button() != Qt::LeftButton)
+            return false;
+        m_skipClick = nullptr;
+        if (control->dragsWindow && host) {
+            m_dragging = true;
+            m_dragOffset = event->globalPosition().toPoint() - host->pos();
+        }
+        if (clicks)
+            Notify(WM_SKIN_PRESS, control);
+        return alive() ? consume : true;
+    case QEvent::MouseButtonDblClick:
+        if (event->button() != Qt::LeftButton)
+            return false;
+        if (clicks) {
+            m_skipClick = control;
+            Notify(WM_SKIN_DBLCLK, control);
+        }
+        return alive() ? consume : true;
+    case QEvent::MouseButtonRelease: {
+        if (event->button() != Qt::LeftButton)
+            return false;
+        m_dragging = false;
+        const bool skip = m_skipClick == control;
+        m_skipClick = nullptr;
+        if (clicks && !skip && widget->rect().contains(event->position().toPoint()))
+            Notify(WM_SKIN_CLICK, control);
+        return alive() ? consume : true;
+    }
+    case QEvent::MouseMove:
+        if (m_dragging && host && (event->buttons() & Qt::LeftButton)) {
+            host->move(event->globalPosition().toPoint() - m_dragOffset);
+            return consume;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// The operations
+
+SkinEngine* OpenSkinW(const wchar_t* layoutPath, const wchar_t* skinPath, int, int, int)
+{
+    auto engine = std::make_unique<SkinEngine>();
+    const QString layoutFile = FromWide(layoutPath);
+    const QString skinFile = FromWide(skinPath);
+    engine->layoutDir = QFileInfo(layoutFile).absolutePath();
+
+    QByteArray content;
+    if (!ReadSmallFile(layoutFile, content)) {
+        Report(QStringLiteral("cannot read layout file \"%1\"").arg(layoutFile));
+    } else {
+        engine->layout = ParseSkinLayout(content.toStdString());
+        if (!engine->layout.error.isEmpty())
+            Report(QStringLiteral("layout file \"%1\" is not used: %2")
+                       .arg(layoutFile, engine->layout.error));
+    }
+    if (!ReadSmallFile(skinFile, content)) {
+        Report(QStringLiteral("cannot read skin file \"%1\"").arg(skinFile));
+    } else {
+        engine->styleSheet =
+            ResolveStyleUrls(QString::fromUtf8(content), QFileInfo(skinFile).absolutePath());
+    }
+
+    SkinEngine* raw = engine.get();
+    g_liveEngines.insert(raw);
+    g_engines.push_back(std::move(engine));
+    return raw;
+}
+
+void FreeSkin()
+{
+    // Forms first: their destructors still look at the engine.
+    for (const auto& engine : g_engines)
+        engine->forms.clear();
+    for (const auto& engine : g_engines)
+        g_liveEngines.erase(engine.get());
+    g_engines.clear();
+}
+
+SkinForm* AttachForm(SkinEngine* engine, const wchar_t* formName, HWND window)
+{
+    if (!Live(engine))
+        return nullptr;
+    const QString name = FromWide(formName);
+    if (!window || !window->IsWindow() || !window->GetWidget()) {
+        engine->ReportOnce(QStringLiteral("window:") + name,
+                           QStringLiteral("form \"%1\" has no window to attach to").arg(name));
+        return nullptr;
+    }
+    const SkinFormSpec* spec = engine->layout.FindForm(name);
+    if (!spec) {
+        engine->ReportOnce(QStringLiteral("form:") + name,
+                           QStringLiteral("no form \"%1\" in the layout").arg(name));
+        return nullptr;
+    }
+    for (const auto& form : engine->forms) {
+        if (form->name == name && form->window == window && form->host == window->GetWidget())
+            return form.get();
+    }
+    engine->forms.push_back(std::make_unique<SkinForm>(engine, *spec, window));
+    return engine->forms.back().get();
+}
+
+SkinControl* FindControl(SkinForm* form, int, const wchar_t* name, int searchChildren)
+{
+    if (!Live(form))
+        return nullptr;
+    const QString controlName = FromWide(name);
+    SkinControl* control = form->Find(controlName, searchChildren != 0);
+    if (!control)
+        form->engine->ReportOnce(
+            QStringLiteral("control:%1/%2").arg(form->name, controlName),
+            QStringLiteral("no control \"%1\" in form \"%2\"").arg(controlName, form->name));
+    return control;
+}
+
+bool SetFormAlpha(SkinForm* form, int alpha)
+{
+    if (!Live(form) || !form->host || !form->window->IsWindow())
+        return false;
+    form->window->SetOpacity(std::clamp(alpha, 0, 255));
+    return true;
+}
+
+bool PassMessage(SkinForm* form, UINT message)
+{
+    if (!Live(form))
+        return false;
+    form->passedMessages.insert(message);
+    return true;
+}
+
+bool ShowControl(SkinControl* control, int show, int, int)
+{
+    if (!Live(control))
+        return false;
+    if (auto* bar = control->As<SkinScrollBar>(SkinControlType::ScrollBar))
+        bar->SetWanted(show != 0);
+    else
+        control->widget->setVisible(show != 0);
+    return true;
+}
+
+bool PlayAnimation(SkinControl* control, int play, int, int)
+{
+    if (!Live(control))
+        return false;
+    auto* animation = control->As<SkinAnimation>(SkinControlType::Animation);
+    if (!animation)
+        return false;
+    animation->Play(play != 0);
+    return true;
+}
+
+bool SetLabelText(SkinControl* control, const wchar_t* text)
+{
+    if (!Live(control))
+        return false;
+    if (auto* label = control->As<SkinLabel>(SkinControlType::Label)) {
+        label->SetSkinText(FromWide(text));
+        return true;
+    }
+    if (auto* button = control->As<SkinButton>(SkinControlType::Button)) {
+        button->setText(FromWide(text));
+        return true;
+    }
+    return false;
+}
+
+bool SetEditText(SkinControl* control, const wchar_t* text)
+{
+    if (!Live(control))
+        return false;
+    auto* edit = control->As<SkinEdit>(SkinControlType::Edit);
+    if (!edit)
+        return false;
+    edit->setPlainText(FromWide(text));
+    return true;
+}
+
+bool SetPictureBitmap(SkinControl* control, const QImage& image)
+{
+    if (!Live(control))
+        return false;
+    auto* picture = control->As<SkinPicture>(SkinControlType::Picture);
+    if (!picture)
+        return false;
+    picture->SetImage(image);
+    return true;
+}
+
+bool SetScrollPosition(SkinControl* control, int position, int, int)
+{
+    if (!Live(control))
+        return false;
+    if (auto* bar = control->As<SkinScrollBar>(SkinControlType::ScrollBar)) {
+        bar->setValue(position);
+        return true;
+    }
+    if (auto* edit = control->As<SkinEdit>(SkinControlType::Edit)) {
+        edit->verticalScrollBar()->setValue(position);
+        return true;
+    }
+    return false;
+}
+
+bool SetComboText(SkinControl* control, const wchar_t* text)
+{
+    if (!Live(control))
+        return false;
+    auto* combo = control->As<SkinCombo>(SkinControlType::Combo);
+    if (!combo)
+        return false;
+    combo->SetShownText(FromWide(text));
+    return true;
+}
+
+std::wstring GetComboText(SkinControl* control)
+{
+    if (!Live(control))
+        return {};
+    auto* combo = control->As<SkinCombo>(SkinControlType::Combo);
+    return combo ? combo->ShownText().toStdWString() : std::wstring();
+}
+
+bool InsertComboItem(SkinControl* control, const wchar_t* text, int index, std::uintptr_t data)
+{
+    if (!Live(control))
+        return false;
+    auto* combo = control->As<SkinCombo>(SkinControlType::Combo);
+    if (!combo)
+        return false;
+    if (index < 0 || index > combo->count())
+        index = combo->count();
+    combo->insertItem(index, FromWide(text), QVariant::fromValue<quint64>(data));
+    return true;
+}
+
+bool ClearCombo(SkinControl* control)
+{
+    if (!Live(control))
+        return false;
+    auto* combo = control->As<SkinCombo>(SkinControlType::Combo);
+    if (!combo)
+        return false;
+    combo->clear();
+    return true;
+}
+
+int GetComboCount(SkinControl* control)
+{
+    if (!Live(control))
+        return 0;
+    auto* combo = control->As<SkinCombo>(SkinControlType::Combo);
+    return combo ? combo->count() : 0;
+}
+
+std::wstring GetComboItem(SkinControl* control, int index)
+{
+    if (!Live(control))
+        return {};
+    auto* combo = control->As<SkinCombo>(SkinControlType::Combo);
+    if (!combo || index < 0 || index >= combo->count())
+        return {};
+    return combo->itemText(index).toStdWString();
+}
+
+bool BindWindow(SkinControl* holder, QWidget* child)
+{
+    if (!Live(holder))
+        return false;
+    auto* area = holder->As<SkinHolder>(SkinControlType::Holder);
+    return area && area->Bind(child);
+}
+
+bool ShowBoundWindow(SkinControl* holder, QWidget* child)
+{
+    if (!Live(holder))
+        return false;
+    auto* area = holder->As<SkinHolder>(SkinControlType::Holder);
+    return area && area->ShowBound(child);
+}
+
+QWidget* GetControlWidget(SkinControl* control)
+{
+    return Live(control) ? control->widget.data() : nullptr;
+}
+
+void SetSkinReporter(SkinReporter reporter) { g_reporter = std::move(reporter); }

@@ -1,0 +1,14 @@
+#pragma once
+
+// The skin file is a Qt style sheet. Its url(...) images are written relative to the
+// skin folder, while Qt resolves them against the current folder, so they are made
+// absolute when the sheet is loaded.
+
+#include <QString>
+
+// Rewrites every relative url(...) in `sheet` to an absolute path below `baseDir`.
+// Absolute paths, Qt resources (":/..." or "qrc:") and urls with a scheme stay as they are.
+QString ResolveStyleUrls(const QString& sheet, const QString& baseDir);
+
+// An image path from the layout file, resolved the same way against the layout's folder.
+QString ResolveSkinPath(const QString& path, const QString& baseDir);
