@@ -1,0 +1,350 @@
+#include "profile/profile_file.h"
+
+#include "fake_services.h"
+#include "host/host_utils.h"
+#include "host/text_codec.h"
+#include "profile/calendar.h"
+#include "scoped_time_zone.h"
+#include "temp_program_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <tinyxml.h>
+
+namespace {
+
+const char* const kProfile = "Release/conf/userdata.xml";
+
+class ProfileTest : public ::testing::Test
+{
+protected:
+    ScopedTimeZone zone{"Asia/Shanghai"};
+    FakeServices fakes;
+    TempProgramDir dir;
+    CTavroAppData app;
+
+    void SetUp() override
+    {
+        fakes.clock.Set(MakeLocalDate(2026, 6, 10) + 12 * 3600);
+        app.programDir = dir.WidePath();
+    }
+    void WriteProfile(const std::string& xml) { dir.Write(kProfile, xml); }
+    std::string ReadProfile() const { return dir.Read(kProfile); }
+
+    // A profile with the given root attributes and a date child with the given attributes.
+    static std::string Profile(const std::string& root, const std::string& date)
+    {
+        return "<userdata " + root + "><date " + date + " /></userdata>";
+    }
+    // Loads a fresh application object from the file as it stands.
+    CTavroAppData Reload()
+    {
+        CTavroAppData loaded;
+        loaded.programDir = app.programDir;
+        LoadProfile(loaded);
+        return loaded;
+    }
+};
+
+} // namespace
+
+TEST_F(ProfileTest, AfterSetupTheDateAndFlagsAreRead)
+{
+    WriteProfile(Profile("needup=\"0\" first=\"250\"", "year=\"2026\" month=\"9\" day=\"1\""));
+    LoadProfile(app);
+    EXPECT_FALSE(app.firstRun);
+    EXPECT_FALSE(app.updatePending);
+    EXPECT_EQ(app.dueTime, MakeLocalDate(2026, 9, 1));
+    EXPECT_EQ(app.daysToDue, 83);
+    EXPECT_EQ(app.daysPregnant, 197);
+    EXPECT_EQ(app.pregnancyWeek, 29);
+    EXPECT_EQ(app.dayOfWeek, 1);
+    EXPECT_EQ(app.macText, GetMacText());
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+}
+
+TEST_F(ProfileTest, FirstZeroIsAFirstRunWhateverTheDateHolds)
+{
+    WriteProfile(Profile("first=\"0\" needup=\"0\"", "year=\"1999\" month=\"1\" day=\"1\""));
+    LoadProfile(app);
+    EXPECT_TRUE(app.firstRun);
+    EXPECT_EQ(app.dueTime, 0);
+    EXPECT_TRUE(fakes.processExit.codes.empty());
+}
+
+TEST_F(ProfileTest, NegativeOrNonNumericFirstChangesNothing)
+{
+    for (const char* first : {"-1", "abc", "", "-", "+x1"}) {
+        WriteProfile(Profile(std::string("first=\"") + first + "\" needup=\"1\"",
+                             "year=\"2026\" month=\"9\" day=\"1\""));
+        CTavroAppData loaded = Reload();
+        EXPECT_FALSE(loaded.firstRun) << first;
+        EXPECT_EQ(loaded.dueTime, 0) << first;
+        EXPECT_EQ(loaded.daysPregnant, 0) << first;
+        EXPECT_TRUE(loaded.updatePending) << first;
+    }
+}
+
+TEST_F(ProfileTest, AbsentFirstStillReadsNeedupAndNothingElse)
+{
+    WriteProfile(Profile("needup=\"2\"", "year=\"2026\" month=\"9\" day=\"1\""));
+    LoadProfile(app);
+    EXPECT_TRUE(app.updatePending);
+    EXPECT_FALSE(app.firstRun);
+    EXPECT_EQ(app.dueTime, 0);
+}
+
+TEST_F(ProfileTest, NeedupAboveZeroMeansAnUpdateWaits)
+{
+    for (const auto& [needup, pending] :
+         std::vector<std::pair<std::string, bool>>{{"needup=\"2\"", true},
+                                                   {"needup=\"1\"", true},
+                                                   {"needup=\" 7up\"", true},
+                                                   {"needup=\"0\"", false},
+                                                   {"needup=\"-3\"", false},
+                                                   {"needup=\"yes\"", false},
+                                                   {"", false}}) {
+        WriteProfile(Profile(needup + " first=\"0\"", ""));
+        EXPECT_EQ(Reload().updatePending, pending) << needup;
+    }
+}
+
+TEST_F(ProfileTest, FirstPositiveWithoutADateChildLeavesTheDateAlone)
+{
+    WriteProfile("<userdata first=\"1\" needup=\"0\"><!-- no date --></userdata>");
+    LoadProfile(app);
+    EXPECT_FALSE(app.firstRun);
+    EXPECT_EQ(app.dueTime, 0);
+    EXPECT_EQ(app.daysPregnant, 0);
+}
+
+TEST_F(ProfileTest, LeadingDigitsAreTheNumber)
+{
+    WriteProfile(
+        Profile("first=\"12abc\" needup=\"0x\"", "year=\" 2026AD\" month=\"+9th\" day=\"1.5\""));
+    LoadProfile(app);
+    EXPECT_FALSE(app.firstRun);
+    EXPECT_FALSE(app.updatePending);
+    EXPECT_EQ(app.dueTime, MakeLocalDate(2026, 9, 1));
+}
+
+TEST_F(ProfileTest, AnInvalidStoredDateStartsTheSetup)
+{
+    for (const char* date :
+         {"year=\"2026\" month=\"13\" day=\"1\"", "month=\"9\" day=\"1\"",
+          "year=\"2026\" month=\"9\" day=\"x\"", "year=\"1800\" month=\"1\" day=\"1\""}) {
+        WriteProfile(Profile("first=\"250\" needup=\"0\"", date));
+        CTavroAppData loaded = Reload();
+        EXPECT_TRUE(loaded.firstRun) << date;
+        EXPECT_EQ(loaded.dueTime, 0) << date;
+    }
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+    EXPECT_TRUE(fakes.processExit.codes.empty());
+}
+
+TEST_F(ProfileTest, AnExpiredStoredDateEndsTheProgramDuringLoad)
+{
+    WriteProfile(Profile("first=\"250\" needup=\"0\"", "year=\"2026\" month=\"6\" day=\"9\""));
+    EXPECT_THROW(LoadProfile(app), ProcessExited);
+    EXPECT_EQ(fakes.processExit.codes, std::vector<int>{0});
+    EXPECT_EQ(fakes.messageBox.Texts(),
+              std::vector<std::wstring>{L"您的Tavro已经过期，去我们的网站看看吧！"});
+}
+
+TEST_F(ProfileTest, AMissingOrUnreadableProfileStartsTheSetup)
+{
+    EXPECT_TRUE(Reload().firstRun); // no file at all
+    for (const char* content :
+         {"", "not xml", "<userdata first=\"250\"", "<!-- only -->", "<?xml version=\"1.0\"?>"}) {
+        WriteProfile(content);
+        EXPECT_TRUE(Reload().firstRun) << content;
+    }
+    // A folder where the file should be.
+    std::filesystem::remove(dir.Sub(kProfile));
+    std::filesystem::create_directories(dir.Sub(kProfile));
+    EXPECT_TRUE(Reload().firstRun);
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+}
+
+TEST_F(ProfileTest, TheInstalledProfileIsAFirstRun)
+{
+    std::ifstream installed(TAVRO_SOURCE_DIR "/package/Release/conf/userdata.xml");
+    std::stringstream content;
+    content << installed.rdbuf();
+    ASSERT_FALSE(content.str().empty());
+    WriteProfile(content.str());
+    LoadProfile(app);
+    EXPECT_TRUE(app.firstRun);
+    EXPECT_FALSE(app.updatePending);
+}
+
+TEST_F(ProfileTest, TheApplicationsDocumentHoldsTheFileAfterwards)
+{
+    WriteProfile(Profile("first=\"0\" needup=\"0\"", "") + "<!-- tail -->");
+    TiXmlDocument doc;
+    app.profileDoc = &doc;
+    LoadProfile(app);
+    ASSERT_NE(doc.FirstChildElement(), nullptr);
+    EXPECT_STREQ(doc.FirstChildElement()->Attribute("first"), "0");
+    app.firstRun = false;
+    SaveProfile(app);
+    EXPECT_STREQ(doc.FirstChildElement()->Attribute("first"), "250");
+}
+
+TEST_F(ProfileTest, SaveWritesTheStateAndKeepsEverythingElse)
+{
+    WriteProfile("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n"
+                 "<!-- written by the installer -->\n"
+                 "<userdata skin=\"pink\" first=\"0\">\n"
+                 "    <date month=\"0\" note=\"keep\" />\n"
+                 "    <extra a=\"1\">text</extra>\n"
+                 "</userdata>\n");
+    app.firstRun = false;
+    app.updatePending = true;
+    SetDueDate(app, MakeLocalDate(2026, 9, 1));
+    SaveProfile(app);
+
+    TiXmlDocument doc;
+    ASSERT_TRUE(doc.Parse(ReadProfile().c_str()) || !doc.Error());
+    ASSERT_FALSE(doc.Error());
+    const TiXmlElement* root = doc.FirstChildElement();
+    ASSERT_NE(root, nullptr);
+    std::vector<std::string> rootAttributes;
+    for (const TiXmlAttribute* a = root->FirstAttribute(); a; a = a->Next())
+        rootAttributes.push_back(std::string(a->Name()) + "=" + a->Value());
+    EXPECT_EQ(rootAttributes, (std::vector<std::string>{"skin=pink", "first=250", "needup=1"}));
+    const TiXmlElement* date = root->FirstChildElement();
+    ASSERT_NE(date, nullptr);
+    std::vector<std::string> dateAttributes;
+    for (const TiXmlAttribute* a = date->FirstAttribute(); a; a = a->Next())
+        dateAttributes.push_back(std::string(a->Name()) + "=" + a->Value());
+    EXPECT_EQ(dateAttributes,
+              (std::vector<std::string>{"month=9", "note=keep", "year=2026", "day=1"}));
+    const std::string saved = ReadProfile();
+    EXPECT_NE(saved.find("<!-- written by the installer -->"), std::string::npos);
+    EXPECT_NE(saved.find("<extra a=\"1\">text</extra>"), std::string::npos);
+    EXPECT_NE(saved.find("encoding=\"UTF-8\""), std::string::npos);
+
+    CTavroAppData loaded = Reload();
+    EXPECT_FALSE(loaded.firstRun);
+    EXPECT_TRUE(loaded.updatePending);
+    EXPECT_EQ(loaded.dueTime, app.dueTime);
+}
+
+TEST_F(ProfileTest, NeedupTwoIsWrittenBackAsOne)
+{
+    WriteProfile(Profile("first=\"250\" needup=\"2\"", "year=\"2026\" month=\"9\" day=\"1\""));
+    LoadProfile(app);
+    SaveProfile(app);
+    EXPECT_EQ(ReadProfile().find("needup=\"2\""), std::string::npos);
+    EXPECT_NE(ReadProfile().find("needup=\"1\""), std::string::npos);
+    app.updatePending = false;
+    SaveProfile(app);
+    EXPECT_NE(ReadProfile().find("needup=\"0\""), std::string::npos);
+}
+
+TEST_F(ProfileTest, QuittingBeforeSetupKeepsItAFirstRun)
+{
+    WriteProfile(Profile("first=\"0\" needup=\"0\"", "year=\"0\" month=\"0\" day=\"0\""));
+    LoadProfile(app);
+    ASSERT_TRUE(app.firstRun);
+    SaveProfile(app);
+    CTavroAppData next = Reload();
+    EXPECT_TRUE(next.firstRun);
+    EXPECT_TRUE(fakes.processExit.codes.empty());
+}
+
+TEST_F(ProfileTest, AMissingProfileIsWrittenAfresh)
+{
+    std::filesystem::create_directories(dir.Sub("Release/conf"));
+    LoadProfile(app);
+    ASSERT_TRUE(app.firstRun);
+    SaveProfile(app);
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+    EXPECT_TRUE(Reload().firstRun);
+
+    // Setup done: the fresh file now carries the date.
+    app.firstRun = false;
+    SetDueDate(app, MakeLocalDate(2026, 12, 24));
+    SaveProfile(app);
+    CTavroAppData next = Reload();
+    EXPECT_FALSE(next.firstRun);
+    EXPECT_EQ(next.dueTime, MakeLocalDate(2026, 12, 24));
+}
+
+TEST_F(ProfileTest, ADamagedProfileIsReplacedOnSave)
+{
+    for (const char* content : {"<userdata first=\"250\"", "<!-- no root -->", "garbage"}) {
+        WriteProfile(content);
+        CTavroAppData loaded = Reload();
+        ASSERT_TRUE(loaded.firstRun);
+        SaveProfile(loaded);
+        EXPECT_TRUE(Reload().firstRun) << content;
+        TiXmlDocument doc;
+        doc.Parse(ReadProfile().c_str());
+        ASSERT_NE(doc.FirstChildElement(), nullptr) << content;
+        EXPECT_NE(doc.FirstChildElement()->FirstChildElement(), nullptr) << content;
+    }
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+}
+
+TEST_F(ProfileTest, ARootWithoutChildGetsADateElement)
+{
+    WriteProfile("<userdata first=\"250\" needup=\"0\"><!-- c --></userdata>");
+    app.firstRun = false;
+    SetDueDate(app, MakeLocalDate(2026, 7, 4));
+    SaveProfile(app);
+    EXPECT_EQ(Reload().dueTime, MakeLocalDate(2026, 7, 4));
+    EXPECT_NE(ReadProfile().find("<!-- c -->"), std::string::npos);
+}
+
+TEST_F(ProfileTest, AProfileThatCannotBeWrittenShowsThePathThenOpenFailed)
+{
+    app.programDir = dir.WidePath() + L"/没有";
+    SaveProfile(app);
+    const std::wstring path = dir.WidePath() + L"/没有/Release/conf/userdata.xml";
+    EXPECT_EQ(fakes.messageBox.Texts(), (std::vector<std::wstring>{path, L"打开失败"}));
+    EXPECT_FALSE(std::filesystem::exists(dir.Sub("没有")));
+}
+
+TEST_F(ProfileTest, AFolderInThePlaceOfTheFileIsLeftAlone)
+{
+    dir.Write(std::string(kProfile) + "/inside", "kept");
+    SaveProfile(app);
+    EXPECT_EQ(fakes.messageBox.Texts().size(), 2u);
+    EXPECT_EQ(dir.Read(std::string(kProfile) + "/inside"), "kept");
+}
+
+TEST_F(ProfileTest, TheDefaultDueTimeIsWrittenAsTheLocalDateOfTimeZero)
+{
+    WriteProfile(Profile("first=\"0\"", ""));
+    app.firstRun = false;
+    SaveProfile(app);
+    const std::string saved = ReadProfile();
+    EXPECT_NE(saved.find("year=\"1970\" month=\"1\" day=\"1\""), std::string::npos) << saved;
+}
+
+TEST(ScanInt, ReadsLikePercentD)
+{
+    EXPECT_EQ(ScanInt("42"), 42);
+    EXPECT_EQ(ScanInt("  \t\n-17x"), -17);
+    EXPECT_EQ(ScanInt("+8"), 8);
+    EXPECT_EQ(ScanInt("007"), 7);
+    EXPECT_EQ(ScanInt("12abc"), 12);
+    EXPECT_EQ(ScanInt("2147483647"), 2147483647);
+    EXPECT_EQ(ScanInt("-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(ScanInt("99999999999999999999999"), 2147483647);
+    EXPECT_EQ(ScanInt("-99999999999999999999999"), -2147483647 - 1);
+    for (const char* none : {"", "abc", "-", "+", "+-1", "- 1", " x1", "\xE4\xB8\x80"})
+        EXPECT_EQ(ScanInt(none), std::nullopt) << none;
+    EXPECT_EQ(ScanInt(nullptr), std::nullopt);
+}
+
+TEST(ProfilePath, IsTheProgramFolderPlusTheFixedTail)
+{
+    CTavroAppData app;
+    app.programDir = L"/home/妈妈/Tavro";
+    EXPECT_EQ(ProfilePath(app), WideToAnsi(L"/home/妈妈/Tavro/Release/conf/userdata.xml"));
+}
