@@ -27,6 +27,11 @@ constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 constexpr UINT WM_RBUTTONDOWN = 0x0204;
 constexpr UINT WM_RBUTTONUP = 0x0205; // 517
+constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
+constexpr UINT WM_MBUTTONDOWN = 0x0207;
+constexpr UINT WM_MBUTTONUP = 0x0208;
+constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
+constexpr UINT WM_MOVING = 0x0216;
 constexpr UINT WM_MOUSEHOVER = 0x02A1;
 constexpr UINT WM_MOUSELEAVE = 0x02A3;
 constexpr UINT WM_USER = 0x0400;
@@ -49,10 +54,31 @@ constexpr UINT WM_VIEW_MAIN = 0x0499;
 constexpr UINT WM_UPDATE_READY = 0x049A;
 constexpr UINT WM_SHOW_SETTINGS = 0x049B;
 
+// Key state in wParam of the mouse messages.
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_SHIFT = 0x0004;
+constexpr WPARAM MK_CONTROL = 0x0008;
+constexpr WPARAM MK_MBUTTON = 0x0010;
+
+// wParam of WM_SIZE.
+constexpr WPARAM SIZE_RESTORED = 0;
+constexpr WPARAM SIZE_MINIMIZED = 1;
+
+// Mouse tracking requests.
+constexpr UINT TME_HOVER = 0x00000001;
+constexpr UINT TME_LEAVE = 0x00000002;
+constexpr UINT TME_CANCEL = 0x80000000;
+constexpr UINT HOVER_DEFAULT = 0xFFFFFFFF; // the platform's hover time, 400 ms
+constexpr int HOVER_DEFAULT_MS = 400;
+
 // Show states.
 constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWNOACTIVATE = 4;
 constexpr int SW_SHOW = 5;
 constexpr int SW_MINIMIZE = 6;
+constexpr int SW_SHOWNA = 8;
 constexpr int SW_RESTORE = 9;
 
 // SetWindowPos.
@@ -60,6 +86,12 @@ constexpr UINT SWP_NOSIZE = 0x0001;
 constexpr UINT SWP_NOMOVE = 0x0002;
 constexpr UINT SWP_NOZORDER = 0x0004;
 constexpr UINT SWP_NOACTIVATE = 0x0010;
+
+// Window timers shorter than this run at this period.
+constexpr int USER_TIMER_MINIMUM = 10;
+
+// Popup menus.
+constexpr UINT TPM_RIGHTBUTTON = 0x0002;
 
 // Dialog endings.
 constexpr int IDOK = 1;

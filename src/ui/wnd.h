@@ -3,19 +3,36 @@
 // The window framework's window object. A CWnd owns one top-level QWidget and receives
 // everything that happens to it as (message, wParam, lParam) through WindowProc, so that
 // a window class can be written as a message handler.
+//
+// Lifetime rules:
+// - DestroyWindow delivers WM_DESTROY (owned windows are destroyed first), then the window
+//   stops existing at once: hidden, timers killed, queued messages dropped, IsWindow false,
+//   GetWidget null. The QWidget itself is released with deleteLater, and only after the
+//   window's outermost running handler has returned, so that a handler waiting in a nested
+//   event loop (a message box) never finds its widget and skin controls gone.
+// - Deleting a window object from inside one of its own handlers (directly or from another
+//   window's handler reached through a nested loop) does not upset the framework, but the
+//   handler must not touch its object afterwards. Prefer DeleteWnd(), which waits for the
+//   outermost handler of that window to return before deleting it.
 
 #include "ui/messages.h"
 
+#include <QPoint>
 #include <QRect>
 #include <QString>
+
+#include <cstdint>
+#include <memory>
 
 class QWidget;
 
 class CWnd;
 using HWND = CWnd*;
+struct WndImpl;
 
 // Insert-after values for SetWindowPos.
 inline CWnd* const HWND_TOP = nullptr;
+extern CWnd* const HWND_BOTTOM;
 extern CWnd* const HWND_TOPMOST;
 extern CWnd* const HWND_NOTOPMOST;
 
@@ -23,82 +40,122 @@ class CWnd
 {
 public:
     CWnd();
+    // Destroys a window that still exists; its WM_DESTROY then reaches only CWnd's own
+    // processing, because the derived part of the object is already gone.
     virtual ~CWnd();
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
-    // Creates the window as a hidden popup, 100 x 100 at (0, 0), owned by `owner`, with an
-    // empty title and no taskbar button, then delivers WM_CREATE. Fails (false, no window)
-    // when the create handler answers -1.
+    // Creates the window as a hidden popup, 100 x 100 at (0, 0), owned by `owner` (null for
+    // an unowned window), with an empty title and no taskbar button, then delivers
+    // WM_CREATE. Fails (false, no window) when the create handler answers -1, when the
+    // owner has no window, or when the object already has a window.
     bool CreatePopup(CWnd* owner);
-    // Delivers WM_DESTROY and destroys the widget. Safe to call from the window's own
-    // handlers: the widget is deleted after the outermost handler has returned.
+    // Delivers WM_DESTROY and destroys the window (see the lifetime rules above).
     bool DestroyWindow();
-    // Whether the window exists (created and not destroyed).
+    // Whether the window exists (created and not destroyed). True during WM_DESTROY.
     bool IsWindow() const;
 
     QWidget* GetWidget() const; // null when the window does not exist
-    CWnd* GetOwner() const;
+    CWnd* GetOwner() const;     // null when unowned or when the window does not exist
+    // A popup's parent is its owner.
+    CWnd* GetParent() const { return GetOwner(); }
 
     // The entry point: every message arrives here. Window classes override it, handle what
-    // they care for and pass the rest to DefWindowProc.
+    // they care for and pass the rest to CWnd::WindowProc, which calls OnCreate and
+    // OnDestroy and leaves everything else to DefWindowProc.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Default processing: WM_CLOSE and WM_COMMAND with IDCANCEL end the window with
+    // OnCancel, WM_COMMAND with IDOK with OnOK; everything else answers 0.
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
-    // Synchronous: the handler runs before SendMessage returns.
+    // Synchronous: the handler runs before SendMessage returns. 0 when there is no window.
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     // Queued, in order, delivered by the event loop; false when the window does not exist.
+    // Safe from any thread. Messages still queued when the window is destroyed are dropped.
     bool PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
-    // Show states SW_HIDE, SW_SHOW, SW_MINIMIZE, SW_RESTORE. WM_SHOWWINDOW reaches the
-    // window before it becomes visible or hidden. Returns whether it was visible before.
+    // Show states SW_HIDE, SW_SHOW, SW_MINIMIZE, SW_RESTORE (and SW_SHOWNORMAL, SW_SHOWNA,
+    // SW_SHOWNOACTIVATE). WM_SHOWWINDOW (wParam 1 shown, 0 hidden) reaches the window
+    // before it becomes visible or hidden, and only when its visibility changes. Returns
+    // whether it was visible before.
     bool ShowWindow(int showState);
-    bool IsWindowVisible() const;
+    bool IsWindowVisible() const; // true for a minimised window too
+    bool IsIconic() const;        // minimised
 
+    // insertAfter: HWND_TOP (raise), HWND_BOTTOM (lower), HWND_TOPMOST / HWND_NOTOPMOST
+    // (set / clear the stays-on-top hint without hiding the window); other windows are
+    // ignored. Flags SWP_NOSIZE, SWP_NOMOVE, SWP_NOZORDER, SWP_NOACTIVATE. Moves and
+    // resizes deliver WM_MOVE and WM_SIZE before SetWindowPos returns.
     bool SetWindowPos(CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
-    QRect GetWindowRect() const; // screen coordinates
+    // Screen coordinates. QRect::right() is inclusive: the platform's exclusive right
+    // edge is x() + width(), and QRect::contains() matches its point-in-rectangle test.
+    QRect GetWindowRect() const;
+    QRect GetClientRect() const; // (0, 0, width, height): the window has no frame
     void MoveWindow(int x, int y, int cx, int cy);
-    void CenterWindow(); // over the owner when it is visible, else over the work area
+    // Over the owner when it is visible and not minimised, else over the work area of the
+    // owner's screen; then pushed inside that work area.
+    void CenterWindow();
     void BringWindowToTop();
     void SetForegroundWindow();
+    bool IsTopmost() const;
 
     void SetWindowText(const QString& title);
     QString GetWindowText() const;
-    void SetTaskbarButton(bool shown); // the app-window / tool-window style bits
+    // The app-window / tool-window style bits: a taskbar button or none (the default).
+    void SetTaskbarButton(bool shown);
     bool HasTaskbarButton() const;
-    void SetOpacity(int alpha); // 0-255
+    void SetOpacity(int alpha); // 0-255, clamped
+    int GetOpacity() const;
 
-    // Window timers: WM_TIMER with wParam = id every `ms` milliseconds until killed.
-    // Setting an id that runs restarts it with the new period.
-    void SetTimer(std::uintptr_t id, int ms);
-    bool KillTimer(std::uintptr_t id);
+    // Window timers: WM_TIMER with wParam = id every `ms` milliseconds (at least
+    // USER_TIMER_MINIMUM) until killed. Setting an id that runs restarts it with the new
+    // period. Returns the id, or 0 when there is no window.
+    std::uintptr_t SetTimer(std::uintptr_t id, int ms);
+    bool KillTimer(std::uintptr_t id); // false when the id does not run
     bool IsTimerRunning(std::uintptr_t id) const;
 
-    // Mouse tracking: after a request, one WM_MOUSEHOVER when the pointer rests for the
-    // hover time and one WM_MOUSELEAVE when it leaves the window; then tracking ends.
-    void TrackMouseEvent();
+    // Mouse tracking: after a request, one WM_MOUSEHOVER when the pointer has rested in the
+    // window for the hover time (HOVER_DEFAULT: 400 ms) and one WM_MOUSELEAVE when it leaves
+    // the window; each request is answered once. Both are posted. A leave request while the
+    // pointer is not over the window is answered at once. TME_CANCEL withdraws a request.
+    void TrackMouseEvent(UINT flags = TME_HOVER | TME_LEAVE, UINT hoverTime = HOVER_DEFAULT);
 
-    // Modal run: a nested event loop that lasts until EndDialog; returns its result.
+    // Modal run: a nested event loop that lasts until EndDialog or until the window is
+    // destroyed (result -1). The caller shows the window if it wants it seen.
     int RunModalLoop();
+    // Ends a modal run with `result` and hides the window; a modeless window is hidden.
     void EndDialog(int result);
     bool IsInModalLoop() const;
 
-    // The framework's OK/Cancel endings: end a modal run, or hide a modeless window.
+    // The framework's OK/Cancel endings: EndDialog(IDOK) / EndDialog(IDCANCEL).
     virtual void OnOK();
     virtual void OnCancel();
 
 protected:
-    // Window classes override these instead of matching the numbers themselves when they
-    // wish; the defaults do nothing and answer 0.
+    // Called by CWnd::WindowProc for WM_CREATE (-1 fails the creation) and WM_DESTROY.
     virtual int OnCreate() { return 0; }
     virtual void OnDestroy() {}
 
 private:
-    struct Impl;
-    Impl* m_pImpl;
+    friend struct WndImpl;
+    friend void DeleteWnd(CWnd* wnd);
+    std::shared_ptr<WndImpl> m_pImpl;
 };
 
-// The work area of the primary screen (desktop minus panels), in screen coordinates.
+// Deletes a window object now, or, while one of its handlers is still running, as soon as
+// the outermost of them has returned. Null is ignored.
+void DeleteWnd(CWnd* wnd);
+
+// Checked versions for handles that may already be gone: a deleted window object is
+// recognised and the call does nothing. PostMessage is safe from any thread.
+bool IsWindow(HWND wnd);
+bool PostMessage(HWND wnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+LRESULT SendMessage(HWND wnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+// The work area (screen minus panels) of the primary screen, in screen coordinates.
 QRect GetWorkArea();
-// The pointer's position in screen coordinates.
+// The work area of the screen that holds `point` (the primary one when none does).
+QRect GetWorkAreaAt(QPoint point);
+// The pointer's position in screen coordinates, from the cursor service (ui_services.h).
 QPoint GetCursorPos();
