@@ -1,0 +1,375 @@
+#include "day_picture.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+// Everything is drawn on this canvas and scaled to the frame, so the composition stays
+// the same whatever size the layout gives the frame.
+constexpr qreal kCanvasWidth = 280;
+constexpr qreal kCanvasHeight = 180;
+const QPointF kWombCentre(86, 90);
+constexpr qreal kWombRadius = 68;
+
+int WeekOf(int day) { return (day - 1) / 7 + 1; }
+
+// 0 on the first day, 1 on the last.
+qreal Progress(int day)
+{
+    return std::clamp(qreal(day - 1) / (kPregnancyDays - 1), qreal(0), qreal(1));
+}
+
+QColor Mix(const QColor& a, const QColor& b, qreal t)
+{
+    const auto channel = [t](int x, int y) { return int(std::lround(x + (y - x) * t)); };
+    return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()),
+                  channel(a.blue(), b.blue()), channel(a.alpha(), b.alpha()));
+}
+
+// The sky moves from a cool blush in the first weeks through lavender to a warm peach.
+struct Palette
+{
+    QColor skyTop, skyBottom, accent;
+};
+
+Palette PaletteFor(qreal progress)
+{
+    static const Palette keys[] = {
+        {QColor(0xFB, 0xEA, 0xF0), QColor(0xE6, 0xF2, 0xF6), QColor(0xE8, 0x9A, 0xAE)},
+        {QColor(0xEE, 0xE8, 0xFA), QColor(0xFB, 0xF1, 0xE8), QColor(0xB0, 0x8C, 0xD0)},
+        {QColor(0xFF, 0xE6, 0xDA), QColor(0xFF, 0xF6, 0xEA), QColor(0xEE, 0x9A, 0x7E)},
+    };
+    const qreal scaled = progress * 2;
+    const int index = std::min(int(scaled), 1);
+    const qreal t = scaled - index;
+    return {Mix(keys[index].skyTop, keys[index + 1].skyTop, t),
+            Mix(keys[index].skyBottom, keys[index + 1].skyBottom, t),
+            Mix(keys[index].accent, keys[index + 1].accent, t)};
+}
+
+// A small fixed pseudo-random sequence per day, so decorations vary from day to day but
+// every build draws the same picture.
+class Scatter
+{
+public:
+    explicit Scatter(int day) : m_state(0x9E3779B9u ^ (std::uint32_t(day) * 0x85EBCA6Bu)) {}
+    qreal Next()
+    {
+        m_state ^= m_state << 13;
+        m_state ^= m_state >> 17;
+        m_state ^= m_state << 5;
+        return qreal(m_state % 10000) / 10000;
+    }
+
+private:
+    std::uint32_t m_state;
+};
+
+QFont PictureFont(int pixelSize, QFont::Weight weight)
+{
+    QFont font(PictureFontFamily());
+    font.setPixelSize(pixelSize);
+    font.setWeight(weight);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+void PaintSparkle(QPainter& p, QPointF at, qreal size, QColor color)
+{
+    QPainterPath star;
+    star.moveTo(at.x(), at.y() - size);
+    star.quadTo(at, QPointF(at.x() + size, at.y()));
+    star.quadTo(at, QPointF(at.x(), at.y() + size));
+    star.quadTo(at, QPointF(at.x() - size, at.y()));
+    star.quadTo(at, QPointF(at.x(), at.y() - size));
+    p.fillPath(star, color);
+}
+
+void PaintSky(QPainter& p, const Palette& palette, int day)
+{
+    QLinearGradient sky(0, 0, 0, kCanvasHeight);
+    sky.setColorAt(0, palette.skyTop);
+    sky.setColorAt(1, palette.skyBottom);
+    p.fillRect(QRectF(0, 0, kCanvasWidth, kCanvasHeight), sky);
+
+    // Two soft clouds drifting a little from day to day.
+    const qreal drift = std::fmod(day * 3.7, 40.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 120));
+    for (const QPointF base : {QPointF(190 + drift, 150), QPointF(150 - drift * 0.5, 20)}) {
+        p.drawEllipse(QRectF(base.x() - 22, base.y() - 6, 44, 14));
+        p.drawEllipse(QRectF(base.x() - 12, base.y() - 13, 24, 18));
+        p.drawEllipse(QRectF(base.x() + 2, base.y() - 9, 18, 13));
+    }
+
+    Scatter scatter(day);
+    for (int i = 0; i < 7; ++i) {
+        const QPointF at(160 + scatter.Next() * 112, 8 + scatter.Next() * 164);
+        const qreal size = 1.5 + scatter.Next() * 2.5;
+        QColor color = i % 2 ? QColor(255, 255, 255, 210) : palette.accent;
+        if (i % 2 == 0)
+            color.setAlpha(110);
+        PaintSparkle(p, at, size, color);
+    }
+}
+
+void PaintWomb(QPainter& p, const Palette& palette)
+{
+    // A soft halo, the womb itself, and a lighter inner glow.
+    QRadialGradient halo(kWombCentre, kWombRadius + 12);
+    halo.setColorAt(0.80, QColor(255, 255, 255, 90));
+    halo.setColorAt(1.00, QColor(255, 255, 255, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(halo);
+    p.drawEllipse(kWombCentre, kWombRadius + 12, kWombRadius + 12);
+
+    QRadialGradient womb(kWombCentre - QPointF(14, 18), kWombRadius * 1.3);
+    womb.setColorAt(0, QColor(0xFF, 0xFA, 0xF6));
+    womb.setColorAt(0.6, Mix(QColor(0xFD, 0xE6, 0xE4), palette.skyTop, 0.3));
+    womb.setColorAt(1, Mix(QColor(0xF6, 0xC9, 0xCF), palette.accent, 0.15));
+    p.setBrush(womb);
+    p.setPen(QPen(QColor(255, 255, 255, 200), 2));
+    p.drawEllipse(kWombCentre, kWombRadius, kWombRadius);
+}
+
+const QColor kBabySkin(0xF4, 0xB4, 0xA4);
+const QColor kBabyShade(0xE4, 0x96, 0x88);
+const QColor kBabyLight(0xFB, 0xD3, 0xC6);
+
+// A tiny glowing seed for the first weeks.
+void PaintSeed(QPainter& p, qreal progress)
+{
+    const qreal radius = 3 + progress * 40;
+    QRadialGradient glow(kWombCentre, radius * 3.5);
+    glow.setColorAt(0, QColor(0xF6, 0xB8, 0xA8, 160));
+    glow.setColorAt(1, QColor(0xF6, 0xB8, 0xA8, 0));
+    p.setPen(Qt::NoPen);
+    p.setBrush(glow);
+    p.drawEllipse(kWombCentre, radius * 3.5, radius * 3.5);
+    QRadialGradient seed(kWombCentre - QPointF(radius / 3, radius / 3), radius * 1.2);
+    seed.setColorAt(0, kBabyLight);
+    seed.setColorAt(1, kBabySkin);
+    p.setBrush(seed);
+    p.drawEllipse(kWombCentre, radius, radius);
+}
+
+// Shapes of the embryo and the baby are drawn in units of a hundredth of their size:
+// path operations flatten curves in these units, so they must not be tiny.
+constexpr qreal kShapeUnits = 100;
+
+// The little curled embryo of weeks 6 to 9: a round head and a tapering body.
+void PaintEmbryo(QPainter& p, qreal size)
+{
+    p.save();
+    p.translate(kWombCentre);
+    p.scale(size / kShapeUnits, size / kShapeUnits);
+    QPainterPath body;
+    body.addEllipse(QPointF(6, -22), 30, 28);
+    QPainterPath tail;
+    tail.moveTo(-20, -12);
+    tail.cubicTo(-36, 18, -14, 50, 16, 44);
+    tail.cubicTo(30, 41, 30, 30, 18, 28);
+    tail.cubicTo(4, 26, 10, 6, 30, -6);
+    tail.closeSubpath();
+    body = body.united(tail);
+    QLinearGradient fill(-30, -50, 30, 50);
+    fill.setColorAt(0, kBabyLight);
+    fill.setColorAt(1, kBabySkin);
+    p.setPen(QPen(kBabyShade, 3));
+    p.setBrush(fill);
+    p.drawPath(body);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x9A, 0x6A, 0x70));
+    p.drawEllipse(QPointF(17, -24), 4, 4);
+    p.restore();
+}
+
+// The curled baby from week 10: head bowed, back rounded, knees drawn up to the chest and
+// the feet tucked under.
+void PaintBaby(QPainter& p, qreal size)
+{
+    p.save();
+    p.translate(kWombCentre);
+    p.scale(size / kShapeUnits, size / kShapeUnits);
+    p.rotate(-8);
+
+    QPainterPath body;
+    body.moveTo(20, -14);
+    body.cubicTo(38, -8, 58, 0, 56, 20);
+    body.cubicTo(55, 38, 48, 52, 40, 60);
+    body.cubicTo(47, 63, 47, 73, 36, 73);
+    body.cubicTo(15, 75, -10, 74, -28, 62);
+    body.cubicTo(-55, 45, -58, -5, -22, -24);
+    body.closeSubpath();
+    QPainterPath head;
+    head.addEllipse(QPointF(4, -40), 32, 30);
+    const QPainterPath silhouette = body.united(head);
+
+    QLinearGradient fill(-40, -70, 40, 70);
+    fill.setColorAt(0, kBabyLight);
+    fill.setColorAt(1, kBabySkin);
+    p.setPen(QPen(kBabyShade, 2.5));
+    p.setBrush(fill);
+    p.drawPath(silhouette);
+
+    // The thigh, the arm with its little hand, an ear, a closed eye and a curl of hair.
+    p.setPen(QPen(kBabyShade, 2.5, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    QPainterPath thigh;
+    thigh.moveTo(-24, 52);
+    thigh.cubicTo(-2, 32, 28, 20, 52, 22);
+    p.drawPath(thigh);
+    QPainterPath arm;
+    arm.moveTo(-10, -8);
+    arm.cubicTo(-4, 10, 16, 12, 28, 2);
+    p.drawPath(arm);
+    p.drawArc(QRectF(-14, -46, 12, 14), 80 * 16, 200 * 16);
+    QPainterPath eye;
+    eye.moveTo(14, -42);
+    eye.quadTo(20, -37, 26, -42);
+    p.drawPath(eye);
+    QPainterPath curl;
+    curl.moveTo(-4, -69);
+    curl.cubicTo(2, -78, 12, -72, 6, -66);
+    p.drawPath(curl);
+
+    p.setBrush(kBabyLight);
+    p.drawEllipse(QPointF(31, -1), 6, 5.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xF7, 0x9C, 0x9C, 110));
+    p.drawEllipse(QPointF(22, -29), 6, 4);
+    p.setBrush(QColor(255, 255, 255, 120));
+    p.drawEllipse(QPointF(-8, -56), 10, 6);
+    p.restore();
+}
+
+void PaintGrowingBaby(QPainter& p, int day)
+{
+    const int week = WeekOf(day);
+    if (week <= 5) {
+        PaintSeed(p, qreal(day - 1) / (5 * 7 - 1) * 0.12);
+    } else if (week <= 9) {
+        const qreal t = qreal(day - 36) / (9 * 7 - 36);
+        PaintEmbryo(p, kWombRadius * (0.40 + 0.25 * t));
+    } else {
+        const qreal t = qreal(day - 64) / (kPregnancyDays - 64);
+        PaintBaby(p, kWombRadius * (0.52 + 0.40 * t));
+    }
+}
+
+void PaintTexts(QPainter& p, const Palette& palette, int day)
+{
+    const QColor ink(0x6E, 0x4F, 0x72);
+    const QColor softInk(0x8E, 0x72, 0x92);
+    const qreal left = 168;
+    const qreal width = 104;
+
+    // The stage of pregnancy in a small pill.
+    const QFont stageFont = PictureFont(11, QFont::Medium);
+    p.setFont(stageFont);
+    const QString stage = StageTitle(day);
+    const qreal pillWidth = QFontMetricsF(stageFont).horizontalAdvance(stage) + 14;
+    const QRectF pill(left, 30, pillWidth, 18);
+    QColor pillColor = palette.accent;
+    pillColor.setAlpha(60);
+    p.setPen(Qt::NoPen);
+    p.setBrush(pillColor);
+    p.drawRoundedRect(pill, 9, 9);
+    p.setPen(ink);
+    p.drawText(pill, Qt::AlignCenter, stage);
+
+    p.setFont(PictureFont(24, QFont::Bold));
+    p.drawText(QRectF(left, 52, width + 8, 32), Qt::AlignLeft | Qt::AlignVCenter, DayTitle(day));
+    p.setPen(softInk);
+    p.setFont(PictureFont(14, QFont::Medium));
+    p.drawText(QRectF(left, 84, width, 20), Qt::AlignLeft | Qt::AlignVCenter, WeekTitle(day));
+
+    // The journey so far, as a slim bar with a small heart at its end.
+    const QRectF track(left, 114, width - 8, 6);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 190));
+    p.drawRoundedRect(track, 3, 3);
+    const qreal filled = std::max<qreal>(track.height(), track.width() * day / kPregnancyDays);
+    QLinearGradient bar(track.topLeft(), track.topRight());
+    bar.setColorAt(0, Mix(palette.accent, Qt::white, 0.45));
+    bar.setColorAt(1, palette.accent);
+    p.setBrush(bar);
+    p.drawRoundedRect(QRectF(track.left(), track.top(), filled, track.height()), 3, 3);
+    const QPointF tip(track.left() + filled, track.center().y());
+    QPainterPath heart;
+    heart.moveTo(tip.x(), tip.y() + 4);
+    heart.cubicTo(tip.x() - 7, tip.y() - 1, tip.x() - 3, tip.y() - 7, tip.x(), tip.y() - 3);
+    heart.cubicTo(tip.x() + 3, tip.y() - 7, tip.x() + 7, tip.y() - 1, tip.x(), tip.y() + 4);
+    p.setPen(QPen(Qt::white, 1));
+    p.setBrush(palette.accent);
+    p.drawPath(heart);
+
+    p.setPen(softInk);
+    p.setFont(PictureFont(11, QFont::Normal));
+    p.drawText(QRectF(left, 128, width, 18), Qt::AlignLeft | Qt::AlignVCenter, CountdownTitle(day));
+}
+
+} // namespace
+
+QString PictureFontFamily() { return QStringLiteral("Noto Sans CJK SC"); }
+
+bool PictureFontAvailable() { return QFontDatabase::families().contains(PictureFontFamily()); }
+
+QString DayTitle(int day) { return QStringLiteral("第%1天").arg(day); }
+
+QString WeekTitle(int day) { return QStringLiteral("孕第%1周").arg(WeekOf(day)); }
+
+QString StageTitle(int day)
+{
+    const int week = WeekOf(day);
+    if (week <= 13)
+        return QStringLiteral("孕早期");
+    if (week <= 27)
+        return QStringLiteral("孕中期");
+    return QStringLiteral("孕晚期");
+}
+
+QString CountdownTitle(int day)
+{
+    const int left = kPregnancyDays - day;
+    if (left <= 0)
+        return QStringLiteral("今天是预产期");
+    return QStringLiteral("还有%1天见面").arg(left);
+}
+
+QImage PaintDayPicture(int day, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    const Palette palette = PaletteFor(Progress(day));
+    image.fill(palette.skyBottom);
+
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Fit the canvas into the frame without distorting it; the sky fills any margin.
+    const qreal scale = std::min(size.width() / kCanvasWidth, size.height() / kCanvasHeight);
+    QLinearGradient margin(0, 0, 0, size.height());
+    margin.setColorAt(0, palette.skyTop);
+    margin.setColorAt(1, palette.skyBottom);
+    p.fillRect(image.rect(), margin);
+    p.translate((size.width() - kCanvasWidth * scale) / 2,
+                (size.height() - kCanvasHeight * scale) / 2);
+    p.scale(scale, scale);
+
+    PaintSky(p, palette, day);
+    PaintWomb(p, palette);
+    PaintGrowingBaby(p, day);
+    PaintTexts(p, palette, day);
+    p.end();
+    return image;
+}
