@@ -201,6 +201,9 @@ SkinForm::SkinForm(SkinEngine* owner, const SkinFormSpec& spec, HWND wnd)
         host, ResolveSkinPath(spec.attributes.value(QStringLiteral("image")), engine->layoutDir));
     root->setObjectName(spec.name);
     root->setProperty("skinType", QStringLiteral("form"));
+    const QString styleClass = spec.attributes.value(QStringLiteral("class")).trimmed();
+    if (!styleClass.isEmpty())
+        root->setProperty("skinClass", styleClass);
     for (const auto& control : spec.controls)
         Build(control, root, true, engine->layoutDir);
 
@@ -277,8 +280,8 @@ void SkinForm::Build(const SkinControlSpec& spec, QWidget* parent, bool outermos
         widget = new SkinPicture(parent, image, IntOr(spec.Attribute(QStringLiteral("radius")), 0));
         break;
     case SkinControlType::Edit: {
-        auto* edit = new SkinEdit(parent);
-        edit->setPlainText(text);
+        auto* edit = new SkinEdit(parent, IntOr(spec.Attribute(QStringLiteral("lineheight")), 100));
+        edit->SetSkinText(text);
         widget = edit;
         break;
     }
@@ -313,6 +316,10 @@ void SkinForm::Build(const SkinControlSpec& spec, QWidget* parent, bool outermos
     widget->setObjectName(spec.name);
     widget->setProperty("skinType", QString::fromLatin1(SkinControlTypeName(spec.type)));
     widget->setGeometry(spec.geometry);
+    // A free word for the style sheet, so that several controls can share one look.
+    const QString styleClass = spec.Attribute(QStringLiteral("class")).trimmed();
+    if (!styleClass.isEmpty())
+        widget->setProperty("skinClass", styleClass);
     const QString tip = spec.Attribute(QStringLiteral("tooltip"));
     if (!tip.isEmpty())
         widget->setToolTip(tip);
@@ -340,9 +347,10 @@ SkinControl* SkinForm::Find(const QString& controlName, bool searchChildren) con
 
 void SkinForm::Notify(UINT message, SkinControl* control)
 {
-    if (!host || !window || !window->IsWindow())
+    // The checked calls: the window object may already be deleted.
+    if (!host || !::IsWindow(window))
         return;
-    window->SendMessage(message, reinterpret_cast<WPARAM>(control), 0);
+    ::SendMessage(window, message, reinterpret_cast<WPARAM>(control), 0);
 }
 
 bool SkinForm::eventFilter(QObject* watched, QEvent* event)
@@ -379,16 +387,13 @@ bool SkinForm::HandleMouse(SkinControl* control, QMouseEvent* event)
     const bool clicks = RaisesClicks(control->type);
     auto alive = [&] { return self && widget; };
 
-    if (event->button() == Qt::RightButton) {
-        if (event->type() == QEvent::MouseButtonRelease && !passedMessages.count(WM_RBUTTONUP))
-            return true;
-        return false; // on its way to the window
-    }
+    // Other buttons are left alone: the framework routes them to the window anyway, and
+    // leaving them unconsumed lets them reach the window's widget the ordinary way too.
+    if (event->type() != QEvent::MouseMove && event->button() != Qt::LeftButton)
+        return false;
 
     switch (event->type()) {
     case QEvent::MouseButtonPress:
-        if (event->button() != Qt::LeftButton)
-            return false;
         m_skipClick = nullptr;
         if (control->dragsWindow && host) {
             m_dragging = true;
@@ -398,16 +403,12 @@ bool SkinForm::HandleMouse(SkinControl* control, QMouseEvent* event)
             Notify(WM_SKIN_PRESS, control);
         return alive() ? consume : true;
     case QEvent::MouseButtonDblClick:
-        if (event->button() != Qt::LeftButton)
-            return false;
         if (clicks) {
             m_skipClick = control;
             Notify(WM_SKIN_DBLCLK, control);
         }
         return alive() ? consume : true;
     case QEvent::MouseButtonRelease: {
-        if (event->button() != Qt::LeftButton)
-            return false;
         m_dragging = false;
         const bool skip = m_skipClick == control;
         m_skipClick = nullptr;
@@ -473,7 +474,7 @@ SkinForm* AttachForm(SkinEngine* engine, const wchar_t* formName, HWND window)
     if (!Live(engine))
         return nullptr;
     const QString name = FromWide(formName);
-    if (!window || !window->IsWindow() || !window->GetWidget()) {
+    if (!::IsWindow(window) || !window->GetWidget()) {
         engine->ReportOnce(QStringLiteral("window:") + name,
                            QStringLiteral("form \"%1\" has no window to attach to").arg(name));
         return nullptr;
@@ -507,7 +508,7 @@ SkinControl* FindControl(SkinForm* form, int, const wchar_t* name, int searchChi
 
 bool SetFormAlpha(SkinForm* form, int alpha)
 {
-    if (!Live(form) || !form->host || !form->window->IsWindow())
+    if (!Live(form) || !form->host || !::IsWindow(form->window))
         return false;
     form->window->SetOpacity(std::clamp(alpha, 0, 255));
     return true;
@@ -565,7 +566,7 @@ bool SetEditText(SkinControl* control, const wchar_t* text)
     auto* edit = control->As<SkinEdit>(SkinControlType::Edit);
     if (!edit)
         return false;
-    edit->setPlainText(FromWide(text));
+    edit->SetSkinText(FromWide(text));
     return true;
 }
 

@@ -45,7 +45,9 @@ SkinForm* AttachForm(SkinEngine* engine, const wchar_t* formName, HWND window);
 // With searchChildren false only the form's outermost controls are searched.
 SkinControl* FindControl(SkinForm* form, int kind, const wchar_t* name, int searchChildren);
 bool SetFormAlpha(SkinForm* form, int alpha); // 0-255, the whole window
-// Lets a message that controls consume (WM_RBUTTONUP, 517) reach the window.
+// Asks that a mouse message on the form's controls (WM_RBUTTONUP, 517) reach the window.
+// Controls never hold mouse messages back from their window, which hears of all mouse
+// input through the framework, so the request is recorded and always honoured.
 bool PassMessage(SkinForm* form, UINT message);
 
 // Shown when `show` is non-zero. The two other flags are accepted for compatibility.

@@ -7,6 +7,8 @@
 #include <QStyleOption>
 #include <QStylePainter>
 #include <QSvgRenderer>
+#include <QTextBlockFormat>
+#include <QTextCursor>
 #include <QTimer>
 
 #include <cmath>
@@ -134,8 +136,10 @@ void SkinPicture::paintEvent(QPaintEvent*)
     painter.drawImage(frame, m_image, cut);
 }
 
-SkinEdit::SkinEdit(QWidget* parent) : QPlainTextEdit(parent)
+SkinEdit::SkinEdit(QWidget* parent, int lineHeightPercent)
+    : QTextEdit(parent), m_lineHeight(lineHeightPercent)
 {
+    setAcceptRichText(false);
     setReadOnly(true);
     setTextInteractionFlags(Qt::NoTextInteraction);
     setFrameShape(QFrame::NoFrame);
@@ -143,6 +147,19 @@ SkinEdit::SkinEdit(QWidget* parent) : QPlainTextEdit(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::NoFocus);
     viewport()->setCursor(Qt::ArrowCursor);
+}
+
+void SkinEdit::SetSkinText(const QString& text)
+{
+    setPlainText(text);
+    if (m_lineHeight <= 100)
+        return;
+    // Chinese text reads better with air between the lines.
+    QTextBlockFormat format;
+    format.setLineHeight(m_lineHeight, QTextBlockFormat::ProportionalHeight);
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    cursor.mergeBlockFormat(format);
 }
 
 SkinScrollBar::SkinScrollBar(QWidget* parent) : QScrollBar(Qt::Vertical, parent)

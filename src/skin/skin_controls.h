@@ -7,10 +7,10 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextEdit>
 #include <QWidget>
 
 #include <functional>
@@ -92,10 +92,14 @@ private:
 
 // Read-only multi-line text; its own scroll bar stays hidden because the skin places a
 // separate scroll bar control beside it.
-class SkinEdit : public QPlainTextEdit
+class SkinEdit : public QTextEdit
 {
 public:
-    explicit SkinEdit(QWidget* parent);
+    SkinEdit(QWidget* parent, int lineHeightPercent);
+    void SetSkinText(const QString& text);
+
+private:
+    int m_lineHeight;
 };
 
 // A scroll bar tied to a text box of the same form: both always show the same position.
