@@ -1,0 +1,65 @@
+#include "web/engine/browser_view.h"
+
+#include "web/browser_keys.h"
+#include "web/engine/custom_control_site.h"
+#include "web/engine/custom_occ_manager.h"
+
+#include <QChildEvent>
+#include <QKeyEvent>
+#include <QUrl>
+
+CBrowserView::CBrowserView(CCustomOccManager& manager, const BrowserHost& host, QWidget* parent)
+    : QWebEngineView(parent), m_manager(manager), m_pSite(new CCustomControlSite(host, this))
+{
+    setPage(m_pSite);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    connect(m_pSite, &QWebEnginePage::loadStarted, this,
+            [this] { m_nReadyState = READYSTATE_LOADING; });
+    connect(m_pSite, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        m_nReadyState = READYSTATE_COMPLETE;
+        if (m_onLoadFinished)
+            m_onLoadFinished(ok);
+    });
+}
+
+CBrowserView::~CBrowserView() { m_manager.Forget(this); }
+
+void CBrowserView::Navigate(const QString& url)
+{
+    // Set at once: the engine reports the start later, and a reader must not see the
+    // previous page's state for the new address.
+    m_nReadyState = READYSTATE_LOADING;
+    const QUrl address(url);
+    load(address.isValid() && !address.isEmpty() ? address : QUrl(QStringLiteral("about:blank")));
+}
+
+void CBrowserView::SetSilent(bool silent) { m_pSite->SetSilent(silent); }
+
+void CBrowserView::SetLoadFinished(std::function<void(bool ok)> callback)
+{
+    m_onLoadFinished = std::move(callback);
+}
+
+bool CBrowserView::event(QEvent* e)
+{
+    // Key strokes go to the engine's own child widget, which it creates and may replace
+    // later; every child is watched so that none escapes the filter.
+    if (e->type() == QEvent::ChildAdded)
+        static_cast<QChildEvent*>(e)->child()->installEventFilter(this);
+    return QWebEngineView::event(e);
+}
+
+bool CBrowserView::eventFilter(QObject* watched, QEvent* e)
+{
+    const QEvent::Type type = e->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease ||
+        type == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        const KeyStroke stroke{type == QEvent::KeyRelease ? KeyStrokeKind::Release
+                                                          : KeyStrokeKind::Press,
+                               key->key(), key->modifiers()};
+        if (TranslateAccelerator(stroke))
+            return true;
+    }
+    return QWebEngineView::eventFilter(watched, e);
+}
