@@ -153,6 +153,50 @@ void UpdateProfileDocument(const CTavroAppData& app, TiXmlDocument& doc)
     date->SetAttribute("day", DayOf(app.dueTime));
 }
 
+namespace {
+
+std::string Print(const TiXmlDocument& doc)
+{
+    TiXmlPrinter printer;
+    doc.Accept(&printer);
+    return std::string(printer.CStr(), printer.Size());
+}
+
+bool HasValue(const TiXmlElement& element, const char* name, int value)
+{
+    const char* text = element.Attribute(name);
+    return text && std::to_string(value) == text;
+}
+
+// Whether `text` parses and carries the values UpdateProfileDocument set from `app`.
+bool ReadsBack(const std::string& text, const CTavroAppData& app)
+{
+    TiXmlDocument check;
+    check.Parse(text.c_str());
+    if (check.Error())
+        return false;
+    const TiXmlElement* root = check.FirstChildElement();
+    const TiXmlElement* date = root ? root->FirstChildElement() : nullptr;
+    return date && HasValue(*root, "first", app.firstRun ? 0 : 250) &&
+           HasValue(*root, "needup", app.updatePending ? 1 : 0) &&
+           HasValue(*date, "year", YearOf(app.dueTime)) &&
+           HasValue(*date, "month", MonthOf(app.dueTime)) &&
+           HasValue(*date, "day", DayOf(app.dueTime));
+}
+
+} // namespace
+
+std::string SerializeProfile(const CTavroAppData& app, TiXmlDocument& doc)
+{
+    UpdateProfileDocument(app, doc);
+    std::string text = Print(doc);
+    if (ReadsBack(text, app))
+        return text;
+    doc.Clear();
+    UpdateProfileDocument(app, doc);
+    return Print(doc);
+}
+
 void LoadProfile(CTavroAppData& app)
 {
     app.macText = GetMacText();
@@ -176,12 +220,7 @@ void SaveProfile(CTavroAppData& app)
     // An unreadable profile is replaced by a fresh one rather than left to block every save.
     if (!LoadDocument(path, doc.Get()))
         doc.Get().Clear();
-    UpdateProfileDocument(app, doc.Get());
-
-    TiXmlPrinter printer;
-    doc.Get().Accept(&printer);
-    const WriteResult result =
-        WriteFileAtomically(path, std::string(printer.CStr(), printer.Size()));
+    const WriteResult result = WriteFileAtomically(path, SerializeProfile(app, doc.Get()));
     // The content is in place even when the folder sync failed; only a lost save is reported.
     if (result.Ok() || result.failedStep == WriteStep::SyncFolder)
         return;

@@ -27,6 +27,11 @@ void SaveProfile(CTavroAppData& app);
 void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc);
 // Sets the attributes a save writes, creating the root and date elements when missing.
 void UpdateProfileDocument(const CTavroAppData& app, TiXmlDocument& doc);
+// Updates the document and returns the text a save writes. The text always reads back
+// with the state written: a document that would not (the XML library prints some damaged
+// content, such as invalid UTF-8, in a form it cannot parse again) is replaced by a fresh
+// one, so that a save never turns a readable profile into an unreadable one.
+std::string SerializeProfile(const CTavroAppData& app, TiXmlDocument& doc);
 
 // The profile's path in the machine's narrow encoding; empty when it cannot be formed.
 std::string ProfilePath(const CTavroAppData& app);

@@ -300,6 +300,28 @@ TEST_F(ProfileTest, ARootWithoutChildGetsADateElement)
     EXPECT_NE(ReadProfile().find("<!-- c -->"), std::string::npos);
 }
 
+TEST_F(ProfileTest, ASaveNeverLeavesAProfileThatCannotBeReadBack)
+{
+    // The XML library reads this (an unquoted value that starts a broken UTF-8 sequence)
+    // but prints it in a form it cannot parse again.
+    const std::string damaged = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>"
+                                "<userdata first=\"250\" needup=\"0\">"
+                                "<date year=\"2026\" month=\"9\" day=\"1\" /><u i=\xEC/>"
+                                "</userdata>";
+    WriteProfile(damaged);
+    TiXmlDocument loaded;
+    loaded.Parse(damaged.c_str());
+    ASSERT_FALSE(loaded.Error());
+
+    app.firstRun = false;
+    SetDueDate(app, MakeLocalDate(2026, 8, 8));
+    SaveProfile(app);
+    const CTavroAppData next = Reload();
+    EXPECT_FALSE(next.firstRun);
+    EXPECT_EQ(next.dueTime, MakeLocalDate(2026, 8, 8));
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+}
+
 TEST_F(ProfileTest, AProfileThatCannotBeWrittenShowsThePathThenOpenFailed)
 {
     app.programDir = dir.WidePath() + L"/没有";
