@@ -1,0 +1,149 @@
+// Modal runs with their endings, and the services windows reach through the framework.
+
+#include "fake_services.h"
+#include "fake_ui_services.h"
+#include "recording_wnd.h"
+#include "temp_program_dir.h"
+#include "ui/app_icon.h"
+#include "ui/qt_services.h"
+
+#include <QImage>
+#include <QSystemTrayIcon>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr UINT kEnd = WM_USER + 5;
+
+class ModalRun : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(wnd.CreatePopup(nullptr)); }
+    void TearDown() override
+    {
+        wnd.DestroyWindow();
+        FlushDeferredDeletes();
+    }
+    // Runs the window modally; `ending` is posted into the run and decides how it ends.
+    int Run(std::function<void()> ending)
+    {
+        wnd.handlers[kEnd] = [ending](WPARAM, LPARAM) { return ending(), 0; };
+        wnd.PostMessage(kEnd);
+        return wnd.RunModalLoop();
+    }
+    RecordingWnd wnd;
+};
+
+TEST_F(ModalRun, EndsWithTheFrameworksOkAndCancelEndings)
+{
+    wnd.ShowWindow(SW_SHOW);
+    EXPECT_EQ(Run([&] { wnd.OnOK(); }), IDOK);
+    EXPECT_FALSE(wnd.IsInModalLoop());
+    EXPECT_FALSE(wnd.IsWindowVisible()) << "ending hides the window";
+    EXPECT_TRUE(wnd.IsWindow());
+
+    EXPECT_EQ(Run([&] { wnd.SendMessage(WM_COMMAND, IDCANCEL); }), IDCANCEL);
+    EXPECT_EQ(Run([&] { wnd.SendMessage(WM_CLOSE); }), IDCANCEL);
+    EXPECT_EQ(Run([&] { wnd.EndDialog(42); }), 42);
+    EXPECT_EQ(Run([&] { wnd.DestroyWindow(); }), -1) << "a destroyed window ends its run";
+    EXPECT_EQ(wnd.RunModalLoop(), -1) << "no run without a window";
+}
+
+TEST_F(ModalRun, InnerRunKeepsGoingWhenTheOuterOneIsEnded)
+{
+    RecordingWnd inner;
+    ASSERT_TRUE(inner.CreatePopup(&wnd));
+    std::vector<std::string> order;
+    inner.handlers[kEnd] = [&](WPARAM, LPARAM) {
+        return wnd.OnOK(), inner.PostMessage(kEnd + 1), 0;
+    };
+    inner.handlers[kEnd + 1] = [&](WPARAM, LPARAM) { return inner.OnCancel(), 0; };
+    const int outer = Run([&] {
+        inner.PostMessage(kEnd);
+        order.push_back("inner " + std::to_string(inner.RunModalLoop()));
+    });
+    order.push_back("outer " + std::to_string(outer));
+    EXPECT_EQ(order, (std::vector<std::string>{"inner 2", "outer 1"}));
+}
+
+TEST_F(ModalRun, ModelessEndingsOnlyHide)
+{
+    wnd.ShowWindow(SW_SHOW);
+    wnd.log.clear();
+    wnd.OnOK();
+    EXPECT_EQ(wnd.Messages(), std::vector<UINT>{WM_SHOWWINDOW});
+    EXPECT_FALSE(wnd.IsWindowVisible());
+    EXPECT_TRUE(wnd.IsWindow());
+}
+
+TEST(UiServices, FakesStandInForMenuTrayAndCursor)
+{
+    FakeUiServices fakes;
+    RecordingWnd wnd;
+    ASSERT_TRUE(wnd.CreatePopup(nullptr));
+    fakes.cursor.pos = QPoint(12, 34);
+    EXPECT_EQ(GetCursorPos(), QPoint(12, 34));
+
+    fakes.menu.answer = 1078;
+    const std::vector<MenuItem> items{{1074, QStringLiteral("查看Tavro")},
+                                      {1078, QStringLiteral("修改预产期"), false}};
+    EXPECT_EQ(CurrentUiServices().menu->Track(items, GetCursorPos(), &wnd), 1078u);
+    EXPECT_EQ(fakes.menu.LastIds(), (std::vector<UINT>{1074, 1078}));
+    EXPECT_EQ(fakes.menu.tracked.back().pos, QPoint(12, 34));
+
+    ASSERT_TRUE(CurrentUiServices().tray->Add(1074, QStringLiteral("Tavro"), AppIcon(), &wnd));
+    EXPECT_TRUE(fakes.tray.Click(1074, WM_RBUTTONDOWN));
+    EXPECT_FALSE(fakes.tray.Click(9, WM_RBUTTONDOWN));
+    ASSERT_TRUE(WaitFor([&] { return wnd.Count(WM_TRAYICON) == 1; }));
+    EXPECT_EQ(wnd.Last(WM_TRAYICON)->wParam, 1074u);
+    EXPECT_EQ(wnd.Last(WM_TRAYICON)->lParam, WM_RBUTTONDOWN);
+    EXPECT_TRUE(CurrentUiServices().tray->Remove(1074));
+    EXPECT_FALSE(CurrentUiServices().tray->Remove(1074));
+}
+
+TEST(UiServices, TrayActivationsBecomeTheMouseMessagesOfTheIcon)
+{
+    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::Trigger), WM_LBUTTONDOWN);
+    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::DoubleClick), WM_LBUTTONDBLCLK);
+    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::Context), WM_RBUTTONDOWN);
+    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::Unknown), 0);
+}
+
+TEST(UiServices, QtServicesReplaceOnlyTheBoxAndTheShell)
+{
+    FakeServices fakes;
+    const UiServices uiBefore = CurrentUiServices();
+    {
+        ScopedServices restoreHost(CurrentServices());
+        ScopedUiServices restoreUi(UiServices{});
+        InstallQtServices();
+        EXPECT_EQ(CurrentServices().clock, &fakes.clock);
+        EXPECT_EQ(CurrentServices().network, &fakes.network);
+        EXPECT_EQ(CurrentServices().processExit, &fakes.processExit);
+        EXPECT_NE(dynamic_cast<QtMessageBox*>(CurrentServices().messageBox), nullptr);
+        EXPECT_NE(dynamic_cast<QtShell*>(CurrentServices().shell), nullptr);
+        EXPECT_NE(dynamic_cast<QtTrayIcon*>(CurrentUiServices().tray), nullptr);
+    }
+    EXPECT_EQ(CurrentServices().messageBox, &fakes.messageBox);
+    EXPECT_EQ(CurrentUiServices().tray, uiBefore.tray);
+}
+
+TEST(AppIcon, SkinArtWinsWhenItLoadsOtherwiseTheDrawnIcon)
+{
+    TempProgramDir dir;
+    const QString skin = QString::fromStdString(dir.Sub("Skin").string());
+    const QImage drawn = AppIcon(skin).pixmap(32, 32).toImage();
+    ASSERT_FALSE(drawn.isNull());
+    EXPECT_NE(drawn.pixelColor(16, 16), drawn.pixelColor(0, 0)) << "something is drawn";
+
+    dir.Write("Skin/tavro_icon.svg", "not a picture");
+    EXPECT_EQ(AppIcon(skin).pixmap(32, 32).toImage(), drawn);
+
+    QImage art(32, 32, QImage::Format_ARGB32);
+    art.fill(QColor(10, 200, 30));
+    ASSERT_TRUE(art.save(QString::fromStdString(dir.Sub("Skin/tavro_icon.png").string())));
+    EXPECT_EQ(AppIcon(skin).pixmap(32, 32).toImage().pixelColor(5, 5), QColor(10, 200, 30));
+}
+
+} // namespace
