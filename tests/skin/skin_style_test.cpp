@@ -1,0 +1,39 @@
+#include "skin/skin_style.h"
+
+#include <gtest/gtest.h>
+
+TEST(SkinStyle, MakesRelativeImageUrlsAbsoluteAndKeepsTheRest)
+{
+    const QString base = QStringLiteral("/opt/Tavro (test)/Skin");
+    const QString sheet = QStringLiteral("#a { image: url(close.svg); }\n"
+                                         "#b { image: url( 'icons/min.svg' ); }\n"
+                                         "#c { background: url(\"../shared/bg.png\") }\n"
+                                         "#d { image: url(/usr/share/x.svg); }\n"
+                                         "#e { image: url(:/res/y.svg); }\n"
+                                         "#f { image: url(qrc:/z.svg); }\n"
+                                         "#g { image: URL(h.svg); color: red; }\n");
+    const QString out = ResolveStyleUrls(sheet, base);
+    EXPECT_TRUE(out.contains(QStringLiteral("url(\"/opt/Tavro (test)/Skin/close.svg\")")));
+    EXPECT_TRUE(out.contains(QStringLiteral("url(\"/opt/Tavro (test)/Skin/icons/min.svg\")")));
+    EXPECT_TRUE(out.contains(QStringLiteral("url(\"/opt/Tavro (test)/shared/bg.png\")")));
+    EXPECT_TRUE(out.contains(QStringLiteral("url(/usr/share/x.svg)")));
+    EXPECT_TRUE(out.contains(QStringLiteral("url(:/res/y.svg)")));
+    EXPECT_TRUE(out.contains(QStringLiteral("url(qrc:/z.svg)")));
+    EXPECT_TRUE(out.contains(QStringLiteral("url(\"/opt/Tavro (test)/Skin/h.svg\"); color: red;")));
+    // Nothing else of the sheet changes.
+    EXPECT_TRUE(out.startsWith(QStringLiteral("#a { image: ")));
+    EXPECT_EQ(out.count(QLatin1Char('\n')), sheet.count(QLatin1Char('\n')));
+    EXPECT_EQ(ResolveStyleUrls(QStringLiteral("#x { color: #fff; }"), base),
+              QStringLiteral("#x { color: #fff; }"));
+}
+
+TEST(SkinStyle, ResolvesLayoutImagePaths)
+{
+    EXPECT_EQ(ResolveSkinPath(QStringLiteral("badge.svg"), QStringLiteral("/a/Skin")),
+              QStringLiteral("/a/Skin/badge.svg"));
+    EXPECT_EQ(ResolveSkinPath(QStringLiteral(" ./art/../badge.svg "), QStringLiteral("/a/Skin")),
+              QStringLiteral("/a/Skin/badge.svg"));
+    EXPECT_EQ(ResolveSkinPath(QStringLiteral("/b/c.png"), QStringLiteral("/a/Skin")),
+              QStringLiteral("/b/c.png"));
+    EXPECT_EQ(ResolveSkinPath(QString(), QStringLiteral("/a/Skin")), QString());
+}
