@@ -52,13 +52,37 @@ QImage SamplePicture(QSize size)
     hill.lineTo(size.width(), size.height());
     hill.lineTo(0, size.height());
     p.drawPath(hill);
-    // A curled-up little one in a soft circle.
-    const QPointF c(size.width() * 0.42, size.height() * 0.46);
-    p.setBrush(QColor(255, 255, 255, 200));
-    p.drawEllipse(c, size.height() * 0.3, size.height() * 0.3);
-    p.setBrush(QColor(0xF7, 0xB9, 0xA8));
-    p.drawEllipse(QPointF(c.x() - 10, c.y() - 12), 20, 20);
-    p.drawEllipse(QPointF(c.x() + 8, c.y() + 12), 28, 20);
+    // Clouds, and a pair of little footprints in a soft circle.
+    p.setBrush(QColor(255, 255, 255, 190));
+    for (const QPointF& at : {QPointF(size.width() * 0.16, size.height() * 0.22),
+                              QPointF(size.width() * 0.86, size.height() * 0.62)}) {
+        p.drawEllipse(at, 26, 11);
+        p.drawEllipse(at + QPointF(-14, 3), 16, 9);
+        p.drawEllipse(at + QPointF(12, -5), 15, 11);
+    }
+    const QPointF c(size.width() * 0.5, size.height() * 0.48);
+    const qreal r = size.height() * 0.32;
+    QRadialGradient glow(c, r);
+    glow.setColorAt(0, QColor(255, 255, 255, 235));
+    glow.setColorAt(1, QColor(255, 240, 236, 200));
+    p.setBrush(glow);
+    p.drawEllipse(c, r, r);
+    p.setBrush(QColor(0xEE, 0x86, 0x98));
+    for (int side : {-1, 1}) {
+        p.save();
+        p.translate(c + QPointF(side * r * 0.3, side * r * 0.08));
+        p.rotate(side * 12);
+        p.drawEllipse(QPointF(0, 6), r * 0.17, r * 0.3);
+        p.drawEllipse(QPointF(0, -r * 0.3), r * 0.12, r * 0.09);
+        const qreal toes[][3] = {{-0.16, -0.5, 0.055},
+                                 {-0.05, -0.56, 0.05},
+                                 {0.05, -0.55, 0.045},
+                                 {0.13, -0.5, 0.04},
+                                 {0.19, -0.43, 0.035}};
+        for (const auto& toe : toes)
+            p.drawEllipse(QPointF(side * toe[0] * r, toe[1] * r), toe[2] * r, toe[2] * r);
+        p.restore();
+    }
     return image;
 }
 
