@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 CWnd* const HWND_BOTTOM = reinterpret_cast<CWnd*>(std::intptr_t{1});
@@ -70,24 +71,24 @@ LRESULT WndImpl::Deliver(const std::shared_ptr<WndImpl>& impl, UINT message, WPA
 
 void WndImpl::AfterOutermostHandler()
 {
-    if (releaseWidget)
-        ReleaseWidget();
+    for (const QPointer<WndWidget>& w : std::exchange(pendingRelease, {}))
+        if (w)
+            w->deleteLater();
     if (deleteSelf && self) {
         deleteSelf = false;
         delete self;
     }
 }
 
-void WndImpl::ReleaseWidget()
+void WndImpl::DestroyOwnedWindows()
 {
-    releaseWidget = false;
-    if (WndWidget* w = widget.data()) {
-        w->Detach();
-        // Never deleted in place: the widget or one of its skin controls may be in the
-        // middle of delivering the event whose handler destroyed the window.
-        w->deleteLater();
-    }
-    widget.clear();
+    std::vector<CWnd*> owned;
+    for (WndImpl* other : g_windows)
+        if (other->owner == self && other->self)
+            owned.push_back(other->self);
+    for (CWnd* wnd : owned)
+        if (::IsWindow(wnd))
+            wnd->DestroyWindow();
 }
 
 void WndImpl::Teardown()
@@ -105,6 +106,7 @@ void WndImpl::Teardown()
     if (modalLoop)
         modalLoop->exit(modalResult);
     if (WndWidget* w = widget.data()) {
+        w->Detach();
         QCoreApplication::removePostedEvents(w, WndMessageEvent::EventType());
         for (const auto& [id, qtId] : timers)
             w->killTimer(qtId);
@@ -114,13 +116,16 @@ void WndImpl::Teardown()
         // Out of the owner's widget tree, so that releasing the owner's widget never takes
         // this one with it while it waits for its own release.
         w->setParent(nullptr, w->windowFlags());
+        // Never deleted in place: the widget or one of its skin controls may be in the
+        // middle of delivering the event whose handler destroyed the window.
+        if (depth == 0)
+            w->deleteLater();
+        else
+            pendingRelease.push_back(w);
     }
+    widget.clear();
     timers.clear();
     hoverTimer = 0;
-    if (depth == 0)
-        ReleaseWidget();
-    else
-        releaseWidget = true;
 }
 
 void WndImpl::ReportGeometry()
@@ -294,16 +299,11 @@ bool CWnd::DestroyWindow()
         return false;
     impl->destroying = true;
 
-    // Owned windows go first, so that the owner's destroy handler finds them gone.
-    std::vector<CWnd*> owned;
-    for (WndImpl* other : g_windows)
-        if (other->owner == this && other->self)
-            owned.push_back(other->self);
-    for (CWnd* wnd : owned)
-        if (::IsWindow(wnd))
-            wnd->DestroyWindow();
-
+    // Owned windows go first, so that the owner's destroy handler finds them gone; any it
+    // creates meanwhile go after it.
+    impl->DestroyOwnedWindows();
     WndImpl::Deliver(impl, WM_DESTROY, 0, 0);
+    impl->DestroyOwnedWindows();
     impl->Teardown();
     return true;
 }

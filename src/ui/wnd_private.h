@@ -10,9 +10,11 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class QEventLoop;
 class WndWidget;
@@ -24,12 +26,13 @@ struct WndImpl : std::enable_shared_from_this<WndImpl>
     CWnd* self = nullptr;  // the window object; null once it is deleted
     CWnd* owner = nullptr; // the owning window while the window exists
     QPointer<WndWidget> widget;
-    bool exists = false;
+    std::atomic<bool> exists = false; // read by IsWindow(HWND) from any thread
     bool destroying = false;
 
-    // Handler frames of this window on the stack, and what waits for them to end.
+    // Handler frames of this window on the stack, and what waits for them to end: widgets
+    // of destroyed windows, and the object itself after DeleteWnd.
     int depth = 0;
-    bool releaseWidget = false;
+    std::vector<QPointer<WndWidget>> pendingRelease;
     bool deleteSelf = false;
 
     std::map<std::uintptr_t, int> timers; // window timer id -> Qt timer id
@@ -58,8 +61,8 @@ struct WndImpl : std::enable_shared_from_this<WndImpl>
                            LPARAM lParam);
 
     void AfterOutermostHandler();
+    void DestroyOwnedWindows();
     void Teardown();
-    void ReleaseWidget();
     void ReportGeometry();
     void ApplyWindowFlags(Qt::WindowFlags flags);
     void StopHoverTimer();

@@ -177,6 +177,23 @@ TEST_F(WndLifetime, DestroyAndDeleteDuringOwnHandlerWaitForIt)
     EXPECT_TRUE(widget.isNull()) << "the widget is released too";
 }
 
+TEST_F(WndLifetime, WindowRecreatedInsideOwnHandlerKeepsItsNewWidget)
+{
+    RecordingWnd wnd;
+    ASSERT_TRUE(wnd.CreatePopup(nullptr));
+    QPointer<QWidget> first = wnd.GetWidget();
+    wnd.handlers[kFirst] = [&](WPARAM, LPARAM) {
+        wnd.DestroyWindow();
+        return LRESULT{wnd.CreatePopup(nullptr)};
+    };
+    ASSERT_EQ(wnd.SendMessage(kFirst), 1);
+    FlushDeferredDeletes();
+    EXPECT_TRUE(first.isNull());
+    ASSERT_NE(wnd.GetWidget(), nullptr);
+    EXPECT_TRUE(wnd.PostMessage(kFirst + 1));
+    EXPECT_TRUE(Drain(wnd));
+}
+
 TEST_F(WndLifetime, PlainDeleteInsideOwnHandlerDoesNotUpsetTheFramework)
 {
     bool deleted = false;
