@@ -109,8 +109,8 @@ TEST_F(WndInput, TrackingReportsOneHoverAfterRestAndOneLeaveWhenThePointerLeaves
     // Onto the child label and around inside: not a leave.
     QCursor::setPos(320, 170);
     QCursor::setPos(330, 200);
+    ASSERT_TRUE(WaitFor([&] { return wnd.Last(WM_MOUSEMOVE)->lParam == MAKELPARAM(130, 50); }));
     ASSERT_TRUE(Drain(wnd));
-    EXPECT_EQ(wnd.Last(WM_MOUSEMOVE)->lParam, MAKELPARAM(130, 50));
     EXPECT_EQ(wnd.Count(WM_MOUSELEAVE), 0);
 
     QCursor::setPos(500, 500);
@@ -118,7 +118,9 @@ TEST_F(WndInput, TrackingReportsOneHoverAfterRestAndOneLeaveWhenThePointerLeaves
 
     // Answered once: in and out again without a new request stays quiet.
     QCursor::setPos(220, 170);
+    ASSERT_TRUE(WaitFor([&] { return wnd.Last(WM_MOUSEMOVE)->lParam == MAKELPARAM(20, 20); }));
     QCursor::setPos(500, 500);
+    ASSERT_TRUE(WaitFor([&] { return !wnd.GetWidget()->underMouse(); }));
     ASSERT_TRUE(Drain(wnd));
     EXPECT_EQ(wnd.Count(WM_MOUSELEAVE), 1);
     EXPECT_EQ(wnd.Count(WM_MOUSEHOVER), 1);
@@ -135,6 +137,7 @@ TEST_F(WndInput, LeaveRequestedWhileThePointerIsElsewhereIsAnsweredAtOnce)
     wnd.TrackMouseEvent(TME_LEAVE);
     wnd.TrackMouseEvent(TME_CANCEL | TME_LEAVE);
     QCursor::setPos(500, 500);
+    ASSERT_TRUE(WaitFor([&] { return !wnd.GetWidget()->underMouse(); }));
     ASSERT_TRUE(Drain(wnd));
     EXPECT_EQ(wnd.Count(WM_MOUSELEAVE), 1);
 }
