@@ -6,6 +6,7 @@
 #include "host/services.h"
 #include "host/text_codec.h"
 #include "profile/calendar.h"
+#include "profile/xml_text.h"
 
 #include <climits>
 #include <memory>
@@ -35,10 +36,7 @@ bool LoadDocument(const std::string& path, TiXmlDocument& doc)
 {
     doc.Clear();
     const auto content = ReadWholeFile(path, kMaxProfileBytes);
-    if (!content)
-        return false;
-    doc.Parse(content->c_str());
-    return !doc.Error() && doc.FirstChildElement() != nullptr;
+    return content && ParseXmlText(doc, *content) && doc.FirstChildElement() != nullptr;
 }
 
 // Uses the application's document when there is one, so that it holds the file afterwards.
@@ -172,8 +170,7 @@ bool HasValue(const TiXmlElement& element, const char* name, int value)
 bool ReadsBack(const std::string& text, const CTavroAppData& app)
 {
     TiXmlDocument check;
-    check.Parse(text.c_str());
-    if (check.Error())
+    if (!ParseXmlText(check, text))
         return false;
     const TiXmlElement* root = check.FirstChildElement();
     const TiXmlElement* date = root ? root->FirstChildElement() : nullptr;

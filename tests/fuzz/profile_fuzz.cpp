@@ -4,6 +4,7 @@
 #include "fake_services.h"
 #include "profile/calendar.h"
 #include "profile/profile_file.h"
+#include "profile/xml_text.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -34,9 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FakeServices fakes;
     fakes.clock.Set(MakeLocalDate(2026, 6, 10) + 12 * 3600);
 
-    const std::string text(reinterpret_cast<const char*>(data), size);
     TiXmlDocument doc;
-    doc.Parse(text.c_str());
+    ParseXmlText(doc, std::string_view(reinterpret_cast<const char*>(data), size));
 
     CTavroAppData read;
     try {
@@ -59,8 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     saved.updatePending = size % 3 == 0;
     saved.dueTime = MakeLocalDate(2026, 9, 1);
     TiXmlDocument again;
-    again.Parse(SerializeProfile(saved, doc).c_str());
-    Check(!again.Error(), "a saved profile does not parse");
+    Check(ParseXmlText(again, SerializeProfile(saved, doc)), "a saved profile does not parse");
     CTavroAppData reread;
     ApplyProfileDocument(reread, again);
     Check(reread.firstRun == saved.firstRun, "firstRun changed");

@@ -4,6 +4,7 @@
 #include "host/host_utils.h"
 #include "host/text_codec.h"
 #include "profile/calendar.h"
+#include "profile/xml_text.h"
 #include "scoped_time_zone.h"
 #include "temp_program_dir.h"
 
@@ -207,8 +208,7 @@ TEST_F(ProfileTest, SaveWritesTheStateAndKeepsEverythingElse)
     SaveProfile(app);
 
     TiXmlDocument doc;
-    ASSERT_TRUE(doc.Parse(ReadProfile().c_str()) || !doc.Error());
-    ASSERT_FALSE(doc.Error());
+    ASSERT_TRUE(ParseXmlText(doc, ReadProfile()));
     const TiXmlElement* root = doc.FirstChildElement();
     ASSERT_NE(root, nullptr);
     std::vector<std::string> rootAttributes;
@@ -283,7 +283,7 @@ TEST_F(ProfileTest, ADamagedProfileIsReplacedOnSave)
         SaveProfile(loaded);
         EXPECT_TRUE(Reload().firstRun) << content;
         TiXmlDocument doc;
-        doc.Parse(ReadProfile().c_str());
+        ParseXmlText(doc, ReadProfile());
         ASSERT_NE(doc.FirstChildElement(), nullptr) << content;
         EXPECT_NE(doc.FirstChildElement()->FirstChildElement(), nullptr) << content;
     }
@@ -310,8 +310,7 @@ TEST_F(ProfileTest, ASaveNeverLeavesAProfileThatCannotBeReadBack)
                                 "</userdata>";
     WriteProfile(damaged);
     TiXmlDocument loaded;
-    loaded.Parse(damaged.c_str());
-    ASSERT_FALSE(loaded.Error());
+    ASSERT_TRUE(ParseXmlText(loaded, damaged));
 
     app.firstRun = false;
     SetDueDate(app, MakeLocalDate(2026, 8, 8));
