@@ -66,8 +66,6 @@ QtTrayIcon::~QtTrayIcon()
 
 bool QtTrayIcon::Add(UINT id, const QString& tip, const QIcon& icon, CWnd* notify)
 {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return false;
     Remove(id);
     auto* tray = new QSystemTrayIcon(icon, QCoreApplication::instance());
     tray->setToolTip(tip);
@@ -77,9 +75,11 @@ bool QtTrayIcon::Add(UINT id, const QString& tip, const QIcon& icon, CWnd* notif
                          if (const LPARAM message = TrayMouseMessage(reason))
                              ::PostMessage(notify, WM_TRAYICON, id, message);
                      });
+    // Shown even without a notification area: at a start at login the panel may come up
+    // after the program, and Qt puts the icon there once it appears.
     tray->show();
     m_icons[id] = tray;
-    return true;
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 bool QtTrayIcon::Remove(UINT id)

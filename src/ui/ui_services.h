@@ -38,7 +38,7 @@ class ITrayIcon
 public:
     virtual ~ITrayIcon() = default;
     // Adding an id that is already there replaces it. False when there is no notification
-    // area.
+    // area at the moment; the icon is kept all the same and appears when one starts.
     virtual bool Add(UINT id, const QString& tip, const QIcon& icon, CWnd* notify) = 0;
     // False when there is no icon with that id.
     virtual bool Remove(UINT id) = 0;

@@ -55,10 +55,8 @@ public:
     bool Add(UINT id, const QString& tip, const QIcon& icon, CWnd* notify) override
     {
         ++adds;
-        if (!available)
-            return false;
         icons[id] = {tip, icon, notify};
-        return true;
+        return available;
     }
     bool Remove(UINT id) override
     {

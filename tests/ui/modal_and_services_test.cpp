@@ -102,12 +102,31 @@ TEST(UiServices, FakesStandInForMenuTrayAndCursor)
     EXPECT_FALSE(CurrentUiServices().tray->Remove(1074));
 }
 
-TEST(UiServices, TrayActivationsBecomeTheMouseMessagesOfTheIcon)
+TEST(UiServices, QtTrayIconPostsItsClicksToAWindowThatMayBeGone)
 {
-    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::Trigger), WM_LBUTTONDOWN);
-    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::DoubleClick), WM_LBUTTONDBLCLK);
-    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::Context), WM_RBUTTONDOWN);
-    EXPECT_EQ(TrayMouseMessage(QSystemTrayIcon::Unknown), 0);
+    QtTrayIcon tray;
+    auto* wnd = new RecordingWnd;
+    ASSERT_TRUE(wnd->CreatePopup(nullptr));
+    tray.Add(1074, QStringLiteral("Tavro"), DrawnAppIcon(), wnd);
+    const auto icons = QCoreApplication::instance()->findChildren<QSystemTrayIcon*>();
+    ASSERT_EQ(icons.size(), 1);
+    EXPECT_EQ(icons[0]->toolTip(), QStringLiteral("Tavro"));
+
+    emit icons[0]->activated(QSystemTrayIcon::Trigger);
+    emit icons[0]->activated(QSystemTrayIcon::DoubleClick);
+    emit icons[0]->activated(QSystemTrayIcon::Context);
+    ASSERT_TRUE(WaitFor([&] { return wnd->Count(WM_TRAYICON) == 3; }));
+    std::vector<LPARAM> clicks;
+    for (const Received& r : wnd->log)
+        if (r.message == WM_TRAYICON && r.wParam == 1074)
+            clicks.push_back(r.lParam);
+    EXPECT_EQ(clicks, (std::vector<LPARAM>{WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN}));
+
+    delete wnd;
+    emit icons[0]->activated(QSystemTrayIcon::Trigger);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(tray.Remove(1074));
+    EXPECT_TRUE(QCoreApplication::instance()->findChildren<QSystemTrayIcon*>().isEmpty());
 }
 
 TEST(UiServices, QtServicesReplaceOnlyTheBoxAndTheShell)
