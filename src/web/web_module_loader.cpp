@@ -32,10 +32,10 @@ void DeleteShareContext()
 
 } // namespace
 
-bool EnsureGlobalShareContext()
+void EnsureGlobalShareContext()
 {
     if (qt_gl_global_share_context())
-        return true;
+        return;
     auto* context = new QOpenGLContext;
     context->setFormat(QSurfaceFormat::defaultFormat());
     // A context that cannot be made current (no GL on the platform) still serves: the engine
@@ -45,7 +45,6 @@ bool EnsureGlobalShareContext()
     qt_gl_set_global_share_context(context);
     // Runs while the GUI application still exists, before the platform goes away.
     qAddPostRoutine(DeleteShareContext);
-    return true;
 }
 
 IWebModule* OpenWebModule(const QStringList& dirs, QString* error)

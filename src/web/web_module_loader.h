@@ -30,5 +30,6 @@ IWebModule* LoadedWebModule();
 void DestroyWebViews();
 
 // Makes the process-wide shared OpenGL context that the engine requires before it starts,
-// unless one exists. Answers whether one exists afterwards.
-bool EnsureGlobalShareContext();
+// unless one exists. Where the platform has no OpenGL (the offscreen platform) the context
+// stays invalid and the engine draws in software.
+void EnsureGlobalShareContext();

@@ -19,10 +19,14 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -47,6 +51,13 @@ class PageServer
 public:
     explicit PageServer(std::map<std::string, std::string> pages) : m_pages(std::move(pages))
     {
+        // Answers only when released, so that a load can be caught while in progress.
+        m_server.Get("/held", [this](const httplib::Request&, httplib::Response& response) {
+            std::unique_lock lock(m_mutex);
+            m_heldRequests++;
+            m_released.wait_for(lock, std::chrono::seconds(30), [this] { return m_release; });
+            response.set_content("<!doctype html>held", "text/html");
+        });
         m_server.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
             auto page = m_pages.find(request.path);
             if (page == m_pages.end()) {
@@ -61,6 +72,7 @@ public:
     }
     ~PageServer()
     {
+        Release();
         m_server.stop();
         m_thread.join();
     }
@@ -71,8 +83,24 @@ public:
             .arg(QString::fromStdString(path));
     }
 
+    int HeldRequests()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_heldRequests;
+    }
+    void Release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_release = true;
+        m_released.notify_all();
+    }
+
 private:
     std::map<std::string, std::string> m_pages;
+    std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_release = false;
+    int m_heldRequests = 0;
     httplib::Server m_server;
     int m_port = 0;
     std::thread m_thread;
@@ -287,6 +315,42 @@ TEST_F(BrowserModule, ReadyStateAndFinishedCallbackFollowTheLoad)
     ASSERT_TRUE(WaitFor([&] { return !results.empty(); }));
     EXPECT_TRUE(results.back());
     EXPECT_TRUE(m_fakes.messageBox.shown.empty()) << "script errors never raise a box";
+}
+
+TEST_F(BrowserModule, ANewNavigationReplacesOneInProgress)
+{
+    std::vector<bool> results;
+    std::vector<int> states;
+    m_browser.SetOnLoadFinished([&](bool ok) { results.push_back(ok); });
+    ASSERT_TRUE(m_browser.Create(QStringLiteral("IE"), QRect(0, 0, 300, 200), m_parent.get(), 1000,
+                                 &m_external));
+    const int held = s_server->HeldRequests();
+    m_browser.Navigate(s_server->Url("/held"));
+    ASSERT_TRUE(WaitFor([&] { return s_server->HeldRequests() > held; }));
+    m_browser.Navigate(s_server->Url("/error"));
+    ASSERT_TRUE(WaitFor([&] {
+        if (results.empty())
+            states.push_back(m_browser.GetReadyState());
+        return !results.empty();
+    }));
+    // The abandoned load neither completes the state early nor reports a failure.
+    EXPECT_EQ(results, std::vector<bool>{true});
+    EXPECT_EQ(std::count(states.begin(), states.end(), READYSTATE_COMPLETE), 0);
+    EXPECT_EQ(m_browser.GetReadyState(), READYSTATE_COMPLETE);
+
+    // A view destroyed while its page loads never calls back.
+    results.clear();
+    m_browser.Navigate(s_server->Url("/held"));
+    ASSERT_TRUE(WaitFor([&] { return s_server->HeldRequests() > held + 1; }));
+    m_browser.DestroyWindow();
+    CExplorer1 other;
+    bool otherFinished = false;
+    other.SetOnLoadFinished([&](bool) { otherFinished = true; });
+    ASSERT_TRUE(
+        other.Create(QStringLiteral("IE"), QRect(0, 0, 300, 200), m_parent.get(), 1001, nullptr));
+    other.Navigate(s_server->Url("/error"));
+    ASSERT_TRUE(WaitFor([&] { return otherFinished; }));
+    EXPECT_TRUE(results.empty());
 }
 
 TEST_F(BrowserModule, ViewsGoAwayWithTheirParentOrWhenDestroyed)

@@ -13,8 +13,13 @@ CBrowserView::CBrowserView(CCustomOccManager& manager, const BrowserHost& host, 
 {
     setPage(m_pSite);
     setContextMenuPolicy(Qt::NoContextMenu);
-    connect(m_pSite, &QWebEnginePage::loadStarted, this,
-            [this] { m_nReadyState = READYSTATE_LOADING; });
+    for (QObject* child : children())
+        child->installEventFilter(this);
+    connect(m_pSite, &QWebEnginePage::loadStarted, this, [this] {
+        m_nReadyState = READYSTATE_LOADING;
+        if (QWidget* proxy = focusProxy())
+            proxy->installEventFilter(this);
+    });
     connect(m_pSite, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         m_nReadyState = READYSTATE_COMPLETE;
         if (m_onLoadFinished)
