@@ -1,0 +1,41 @@
+#pragma once
+
+// How a second copy finds the running one: the running copy's parent window listens on a
+// per-user local channel named after its window title, and a second copy hands it a
+// window message through that channel, which the running copy posts to its parent window.
+
+#include "ui/messages.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QLocalServer;
+
+class RunningCopyListener : public QObject
+{
+public:
+    using Handler = std::function<void(UINT, WPARAM, LPARAM)>;
+
+    explicit RunningCopyListener(Handler handler);
+    ~RunningCopyListener() override;
+
+    // Starts listening under the given window title. A channel left behind by a copy that
+    // was killed is removed first.
+    bool Listen(const QString& title);
+
+private:
+    void OnNewConnection();
+
+    Handler m_handler;
+    QLocalServer* m_server;
+};
+
+// The channel name for a window title: per user, free of characters a socket name forbids.
+QString ChannelNameForTitle(const QString& title);
+
+// Hands (message, wParam, lParam) to the copy whose parent window has this title. Tries
+// for up to `waitMs` while the channel is not there yet; false when nobody took it.
+bool PostToRunningCopy(const QString& title, UINT message, WPARAM wParam, LPARAM lParam,
+                       int waitMs = 0);

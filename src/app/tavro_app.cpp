@@ -1,0 +1,148 @@
+#include "app/tavro_app.h"
+
+#include "app/command_line.h"
+#include "app/parent_dlg.h"
+#include "app/running_copy.h"
+#include "host/host_utils.h"
+#include "host/paths.h"
+#include "host/services.h"
+#include "host/text_codec.h"
+#include "profile/profile_file.h"
+#include "remind/tip_database.h"
+#include "skin/skin.h"
+#include "web/imp_idispatch.h"
+
+#include <QCoreApplication>
+
+#include <tinyxml.h>
+
+namespace {
+
+std::wstring ParentFolder(const std::wstring& path)
+{
+    const auto cut = path.find_last_of(L'/');
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
+}
+
+[[noreturn]] void EndProcess()
+{
+    CurrentServices().processExit->Exit(0);
+    // The real exit never returns; a replaced one that does must not let start-up go on.
+    throw std::logic_error("process exit returned");
+}
+
+} // namespace
+
+StartupHost StartupHost::System(InstanceLock& lock)
+{
+    StartupHost host;
+    host.postToRunningCopy = [](UINT message, WPARAM wParam, LPARAM lParam, int waitMs) {
+        return PostToRunningCopy(CTavroV4Dlg::kTitle, message, wParam, lParam, waitMs);
+    };
+    host.isAnotherInstanceRunning = IsAnotherInstanceRunning;
+    host.isUpdaterRunning = IsUpdaterRunning;
+    host.acquireInstanceLock = [&lock] { return lock.TryAcquire(); };
+    host.getProgramDir = GetProgramDir;
+    host.getExecutableDir = [] { return ParentFolder(ReadExecutablePath()); };
+    return host;
+}
+
+CTavroV4App::CTavroV4App() { SetTheApp(this); }
+
+CTavroV4App::~CTavroV4App()
+{
+    if (&TheApp() == this)
+        SetTheApp(nullptr);
+}
+
+bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const StartupHost& host)
+{
+    // The platform's object and control initialisation has no counterpart here: Qt is
+    // ready once the QApplication exists.
+
+    // A running copy's parent window is told to show the main window, and this copy ends.
+    if (host.postToRunningCopy(WM_SHOW_MAIN, 0, 0, 0)) {
+        m_steps.push_back("handed to running copy");
+        EndProcess();
+    }
+    // A first copy that has no parent window yet. Copies started at the same moment would
+    // all count each other, so the per-user lock picks the one that goes on; the others
+    // give the winner's window their request once it is there.
+    const bool locked = host.acquireInstanceLock();
+    if (!locked && host.isAnotherInstanceRunning()) {
+        host.postToRunningCopy(WM_SHOW_MAIN, 0, 0, 10000);
+        m_steps.push_back("another instance");
+        EndProcess();
+    }
+
+    switch (ClassifyCommandLine(RawCommandLine(arguments))) {
+    case StartSwitch::Empty:
+        if (host.isUpdaterRunning()) {
+            m_steps.push_back("updater running");
+            EndProcess();
+        }
+        break;
+    case StartSwitch::Start: {
+        // The restarter's failure to start is not looked at: this copy ends either way.
+        const std::wstring restarter = host.getProgramDir() + kRestarterTail;
+        if (!WideToAnsi(restarter).empty())
+            CurrentServices().shell->StartProgram(restarter);
+        m_steps.push_back("restarter started");
+        EndProcess();
+    }
+    case StartSwitch::Restart:
+        restartMode = true;
+        break;
+    case StartSwitch::Other:
+        break;
+    }
+
+    externalDispatch = new CImpIDispatch; // lives as long as the process
+    QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
+
+    // The skin package is named relative to the program's folder, whatever the current
+    // folder is when the program is started.
+    const std::wstring exeDir = host.getExecutableDir();
+    const std::wstring base = exeDir.empty() ? std::wstring() : exeDir + L"/";
+    skinEngine = OpenSkinW(base + kSkinLayout, base + kSkinFile, 0, 0, 0);
+    m_steps.push_back("skin opened");
+
+    programDir = host.getProgramDir();
+    tipDb = new CTipDatabase(programDir);
+    profileDoc = new TiXmlDocument;
+    m_steps.push_back("profile loading");
+    LoadProfile(*this);
+    m_steps.push_back("profile loaded");
+
+    // A logout that came during start-up goes straight to shutdown.
+    if (!m_bQuitRequested) {
+        CTavroV4Dlg parent(*this);
+        m_pParentDlg = &parent;
+        m_steps.push_back("parent running");
+        parent.DoModal();
+        m_pParentDlg = nullptr;
+    }
+    m_steps.push_back("parent ended");
+    return false;
+}
+
+int CTavroV4App::ExitInstance()
+{
+    FreeSkin();
+    skinEngine = nullptr;
+    m_steps.push_back("skin freed");
+    SaveProfile(*this);
+    m_steps.push_back("profile saved");
+    delete profileDoc;
+    profileDoc = nullptr;
+    delete tipDb;
+    tipDb = nullptr;
+    return 0;
+}
+
+void CTavroV4App::RequestQuit()
+{
+    m_bQuitRequested = true;
+    if (m_pParentDlg && m_pParentDlg->IsWindow())
+        m_pParentDlg->PostMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_EXIT, 0);
+}

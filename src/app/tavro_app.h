@@ -1,0 +1,61 @@
+#pragma once
+
+// The application object: start-up decides whether this process may run at all, prepares
+// what the windows share and runs the parent window; shutdown writes the profile back.
+
+#include "app/instance_lock.h"
+#include "profile/app_data.h"
+#include "ui/messages.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class CTavroV4Dlg;
+
+// What start-up asks of the machine, replaceable so that tests decide the answers.
+struct StartupHost
+{
+    // Hands (message, wParam, lParam) to a running copy's parent window, waiting up to
+    // waitMs for it; false when there is none.
+    std::function<bool(UINT, WPARAM, LPARAM, int waitMs)> postToRunningCopy;
+    std::function<bool()> isAnotherInstanceRunning;
+    std::function<bool()> isUpdaterRunning;
+    // Takes the per-user instance lock; false when another copy holds it.
+    std::function<bool()> acquireInstanceLock;
+    std::function<std::wstring()> getProgramDir;
+    // The folder of the executable, against which the skin package is found.
+    std::function<std::wstring()> getExecutableDir;
+
+    // The real machine.
+    static StartupHost System(InstanceLock& lock);
+};
+
+class CTavroV4App : public CTavroAppData
+{
+public:
+    static constexpr const wchar_t* kSkinLayout = L"../Skin/RizIrozara.dui";
+    static constexpr const wchar_t* kSkinFile = L"../Skin/Default.skn";
+
+    CTavroV4App();
+    ~CTavroV4App();
+    CTavroV4App(const CTavroV4App&) = delete;
+    CTavroV4App& operator=(const CTavroV4App&) = delete;
+
+    // Start-up: checks, services, profile, then the parent window's modal run. Always
+    // answers false (no message loop of its own). The refusals end the process through
+    // CurrentServices().processExit with code 0.
+    bool InitInstance(const std::vector<std::string>& arguments, const StartupHost& host);
+    // Shutdown: releases the skin, writes the profile, frees the document and the database.
+    int ExitInstance();
+
+    // Ends the parent window's run as the tray's "退出" does (a logout's SIGTERM).
+    void RequestQuit();
+
+    // Where the steps that matter have got to, for the order tests.
+    std::vector<std::string> m_steps;
+
+private:
+    CTavroV4Dlg* m_pParentDlg = nullptr;
+    bool m_bQuitRequested = false;
+};

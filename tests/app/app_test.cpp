@@ -1,0 +1,227 @@
+#include "app/command_line.h"
+#include "app/instance_lock.h"
+#include "app/running_copy.h"
+#include "app/tavro_app.h"
+#include "fake_services.h"
+#include "fake_ui_services.h"
+#include "profile/calendar.h"
+#include "remind/tip_database.h"
+#include "temp_program_dir.h"
+#include "test_windows.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+TEST(CommandLine, OnlyTheExactSwitchesCount)
+{
+    EXPECT_EQ(ClassifyCommandLine(RawCommandLine({})), StartSwitch::Empty);
+    EXPECT_EQ(ClassifyCommandLine(RawCommandLine({"-start"})), StartSwitch::Start);
+    EXPECT_EQ(ClassifyCommandLine(RawCommandLine({"-restart"})), StartSwitch::Restart);
+    EXPECT_EQ(ClassifyCommandLine(RawCommandLine({"-START"})), StartSwitch::Other);
+    EXPECT_EQ(ClassifyCommandLine(RawCommandLine({" -start"})), StartSwitch::Other);
+    EXPECT_EQ(ClassifyCommandLine(RawCommandLine({"-start", ""})), StartSwitch::Other);
+    EXPECT_EQ(ClassifyCommandLine(RawCommandLine({"-start", "x"})), StartSwitch::Other);
+    EXPECT_EQ(ClassifyCommandLine(RawCommandLine({""})), StartSwitch::Empty);
+}
+
+TEST(InstanceLockTest, OneHolderAtATimeAndNothingStaleAfterRelease)
+{
+    TempProgramDir dir;
+    const std::string path = dir.Sub("lock").string();
+    InstanceLock first(path), second(path);
+    EXPECT_FALSE(first.IsTakenByAnyone());
+    EXPECT_TRUE(first.TryAcquire());
+    EXPECT_TRUE(second.IsTakenByAnyone());
+    EXPECT_FALSE(second.TryAcquire());
+    first.Release();
+    EXPECT_TRUE(second.TryAcquire());
+}
+
+TEST(RunningCopyChannel, DeliversMessagesToTheListenerInOrder)
+{
+    const QString title =
+        QStringLiteral("Tavro测试窗口 %1").arg(QCoreApplication::applicationPid());
+    std::vector<std::tuple<UINT, WPARAM, LPARAM>> received;
+    RunningCopyListener listener(
+        [&](UINT m, WPARAM w, LPARAM l) { received.emplace_back(m, w, l); });
+    EXPECT_FALSE(PostToRunningCopy(title, WM_SHOW_MAIN, 0, 0));
+    ASSERT_TRUE(listener.Listen(title));
+
+    // The sender blocks until the bytes are written, so it runs beside the event loop.
+    bool sent = false;
+    QTimer::singleShot(0, [&] {
+        sent = PostToRunningCopy(title, WM_SHOW_MAIN, 0, 0) &&
+               PostToRunningCopy(title, WM_VIEW_MAIN, 2, -5);
+    });
+    QDeadlineTimer deadline(10000);
+    while (received.size() < 2 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_TRUE(sent);
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0], std::make_tuple(WM_SHOW_MAIN, WPARAM(0), LPARAM(0)));
+    EXPECT_EQ(received[1], std::make_tuple(WM_VIEW_MAIN, WPARAM(2), LPARAM(-5)));
+    EXPECT_NE(ChannelNameForTitle(title), ChannelNameForTitle(title + "x"));
+}
+
+// Start-up with every question about the machine answered by the test.
+class StartupTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CTipDatabase::ResetForTesting();
+        dir.CopyStage();
+        dir.Write(
+            "Release/conf/userdata.xml",
+            R"(<userdata first="250" needup="0"><date year="2015" month="6" day="15"/></userdata>)");
+        services.clock.Set(MakeLocalDate(2015, 3, 7));
+        host.postToRunningCopy = [this](UINT m, WPARAM w, LPARAM l, int) {
+            posted.emplace_back(m, w, l);
+            return runningCopy;
+        };
+        host.isAnotherInstanceRunning = [this] { return otherProcesses; };
+        host.isUpdaterRunning = [this] { return updaterRunning; };
+        host.acquireInstanceLock = [this] { return !lockTaken; };
+        host.getProgramDir = [this] { return dir.WidePath(); };
+        host.getExecutableDir = [this] { return dir.WidePath() + L"/Release"; };
+    }
+    void TearDown() override { CTipDatabase::ResetForTesting(); }
+
+    // Runs start-up; the parent window's run is ended as the tray's "退出" would end it.
+    // Answers the exit code when start-up ended the process, -1 when it ran through.
+    int Start(std::vector<std::string> arguments = {})
+    {
+        QTimer::singleShot(0, [this] { app.RequestQuit(); });
+        try {
+            EXPECT_FALSE(app.InitInstance(arguments, host));
+        } catch (const ProcessExited& exited) {
+            return exited.code;
+        }
+        return -1;
+    }
+    bool Did(const std::string& step) const
+    {
+        return std::find(app.m_steps.begin(), app.m_steps.end(), step) != app.m_steps.end();
+    }
+
+    FakeServices services;
+    FakeUiServices ui;
+    TempProgramDir dir;
+    RegisteredTestWindows windows;
+    CTavroV4App app;
+    StartupHost host;
+    std::vector<std::tuple<UINT, WPARAM, LPARAM>> posted;
+    bool runningCopy = false, otherProcesses = false, updaterRunning = false, lockTaken = false;
+};
+
+TEST_F(StartupTest, RunningCopyGetsShowMainAndThisCopyEndsWithoutTrace)
+{
+    runningCopy = true;
+    EXPECT_EQ(Start(), 0);
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_EQ(posted[0], std::make_tuple(WM_SHOW_MAIN, WPARAM(0), LPARAM(0)));
+    EXPECT_FALSE(Did("skin opened"));
+    EXPECT_TRUE(windows.log.events.empty());
+}
+
+TEST_F(StartupTest, CopyThatLosesTheRaceEndsAndHandsOverItsRequest)
+{
+    lockTaken = true;
+    otherProcesses = true;
+    EXPECT_EQ(Start(), 0);
+    EXPECT_TRUE(Did("another instance"));
+    EXPECT_EQ(posted.size(), 2u); // the quick look, then the wait for the winner's window
+    EXPECT_FALSE(Did("skin opened"));
+}
+
+TEST_F(StartupTest, RenamedCopyHoldingTheLockIsNotCounted)
+{
+    // The lock is held, but no other process carries the program's name.
+    lockTaken = true;
+    EXPECT_EQ(Start(), -1);
+    EXPECT_TRUE(Did("parent ended"));
+}
+
+TEST_F(StartupTest, RunningUpdaterStopsOnlyAnEmptyCommandLine)
+{
+    updaterRunning = true;
+    EXPECT_EQ(Start(), 0);
+    EXPECT_TRUE(Did("updater running"));
+    EXPECT_FALSE(Did("skin opened"));
+
+    app.m_steps.clear();
+    EXPECT_EQ(Start({"-START"}), -1); // not the switch, and not empty: starts normally
+    EXPECT_TRUE(Did("parent ended"));
+}
+
+TEST_F(StartupTest, StartSwitchStartsTheRestarterAndEnds)
+{
+    EXPECT_EQ(Start({"-start"}), 0);
+    ASSERT_EQ(services.shell.startedPrograms.size(), 1u);
+    EXPECT_EQ(services.shell.startedPrograms[0], dir.WidePath() + L"/Release/Restart");
+    EXPECT_FALSE(Did("skin opened"));
+    EXPECT_TRUE(windows.log.events.empty());
+}
+
+TEST_F(StartupTest, RestartSwitchSkipsTheUpdaterTestAndKeepsMainHidden)
+{
+    updaterRunning = true;
+    EXPECT_EQ(Start({"-restart"}), -1);
+    EXPECT_TRUE(app.restartMode);
+    EXPECT_EQ(windows.log.Count("show Main"), 0);
+    EXPECT_EQ(windows.log.Count("show Float"), 1);
+}
+
+TEST_F(StartupTest, NormalStartPreparesEverythingInOrderAndShutdownSaves)
+{
+    EXPECT_EQ(Start(), -1);
+    const std::vector<std::string> order = {"skin opened", "profile loading", "profile loaded",
+                                            "parent running", "parent ended"};
+    EXPECT_EQ(app.m_steps, order);
+    EXPECT_NE(app.skinEngine, nullptr);
+    EXPECT_NE(app.externalDispatch, nullptr);
+    EXPECT_EQ(app.programDir, dir.WidePath());
+    EXPECT_TRUE(CTipDatabase::IsOpen());
+    EXPECT_EQ(app.daysToDue, 100);
+    EXPECT_EQ(app.daysPregnant, 180);
+    EXPECT_EQ(windows.log.Count("show Main"), 1);
+    EXPECT_EQ(windows.log.Count("destroy Float"), 1);
+
+    // Shutdown: the skin goes first, then the profile is written and the objects freed.
+    dir.Write("Release/conf/userdata.xml", R"(<userdata first="0"><date/></userdata>)");
+    EXPECT_EQ(app.ExitInstance(), 0);
+    const std::vector<std::string> tail = {"skin freed", "profile saved"};
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), app.m_steps.end() - 2));
+    EXPECT_EQ(app.profileDoc, nullptr);
+    EXPECT_EQ(app.tipDb, nullptr);
+    EXPECT_NE(dir.Read("Release/conf/userdata.xml").find("year=\"2015\""), std::string::npos);
+}
+
+TEST_F(StartupTest, ExpiredDueDateEndsBeforeAnyWindowExists)
+{
+    services.clock.Set(MakeLocalDate(2015, 6, 16));
+    EXPECT_EQ(Start(), 0);
+    EXPECT_TRUE(Did("profile loading"));
+    EXPECT_FALSE(Did("parent running"));
+    EXPECT_TRUE(windows.log.events.empty());
+    ASSERT_EQ(services.messageBox.shown.size(), 1u);
+    EXPECT_EQ(services.messageBox.shown[0].text, L"您的Tavro已经过期，去我们的网站看看吧！");
+}
+
+TEST_F(StartupTest, MissingProfileStartsTheSetup)
+{
+    std::filesystem::remove(dir.Sub("Release/conf/userdata.xml"));
+    EXPECT_EQ(Start(), -1);
+    EXPECT_TRUE(app.firstRun);
+    EXPECT_EQ(windows.log.Count("show SetFirst"), 1);
+    EXPECT_EQ(windows.log.Count("show Main"), 0);
+}
+
+} // namespace

@@ -1,0 +1,300 @@
+#include "app/parent_dlg.h"
+#include "fake_services.h"
+#include "fake_ui_services.h"
+#include "host/endpoints.h"
+#include "profile/app_data.h"
+#include "profile/calendar.h"
+#include "temp_program_dir.h"
+#include "test_windows.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* kSetUpProfile = R"(<?xml version="1.0" ?>
+<userdata first="250" needup="0"><date year="2015" month="6" day="15" /></userdata>
+)";
+
+class ParentWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        services.clock.Set(MakeLocalDate(2015, 3, 1));
+        dir.Write("Release/conf/userdata.xml", kSetUpProfile);
+        app.programDir = dir.WidePath();
+        app.dueTime = MakeLocalDate(2015, 6, 15);
+    }
+
+    // The main window as the factory made it.
+    RecordingWindow* Main() const { return static_cast<RecordingWindow*>(parent.m_pMainDlg); }
+    const std::vector<std::string>& Events() const { return windows.log.events; }
+    void ClearEvents() { windows.log.events.clear(); }
+
+    FakeServices services;
+    FakeUiServices ui;
+    TempProgramDir dir;
+    CTavroAppData app;
+    RegisteredTestWindows windows;
+    CTavroV4Dlg parent{app};
+};
+
+TEST_F(ParentWindowTest, NormalStartShowsMainWindowWidgetAndTrayIcon)
+{
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    EXPECT_EQ(parent.GetWindowText(), QStringLiteral("Tavro父窗口"));
+    EXPECT_FALSE(parent.IsWindowVisible());
+    EXPECT_FALSE(parent.HasTaskbarButton());
+    ASSERT_TRUE(parent.m_pMainDlg && parent.m_pFloatDlg);
+    EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
+    EXPECT_TRUE(parent.m_pFloatDlg->IsWindowVisible());
+    EXPECT_EQ(parent.m_pSetFirstDlg, nullptr);
+    ASSERT_EQ(ui.tray.icons.count(CTavroV4Dlg::TRAY_ICON_ID), 1u);
+    EXPECT_EQ(ui.tray.icons[CTavroV4Dlg::TRAY_ICON_ID].tip, QStringLiteral("Tavro"));
+    EXPECT_EQ(ui.tray.icons[CTavroV4Dlg::TRAY_ICON_ID].notify, &parent);
+}
+
+TEST_F(ParentWindowTest, NetworkDownOrRestartKeepsTheMainWindowHidden)
+{
+    services.network.alive = false;
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    ASSERT_TRUE(parent.m_pMainDlg);
+    EXPECT_FALSE(parent.m_pMainDlg->IsWindowVisible());
+    EXPECT_TRUE(parent.m_pFloatDlg->IsWindowVisible());
+    EXPECT_EQ(ui.tray.icons.size(), 1u);
+
+    // A click on the tray icon still shows nothing while the network is down.
+    parent.SendMessage(WM_TRAYICON, CTavroV4Dlg::TRAY_ICON_ID, WM_LBUTTONDOWN);
+    EXPECT_FALSE(parent.m_pMainDlg->IsWindowVisible());
+    services.network.alive = true;
+    parent.SendMessage(WM_TRAYICON, CTavroV4Dlg::TRAY_ICON_ID, WM_LBUTTONDOWN);
+    EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
+}
+
+TEST_F(ParentWindowTest, RestartModeLeavesMainWindowHiddenUntilAsked)
+{
+    app.restartMode = true;
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    EXPECT_FALSE(parent.m_pMainDlg->IsWindowVisible());
+    EXPECT_TRUE(parent.m_pFloatDlg->IsWindowVisible());
+    parent.SendMessage(WM_SHOW_MAIN, 1, 0);
+    EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
+}
+
+TEST_F(ParentWindowTest, FirstRunShowsOnlySetupUntilSetupIsDone)
+{
+    app.firstRun = true;
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    ASSERT_TRUE(parent.m_pSetFirstDlg);
+    EXPECT_TRUE(parent.m_pSetFirstDlg->IsWindowVisible());
+    EXPECT_EQ(parent.m_pMainDlg, nullptr);
+    EXPECT_EQ(parent.m_pFloatDlg, nullptr);
+    EXPECT_TRUE(ui.tray.icons.empty());
+
+    // A second copy's request is ignored during setup.
+    parent.SendMessage(WM_SHOW_MAIN, 0, 0);
+    EXPECT_EQ(parent.m_pMainDlg, nullptr);
+
+    app.firstRun = false;
+    parent.SendMessage(WM_SETUP_DONE, 1, 0);
+    EXPECT_EQ(parent.m_pSetFirstDlg, nullptr);
+    EXPECT_EQ(windows.log.Count("destroy SetFirst"), 1);
+    EXPECT_EQ(windows.log.Count("delete SetFirst"), 1);
+    ASSERT_TRUE(parent.m_pMainDlg && parent.m_pFloatDlg);
+    EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
+    EXPECT_TRUE(parent.m_pFloatDlg->IsWindowVisible());
+    EXPECT_EQ(ui.tray.icons.size(), 1u);
+    // The profile now says setup is done and holds the due date.
+    const std::string profile = dir.Read("Release/conf/userdata.xml");
+    EXPECT_NE(profile.find("first=\"250\""), std::string::npos);
+    EXPECT_NE(profile.find("month=\"6\""), std::string::npos);
+}
+
+TEST_F(ParentWindowTest, SetupDoneWithNetworkDownShowsWidgetButNotMainWindow)
+{
+    app.firstRun = true;
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    services.network.alive = false;
+    parent.SendMessage(WM_SETUP_DONE, 1, 0);
+    ASSERT_TRUE(parent.m_pMainDlg);
+    EXPECT_FALSE(parent.m_pMainDlg->IsWindowVisible());
+    EXPECT_TRUE(parent.m_pFloatDlg->IsWindowVisible());
+    EXPECT_EQ(ui.tray.icons.size(), 1u);
+}
+
+TEST_F(ParentWindowTest, PendingUpdateHandsOverToTheUpdaterAndShowsNothing)
+{
+    app.updatePending = true;
+    EXPECT_FALSE(parent.CreateAndInitialise());
+    EXPECT_FALSE(app.updatePending);
+    ASSERT_EQ(services.shell.startedPrograms.size(), 1u);
+    EXPECT_EQ(services.shell.startedPrograms[0], dir.WidePath() + L"/Release/Update");
+    EXPECT_TRUE(Events().empty());
+    EXPECT_TRUE(ui.tray.icons.empty());
+}
+
+TEST_F(ParentWindowTest, PendingUpdateEndsTheModalRunAtOnce)
+{
+    app.updatePending = true;
+    EXPECT_EQ(parent.DoModal(), IDOK);
+    EXPECT_FALSE(parent.IsWindow());
+}
+
+TEST_F(ParentWindowTest, UpdateWorkerStartsOnlyWithTheNetworkUp)
+{
+    std::vector<CTavroV4Dlg*> started;
+    CTavroV4Dlg::SetUpdateWorkerStarter([&](CTavroV4Dlg* dlg) { started.push_back(dlg); });
+    services.network.alive = false;
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    EXPECT_TRUE(started.empty());
+
+    CTavroAppData otherApp;
+    otherApp.programDir = dir.WidePath();
+    CTavroV4Dlg other(otherApp);
+    services.network.alive = true;
+    ASSERT_TRUE(other.CreateAndInitialise());
+    EXPECT_EQ(started, std::vector<CTavroV4Dlg*>{&other});
+    CTavroV4Dlg::SetUpdateWorkerStarter(nullptr);
+}
+
+TEST_F(ParentWindowTest, UpdateReadySetsTheFlagAndSavesIt)
+{
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    parent.SendMessage(WM_UPDATE_READY, 1, 0);
+    EXPECT_TRUE(app.updatePending);
+    EXPECT_NE(dir.Read("Release/conf/userdata.xml").find("needup=\"1\""), std::string::npos);
+}
+
+TEST_F(ParentWindowTest, TrayClicksAndDoubleClicksAskForTheMainWindow)
+{
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    parent.m_pMainDlg->ShowWindow(SW_HIDE);
+    ClearEvents();
+    // Other icon ids and other mouse messages do nothing.
+    parent.SendMessage(WM_TRAYICON, 999, WM_LBUTTONDOWN);
+    parent.SendMessage(WM_TRAYICON, CTavroV4Dlg::TRAY_ICON_ID, WM_MOUSEMOVE);
+    EXPECT_TRUE(Events().empty());
+
+    // A double click arrives as a button-down and a double click: two requests, but the
+    // already visible window is raised, not reloaded.
+    parent.SendMessage(WM_TRAYICON, CTavroV4Dlg::TRAY_ICON_ID, WM_LBUTTONDOWN);
+    parent.SendMessage(WM_TRAYICON, CTavroV4Dlg::TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
+    EXPECT_EQ(windows.log.Count("show Main"), 1);
+    EXPECT_EQ(windows.log.Count("hide Main"), 0);
+}
+
+TEST_F(ParentWindowTest, TrayMenuOffersHideOrShowByTheWidgetsVisibility)
+{
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    using P = CTavroV4Dlg;
+    const std::vector<UINT> whileVisible = {P::ID_TRAY_ABOUT, P::ID_TRAY_FEEDBACK,
+                                            P::ID_TRAY_CHANGE_DUE, P::ID_TRAY_HIDE_FLOAT,
+                                            P::ID_TRAY_EXIT};
+    parent.SendMessage(WM_TRAYICON, P::TRAY_ICON_ID, WM_RBUTTONDOWN);
+    EXPECT_EQ(ui.menu.LastIds(), whileVisible);
+    ASSERT_EQ(ui.menu.tracked.size(), 1u);
+    EXPECT_EQ(ui.menu.tracked[0].items[0].text, QStringLiteral("关于我们"));
+    EXPECT_EQ(ui.menu.tracked[0].items[3].text, QStringLiteral("隐藏浮窗"));
+    EXPECT_EQ(ui.menu.tracked[0].items[4].text, QStringLiteral("退出"));
+
+    ui.menu.answer = P::ID_TRAY_HIDE_FLOAT;
+    parent.SendMessage(WM_TRAYICON, P::TRAY_ICON_ID, WM_RBUTTONDOWN);
+    EXPECT_FALSE(parent.m_pFloatDlg->IsWindowVisible());
+
+    ui.menu.answer = 0;
+    parent.SendMessage(WM_TRAYICON, P::TRAY_ICON_ID, WM_RBUTTONDOWN);
+    EXPECT_EQ(ui.menu.LastIds()[3], P::ID_TRAY_SHOW_FLOAT);
+    EXPECT_EQ(ui.menu.tracked.back().items[3].text, QStringLiteral("显示浮窗"));
+
+    ui.menu.answer = P::ID_TRAY_SHOW_FLOAT;
+    parent.SendMessage(WM_TRAYICON, P::TRAY_ICON_ID, WM_RBUTTONDOWN);
+    EXPECT_TRUE(parent.m_pFloatDlg->IsWindowVisible());
+}
+
+TEST_F(ParentWindowTest, TrayCommandsOpenPagesAndTheSettingsWindow)
+{
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    parent.SendMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_ABOUT, 0);
+    parent.SendMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_FEEDBACK, 0);
+    const std::vector<std::wstring> pages = {HomePage(), DesktopServer() + L"/tavro_fankui/"};
+    EXPECT_EQ(services.shell.openedUrls, pages);
+
+    EXPECT_EQ(parent.m_pSetDlg, nullptr);
+    parent.SendMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_CHANGE_DUE, 0);
+    ASSERT_TRUE(parent.m_pSetDlg);
+    EXPECT_TRUE(parent.m_pSetDlg->IsWindowVisible());
+    // The settings window is kept and reused.
+    CWnd* settings = parent.m_pSetDlg;
+    parent.SendMessage(WM_SHOW_SETTINGS, 1, 0);
+    EXPECT_EQ(parent.m_pSetDlg, settings);
+}
+
+TEST_F(ParentWindowTest, ExitCommandEndsTheModalRunAndDestroysEverythingInOrder)
+{
+    app.firstRun = false;
+    QTimer::singleShot(0, [&] {
+        parent.SendMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_CHANGE_DUE, 0);
+        ClearEvents();
+        parent.SendMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_EXIT, 0);
+    });
+    EXPECT_EQ(parent.DoModal(), IDOK);
+    // Objects are deleted once the parent's destroy handling has returned.
+    const std::vector<std::string> order = {"destroy Main", "destroy Float", "destroy Set",
+                                            "delete Main",  "delete Float",  "delete Set"};
+    EXPECT_EQ(Events(), order);
+    EXPECT_TRUE(ui.tray.icons.empty());
+    EXPECT_EQ(parent.m_pMainDlg, nullptr);
+}
+
+TEST_F(ParentWindowTest, ViewMainReloadsOnlyForAnotherPageMode)
+{
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    ClearEvents();
+    parent.SendMessage(WM_VIEW_MAIN, PAGE_DATED, 0);
+    EXPECT_EQ(windows.log.Count("hide Main"), 0);
+    parent.SendMessage(WM_VIEW_MAIN, PAGE_MOBILE, 0);
+    EXPECT_EQ(parent.m_pMainDlg->m_nPageMode, PAGE_MOBILE);
+    EXPECT_EQ(windows.log.Count("hide Main"), 1);
+    EXPECT_EQ(windows.log.Count("show Main"), 1);
+    EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
+}
+
+TEST_F(ParentWindowTest, DestroyedMainWindowIsMadeAfreshOnRequest)
+{
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    CWnd* first = parent.m_pMainDlg;
+    first->DestroyWindow(); // its own close button
+    ClearEvents();
+    parent.SendMessage(WM_SHOW_MAIN, 1, 0);
+    ASSERT_TRUE(parent.m_pMainDlg);
+    EXPECT_TRUE(parent.m_pMainDlg->IsWindow());
+    EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
+    const std::vector<std::string> order = {"delete Main", "construct Main", "show Main"};
+    EXPECT_EQ(Events(), order);
+}
+
+TEST_F(ParentWindowTest, DueDateChangeShowsTheMainWindowEvenWhenItWasHidden)
+{
+    services.network.alive = false;
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    EXPECT_FALSE(parent.m_pMainDlg->IsWindowVisible());
+    parent.SendMessage(WM_DUEDATE_CHANGED, 1, 0);
+    EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
+}
+
+TEST_F(ParentWindowTest, UnknownKeysAndMissingClassesMakeNoWindow)
+{
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    EXPECT_EQ(parent.CreateChildWindow("Remind"), nullptr);
+    EXPECT_EQ(parent.CreateChildWindow("main"), nullptr);
+    CTavroV4Dlg::ClearWindowClasses();
+    parent.m_pMainDlg->DestroyWindow();
+    parent.SendMessage(WM_SHOW_MAIN, 1, 0); // nothing registered: no crash, no window
+    EXPECT_EQ(parent.m_pMainDlg, nullptr);
+}
+
+} // namespace
