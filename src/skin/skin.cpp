@@ -94,6 +94,9 @@ std::unordered_set<const SkinEngine*> g_liveEngines;
 std::unordered_set<const SkinForm*> g_liveForms;
 std::unordered_set<const SkinControl*> g_liveControls;
 SkinReporter g_reporter;
+// Mouse events being handled by forms right now. A form released meanwhile (FreeSkin from a
+// notification handler) must not delete the widget Qt is still delivering to.
+int g_mouseDepth = 0;
 
 bool Live(const SkinEngine* engine) { return engine && g_liveEngines.count(engine); }
 bool Live(const SkinForm* form) { return form && g_liveForms.count(form); }
@@ -242,7 +245,12 @@ SkinForm::~SkinForm()
     g_liveForms.erase(this);
     if (host)
         host->removeEventFilter(this);
-    delete root.data();
+    if (root && g_mouseDepth > 0) {
+        root->hide();
+        root->deleteLater();
+    } else {
+        delete root.data();
+    }
 }
 
 void SkinForm::Build(const SkinControlSpec& spec, QWidget* parent, bool outermost,
@@ -381,6 +389,11 @@ bool SkinForm::HandleMouse(SkinControl* control, QMouseEvent* event)
 {
     QPointer<SkinForm> self(this);
     QPointer<QWidget> widget(control->widget);
+    struct Depth
+    {
+        Depth() { ++g_mouseDepth; }
+        ~Depth() { --g_mouseDepth; }
+    } depth;
     // Buttons need their own events to draw the pressed state; other controls have no use
     // for left-button events, which would otherwise reach their parent controls too.
     const bool consume = control->type != SkinControlType::Button;

@@ -559,3 +559,19 @@ TEST_F(SkinFormTest, FreeSkinTakesTheControlsOutOfLiveWindows)
     EXPECT_EQ(AttachForm(engine, L"Test", wnd), nullptr);
     EXPECT_TRUE(wnd->IsWindow());
 }
+
+TEST_F(SkinFormTest, FreeSkinFromANotificationHandlerIsSafe)
+{
+    RecordingWnd* wnd = NewWindow();
+    SkinForm* form = AttachShown(wnd);
+    SkinControl* label = Find(form, L"lbl");
+    QPointer<QWidget> widget = GetControlWidget(label);
+    wnd->onNote = [](UINT, WPARAM) { FreeSkin(); };
+    QTest::mousePress(widget, Qt::LeftButton);
+    if (widget)
+        QTest::mouseRelease(widget, Qt::LeftButton);
+    EXPECT_EQ(wnd->Messages(), (std::vector<UINT>{WM_SKIN_PRESS}));
+    EXPECT_FALSE(SetLabelText(label, L"x"));
+    ASSERT_TRUE(WaitFor([&] { return widget.isNull(); }));
+    EXPECT_TRUE(wnd->IsWindow());
+}
