@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QStyleOption>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <QSvgRenderer>
 #include <QTextBlockFormat>
 #include <QTextCursor>
@@ -205,6 +206,8 @@ SkinCombo::SkinCombo(QWidget* parent) : QComboBox(parent)
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
     setMaxVisibleItems(8);
+    // The default list delegate ignores the style sheet's item rules.
+    setItemDelegate(new QStyledItemDelegate(this));
     connect(this, &QComboBox::activated, this, [this](int index) {
         m_shownText = itemText(index);
         update();

@@ -6,7 +6,9 @@
 #include "skin/skin.h"
 #include "ui/wnd.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLinearGradient>
@@ -122,7 +124,8 @@ void FillDueDate(SkinForm* form, bool firstRun)
     for (int i = 0; i < 3; ++i) {
         SkinControl* combo = Control(form, names[i]);
         SetComboText(combo, texts[i]);
-        for (int v = 1; v <= 12; ++v)
+        const int count = i == 0 ? 2 : i == 1 ? 12 : 30;
+        for (int v = 1; v <= count; ++v)
             InsertComboItem(combo, std::to_wstring(i == 0 ? 2014 + v : v), v - 1, 0);
     }
     ShowControl(Control(form, L"btnGo"), firstRun, 0, 0);
@@ -202,6 +205,17 @@ int main(int argc, char** argv)
         if (shot.isNull() || !shot.save(path)) {
             std::fprintf(stderr, "skinrender: cannot write %s\n", qPrintable(path));
             ++failures;
+        }
+        if (file == "Main18.png") {
+            // The open day list, as the user sees it.
+            auto* days = static_cast<QComboBox*>(GetControlWidget(Control(form, L"cbx3")));
+            if (days) {
+                days->showPopup();
+                QApplication::processEvents();
+                if (QWidget* list = days->view() ? days->view()->window() : nullptr)
+                    list->grab().save(outDir.filePath(QStringLiteral("Main18_list.png")));
+                days->hidePopup();
+            }
         }
         windows.push_back(std::move(wnd));
     }
