@@ -31,9 +31,9 @@ class SkinControl;
 // The kind FindControl is called with; the library looks controls up by name alone.
 constexpr int SKIN_ANY_CONTROL = 90000;
 
-// Opens a layout and a skin file. Always gives an engine for non-null names: a missing or
-// malformed layout leaves it without forms, a missing skin leaves the forms unstyled; both
-// are reported. The three numbers are reserved and ignored.
+// Opens a layout and a skin file. Always gives an engine: a missing or malformed layout
+// leaves it without forms, a missing skin leaves the forms unstyled; both are reported.
+// The three numbers are reserved and ignored.
 SkinEngine* OpenSkinW(const wchar_t* layoutPath, const wchar_t* skinPath, int, int, int);
 // Releases every engine with its forms; controls vanish from windows that still exist.
 void FreeSkin();
