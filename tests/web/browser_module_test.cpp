@@ -364,6 +364,20 @@ TEST_F(BrowserModule, ViewsGoAwayWithTheirParentOrWhenDestroyed)
         m_browser.Create(QStringLiteral("IE"), QRect(0, 0, 10, 10), m_parent.get(), 1000, nullptr));
     EXPECT_EQ(m_module->ViewCount(), before + 1);
 
+    // The finished callback may destroy the view it comes from.
+    bool called = false;
+    m_browser.SetOnLoadFinished([&](bool) {
+        called = true;
+        m_browser.DestroyWindow();
+    });
+    m_browser.Navigate(s_server->Url("/error"));
+    ASSERT_TRUE(WaitFor([&] { return called; }));
+    EXPECT_FALSE(m_browser.IsWindow());
+    EXPECT_EQ(m_module->ViewCount(), before);
+    m_browser.SetOnLoadFinished(nullptr);
+    ASSERT_TRUE(
+        m_browser.Create(QStringLiteral("IE"), QRect(0, 0, 10, 10), m_parent.get(), 1000, nullptr));
+
     m_parent.reset();
     EXPECT_EQ(m_module->ViewCount(), before);
     EXPECT_FALSE(m_browser.IsWindow());

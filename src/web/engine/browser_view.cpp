@@ -22,12 +22,18 @@ CBrowserView::CBrowserView(CCustomOccManager& manager, const BrowserHost& host, 
     });
     connect(m_pSite, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         m_nReadyState = READYSTATE_COMPLETE;
-        if (m_onLoadFinished)
-            m_onLoadFinished(ok);
+        // A copy: the callback may destroy this view, and with it the original.
+        if (auto callback = m_onLoadFinished)
+            callback(ok);
     });
 }
 
-CBrowserView::~CBrowserView() { m_manager.Forget(this); }
+CBrowserView::~CBrowserView()
+{
+    m_manager.Forget(this);
+    // The page outlives this part of the view; a load it abandons now must not call back.
+    disconnect(m_pSite, nullptr, this, nullptr);
+}
 
 void CBrowserView::Navigate(const QString& url)
 {
