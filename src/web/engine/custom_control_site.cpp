@@ -1,7 +1,6 @@
 #include "web/engine/custom_control_site.h"
 
 #include <QMessageBox>
-#include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
