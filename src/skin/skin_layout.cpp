@@ -4,6 +4,7 @@
 
 #include <QSet>
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
@@ -151,6 +152,46 @@ SkinFormSpec ParseForm(const TiXmlElement& element)
     return form;
 }
 
+// The deepest element nesting in `text`, counted without parsing. TinyXML parses nested
+// elements recursively, so a hostile file must be turned away before it reaches it.
+int ElementDepth(const std::string& text)
+{
+    int depth = 0;
+    int deepest = 0;
+    std::size_t at = 0;
+    while ((at = text.find('<', at)) != std::string::npos) {
+        if (text.compare(at, 4, "<!--") == 0) {
+            const auto end = text.find("-->", at + 4);
+            at = end == std::string::npos ? text.size() : end + 3;
+            continue;
+        }
+        if (text.compare(at, 2, "</") == 0) {
+            --depth;
+            ++at;
+            continue;
+        }
+        const bool element = at + 1 < text.size() && text[at + 1] != '?' && text[at + 1] != '!';
+        // The end of the tag, skipping quoted attribute values.
+        char quote = 0;
+        std::size_t end = at + 1;
+        for (; end < text.size(); ++end) {
+            const char c = text[end];
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                break;
+            }
+        }
+        if (element && !(end < text.size() && text[end - 1] == '/'))
+            deepest = std::max(deepest, ++depth);
+        at = end;
+    }
+    return deepest;
+}
+
 } // namespace
 
 const char* SkinControlTypeName(SkinControlType type)
@@ -183,6 +224,11 @@ SkinLayout ParseSkinLayout(const std::string& text)
     SkinLayout layout;
     if (text.size() > kMaxLayoutBytes) {
         layout.error = QStringLiteral("the file is larger than a layout can be");
+        return layout;
+    }
+    // The root, the form, then the controls.
+    if (ElementDepth(text) > kMaxNesting + 2) {
+        layout.error = QStringLiteral("elements are nested too deeply");
         return layout;
     }
     TiXmlDocument document;

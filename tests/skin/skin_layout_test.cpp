@@ -128,6 +128,19 @@ TEST(SkinLayout, RefusesNestingBeyondTheLimitAndOversizedFiles)
     deep += "</form></skin>";
     EXPECT_TRUE(ParseSkinLayout(deep).forms.empty());
 
+    // Far deeper than a parser's stack would survive: turned away before parsing.
+    std::string hostile = "<skin><form name=\"A\" width=\"9\" height=\"9\">";
+    for (int i = 0; i < 200000; ++i)
+        hostile += "<a>";
+    EXPECT_FALSE(ParseSkinLayout(hostile).error.isEmpty());
+
+    // Deep nesting that is not an element does not count.
+    std::string flat = "<skin><!--";
+    for (int i = 0; i < 100; ++i)
+        flat += "<a>";
+    flat += "--><form name=\"A\" width=\"9\" height=\"9\" note=\"<<<>\"/></skin>";
+    EXPECT_EQ(ParseSkinLayout(flat).forms.size(), 1u);
+
     std::string big = "<skin><form name=\"A\" width=\"9\" height=\"9\"/>";
     big += "<!--" + std::string(kMaxLayoutBytes, 'x') + "--></skin>";
     const SkinLayout layout = ParseSkinLayout(big);
