@@ -616,6 +616,11 @@ void DeleteWnd(CWnd* wnd)
         delete wnd;
 }
 
+void ReleaseDestroyedWindows()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 bool IsWindow(HWND wnd)
 {
     std::lock_guard lock(g_liveMutex);

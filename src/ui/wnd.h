@@ -147,6 +147,11 @@ private:
 // the outermost of them has returned. Null is ignored.
 void DeleteWnd(CWnd* wnd);
 
+// Releases the widgets of destroyed windows now instead of at the next turn of the event
+// loop. For the end of the program (after the main loop has returned, where nothing would
+// release them any more) and the end of a test; never from inside a handler.
+void ReleaseDestroyedWindows();
+
 // Checked versions for handles that may already be gone: a deleted window object is
 // recognised and the call does nothing. PostMessage is safe from any thread.
 bool IsWindow(HWND wnd);

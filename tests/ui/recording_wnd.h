@@ -83,7 +83,4 @@ inline bool Drain(RecordingWnd& wnd)
     return wnd.PostMessage(kMarker) && WaitFor([&] { return wnd.Count(kMarker) > before; });
 }
 
-inline void FlushDeferredDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+inline void FlushDeferredDeletes() { ReleaseDestroyedWindows(); }
