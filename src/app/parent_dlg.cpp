@@ -1,5 +1,7 @@
 #include "app/parent_dlg.h"
 
+#include "app/trace.h"
+
 #include "host/endpoints.h"
 #include "host/paths.h"
 #include "host/services.h"
@@ -11,6 +13,7 @@
 
 #include <QWidget>
 
+#include <cstdio>
 #include <map>
 
 namespace {
@@ -117,9 +120,10 @@ void CTavroV4Dlg::OnInitDialog()
     SetWindowPos(HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOACTIVATE);
     SetWindowText(kTitle);
     // A second copy finds this window by its title through the channel.
-    m_runningCopyListener.Listen(kTitle);
+    Trace(m_runningCopyListener.Listen(kTitle) ? "listening" : "cannot listen");
 
     if (m_app.firstRun) {
+        Trace("first run");
         m_pSetFirstDlg = CreateChildWindow("SetFirst");
         if (m_pSetFirstDlg)
             m_pSetFirstDlg->ShowWindow(SW_SHOW);
@@ -135,6 +139,7 @@ void CTavroV4Dlg::OnInitDialog()
     if (m_pFloatDlg)
         m_pFloatDlg->ShowWindow(SW_SHOW);
     AddTrayIcon();
+    Trace("normal mode");
 }
 
 CWnd* CTavroV4Dlg::CreateChildWindow(const std::string& key)
@@ -173,7 +178,8 @@ void CTavroV4Dlg::EnsureMainWindow()
 
 void CTavroV4Dlg::AddTrayIcon()
 {
-    CurrentUiServices().tray->Add(TRAY_ICON_ID, kTrayTip, m_hIcon, this);
+    const bool added = CurrentUiServices().tray->Add(TRAY_ICON_ID, kTrayTip, m_hIcon, this);
+    Trace(added ? "tray icon added" : "no notification area");
 }
 
 void CTavroV4Dlg::RemoveTrayIcon() { CurrentUiServices().tray->Remove(TRAY_ICON_ID); }
@@ -195,6 +201,13 @@ std::vector<std::pair<UINT, QString>> CTavroV4Dlg::TrayMenuItems() const
 
 LRESULT CTavroV4Dlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_TRAYICON || (message >= WM_SHOW_MAIN && message <= WM_SHOW_SETTINGS) ||
+        message == WM_COMMAND) {
+        char line[64];
+        std::snprintf(line, sizeof line, "message 0x%X %llu %lld", message,
+                      static_cast<unsigned long long>(wParam), static_cast<long long>(lParam));
+        Trace(line);
+    }
     switch (message) {
     case WM_TRAYICON:
         OnTrayIcon(wParam, lParam);

@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 #include "app/parent_dlg.h"
 #include "app/running_copy.h"
+#include "app/trace.h"
 #include "host/host_utils.h"
 #include "host/paths.h"
 #include "host/services.h"
@@ -128,6 +129,7 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
 
 int CTavroV4App::ExitInstance()
 {
+    Trace("shutdown");
     FreeSkin();
     skinEngine = nullptr;
     m_steps.push_back("skin freed");

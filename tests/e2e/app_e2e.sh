@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# End-to-end checks of the application shell: the real program under Xvfb.
+#   app_e2e.sh CASE
+source "$(dirname "$0")/lib.sh"
+
+SET_UP='<userdata first="250" needup="0"><date year="2027" month="5" day="1" /></userdata>'
+FIRST_RUN='<userdata first="0" needup="0"><date year="0" month="0" day="0" /></userdata>'
+
+case_tray_menu_and_exit() {
+    make_program_folder "$SET_UP"
+    start_desktop
+    start_tavro
+    local pid=$LAST_PID
+    wait_for "the tray icon" traced_by "$pid" "tray icon added"
+    wait_for "the panel" tray_icon_point
+    sleep 1 # let the panel embed and paint the icon before the picture is taken
+    screenshot app-tray
+    read -r x y < <(tray_icon_point)
+    xdotool mousemove "$x" "$y" click 3
+    wait_for "the tray menu" traced_by "$pid" "message 0x401 1074 516"
+    sleep 0.5
+    screenshot app-tray-menu
+    # "退出" is the last item: Up from no selection lands on it.
+    xdotool key Up Return
+    expect_exit "$pid" 0
+    traced_by "$pid" "message 0x111 1126" || fail "the exit command did not arrive"
+    traced_by "$pid" "shutdown" || fail "shutdown did not run"
+}
+
+case_ten_copies() {
+    make_program_folder "$SET_UP"
+    start_desktop
+    local pids=() i
+    for i in $(seq 10); do
+        start_tavro
+        pids+=("$LAST_PID")
+    done
+    local survivors
+    count_alive() {
+        local n=0 p
+        for p in "${pids[@]}"; do alive "$p" && n=$((n + 1)); done
+        echo "$n"
+    }
+    wait_for "nine copies to end" bash -c "[ \"\$(ps -o pid= -p ${pids[*]// /,} | wc -l)\" -le 1 ]"
+    survivors=$(count_alive)
+    [ "$survivors" -eq 1 ] || fail "$survivors copies kept running"
+    local first=""
+    for i in "${pids[@]}"; do
+        if alive "$i"; then first=$i; else expect_exit "$i" 0; fi
+    done
+    wait_for "nine requests to show the main window" \
+        bash -c "[ \$(grep -c '^$first message 0x496 0 0' '$TRACE') -ge 9 ]"
+}
+
+case_second_copy_during_setup() {
+    make_program_folder "$FIRST_RUN"
+    start_desktop
+    start_tavro
+    local first=$LAST_PID
+    wait_for "first-run mode" traced_by "$first" "first run"
+    start_tavro
+    expect_exit "$LAST_PID" 0
+    wait_for "the request" traced_by "$first" "message 0x496 0 0"
+    alive "$first" || fail "the first copy ended"
+    ! traced "normal mode" || fail "the second copy changed the first one's mode"
+    ! traced "tray icon added" || fail "a tray icon appeared during setup"
+}
+
+case_killed_copy_leaves_nothing_stale() {
+    make_program_folder "$SET_UP"
+    start_desktop
+    start_tavro
+    local first=$LAST_PID
+    wait_for "the first copy" traced_by "$first" "listening"
+    kill -9 "$first"
+    wait "$first" 2>/dev/null || true
+    start_tavro
+    local second=$LAST_PID
+    wait_for "a new copy after the kill" traced_by "$second" "listening"
+    start_tavro
+    expect_exit "$LAST_PID" 0
+    wait_for "the request" traced_by "$second" "message 0x496 0 0"
+    alive "$second" || fail "the restarted copy ended"
+}
+
+case_sigterm_writes_the_profile() {
+    make_program_folder '<!-- kept --><userdata first="250"><date year="2027" month="5" day="1" /></userdata>'
+    start_desktop
+    start_tavro
+    local pid=$LAST_PID
+    wait_for "normal mode" traced_by "$pid" "normal mode"
+    kill -TERM "$pid"
+    expect_exit "$pid" 0
+    local profile="$PROG/Release/conf/userdata.xml"
+    grep -q 'needup="0"' "$profile" || fail "the profile was not written: $(cat "$profile")"
+    grep -q '<!-- kept -->' "$profile" || fail "the comment was lost: $(cat "$profile")"
+}
+
+"case_$1"
+echo "PASS: $1"
