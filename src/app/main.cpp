@@ -3,20 +3,26 @@
 #include "app/tavro_app.h"
 #include "app/termination.h"
 #include "ui/qt_services.h"
+#include "web/web_module_loader.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    // Taken before Qt sees them: Qt removes the arguments it knows, and the command line is
+    // compared as the user gave it.
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
     QApplication qtApp(argc, argv);
     // The program lives on in its widget and tray icon when no window is shown.
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtServices();
 
-    std::vector<std::string> arguments(argv + 1, argv + argc);
     InstanceLock lock(InstanceLock::DefaultPath());
     static CTavroV4App theApp;
     InstallTerminationHandler([] { theApp.RequestQuit(); });
     theApp.InitInstance(arguments, StartupHost::System(lock));
-    return theApp.ExitInstance();
+    const int code = theApp.ExitInstance();
+    // Web views must go before the QApplication, or the engine reports a leaked profile.
+    DestroyWebViews();
+    return code;
 }
