@@ -107,7 +107,8 @@ void FillReminder(SkinForm* form, QSize pictureSize)
         const std::wstring name = L"StaDay" + std::to_wstring(day);
         ShowControl(FindControl(form, SKIN_ANY_CONTROL, name, true), day == 5, day == 5, day == 5);
     }
-    SetLabelText(Control(form, L"StaTitle"), L"身长约34.6厘米\n体重约660克");
+    SetLabelText(Control(form, L"StaTitle"),
+                 L"身长约36.6厘米\n体重约1055克\n有了睡着和醒着的节律\n孕中期即将结束");
     SetEditText(Control(form, L"EditContent"),
                 L"宝宝的听觉越来越灵敏了，能分辨出妈妈的声音。每天找一段安静的时间，"
                 L"轻轻抚摸肚子，和宝宝说说话、讲讲故事，或者放一段舒缓的音乐。"
