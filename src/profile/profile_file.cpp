@@ -127,6 +127,16 @@ void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
     }
 }
 
+namespace {
+
+// The "first" value a save writes. Until a due date has been set there is none worth
+// keeping: 250 would make the default date count as a real, long expired one at the next
+// start. That holds during setup and for a profile whose "first" was absent or not a
+// number, which leaves no date behind.
+int FirstMark(const CTavroAppData& app) { return app.firstRun || app.dueTime == 0 ? 0 : 250; }
+
+} // namespace
+
 void UpdateProfileDocument(const CTavroAppData& app, TiXmlDocument& doc)
 {
     TiXmlElement* root = doc.FirstChildElement();
@@ -136,9 +146,7 @@ void UpdateProfileDocument(const CTavroAppData& app, TiXmlDocument& doc)
         root = new TiXmlElement("userdata");
         doc.LinkEndChild(root);
     }
-    // Until setup has run there is no due date worth keeping; 250 would make the default
-    // date count as a real, long expired one at the next start.
-    root->SetAttribute("first", app.firstRun ? 0 : 250);
+    root->SetAttribute("first", FirstMark(app));
     root->SetAttribute("needup", app.updatePending ? 1 : 0);
 
     TiXmlElement* date = root->FirstChildElement();
@@ -174,7 +182,7 @@ bool ReadsBack(const std::string& text, const CTavroAppData& app)
         return false;
     const TiXmlElement* root = check.FirstChildElement();
     const TiXmlElement* date = root ? root->FirstChildElement() : nullptr;
-    return date && HasValue(*root, "first", app.firstRun ? 0 : 250) &&
+    return date && HasValue(*root, "first", FirstMark(app)) &&
            HasValue(*root, "needup", app.updatePending ? 1 : 0) &&
            HasValue(*date, "year", YearOf(app.dueTime)) &&
            HasValue(*date, "month", MonthOf(app.dueTime)) &&

@@ -190,6 +190,7 @@ TEST_F(ProfileTest, TheApplicationsDocumentHoldsTheFileAfterwards)
     ASSERT_NE(doc.FirstChildElement(), nullptr);
     EXPECT_STREQ(doc.FirstChildElement()->Attribute("first"), "0");
     app.firstRun = false;
+    app.dueTime = MakeLocalDate(2026, 9, 1);
     SaveProfile(app);
     EXPECT_STREQ(doc.FirstChildElement()->Attribute("first"), "250");
 }
@@ -254,6 +255,20 @@ TEST_F(ProfileTest, QuittingBeforeSetupKeepsItAFirstRun)
     CTavroAppData next = Reload();
     EXPECT_TRUE(next.firstRun);
     EXPECT_TRUE(fakes.processExit.codes.empty());
+}
+
+TEST_F(ProfileTest, AProfileWithoutAUsableSetupMarkNeverTurnsIntoAnExpiredOne)
+{
+    // Read as "nothing changes", these leave no due date; a save must not then mark setup
+    // as done with the 1970 default date, which the next start would take as expired.
+    for (const char* root : {"needup=\"0\"", "first=\"-1\"", "first=\"abc\""}) {
+        WriteProfile(Profile(root, "year=\"2026\" month=\"9\" day=\"1\""));
+        CTavroAppData loaded = Reload();
+        SaveProfile(loaded);
+        CTavroAppData next = Reload();
+        EXPECT_TRUE(next.firstRun) << root;
+        EXPECT_TRUE(fakes.processExit.codes.empty()) << root;
+    }
 }
 
 TEST_F(ProfileTest, AMissingProfileIsWrittenAfresh)
