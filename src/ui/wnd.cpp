@@ -433,6 +433,9 @@ bool CWnd::SetWindowPos(CWnd* insertAfter, int x, int y, int cx, int cy, UINT fl
                 w->raise();
         }
     }
+    // The last placement decides whether later plain shows take the focus: windows placed
+    // without activation (the widget, its popup, the loading window) never steal it.
+    w->setAttribute(Qt::WA_ShowWithoutActivating, flags & SWP_NOACTIVATE);
     if (!(flags & SWP_NOACTIVATE) && w->isVisible())
         w->activateWindow();
     return true;
@@ -448,9 +451,23 @@ QRect CWnd::GetClientRect() const
     return m_pImpl->exists && m_pImpl->widget ? m_pImpl->widget->rect() : QRect();
 }
 
+namespace {
+
+// Placements of the framework's own that leave the window's activation choice as it is.
+void PlaceKeepingActivation(CWnd& wnd, int x, int y, int cx, int cy, UINT flags)
+{
+    QWidget* w = wnd.GetWidget();
+    const bool withoutActivating = w && w->testAttribute(Qt::WA_ShowWithoutActivating);
+    wnd.SetWindowPos(nullptr, x, y, cx, cy, flags | SWP_NOZORDER | SWP_NOACTIVATE);
+    if ((w = wnd.GetWidget()))
+        w->setAttribute(Qt::WA_ShowWithoutActivating, withoutActivating);
+}
+
+} // namespace
+
 void CWnd::MoveWindow(int x, int y, int cx, int cy)
 {
-    SetWindowPos(nullptr, x, y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceKeepingActivation(*this, x, y, cx, cy, 0);
 }
 
 void CWnd::CenterWindow()
@@ -463,7 +480,7 @@ void CWnd::CenterWindow()
     const QRect ownerRect = owner ? owner->GetWindowRect() : QRect();
     const QRect area = GetWorkAreaAt(owner ? ownerRect.topLeft() : own.topLeft());
     const QPoint pos = CenteredPosition(own.size(), overOwner ? ownerRect : area, area);
-    SetWindowPos(nullptr, pos.x(), pos.y(), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceKeepingActivation(*this, pos.x(), pos.y(), 0, 0, SWP_NOSIZE);
 }
 
 void CWnd::BringWindowToTop()

@@ -86,12 +86,15 @@ public:
     // insertAfter: HWND_TOP (raise), HWND_BOTTOM (lower), HWND_TOPMOST / HWND_NOTOPMOST
     // (set / clear the stays-on-top hint without hiding the window); other windows are
     // ignored. Flags SWP_NOSIZE, SWP_NOMOVE, SWP_NOZORDER, SWP_NOACTIVATE. Moves and
-    // resizes deliver WM_MOVE and WM_SIZE before SetWindowPos returns.
+    // resizes deliver WM_MOVE and WM_SIZE before SetWindowPos returns. SWP_NOACTIVATE also
+    // marks the window to be shown without activation (Qt::WA_ShowWithoutActivating) until
+    // a SetWindowPos without it; SW_RESTORE and BringWindowToTop still activate.
     bool SetWindowPos(CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
     // Screen coordinates. QRect::right() is inclusive: the platform's exclusive right
     // edge is x() + width(), and QRect::contains() matches its point-in-rectangle test.
     QRect GetWindowRect() const;
     QRect GetClientRect() const; // (0, 0, width, height): the window has no frame
+    // MoveWindow and CenterWindow neither activate nor change the activation choice.
     void MoveWindow(int x, int y, int cx, int cy);
     // Over the owner when it is visible and not minimised, else over the work area of the
     // owner's screen; then pushed inside that work area.
