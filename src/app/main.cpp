@@ -3,6 +3,7 @@
 #include "app/tavro_app.h"
 #include "app/termination.h"
 #include "ui/qt_services.h"
+#include "ui/wnd.h"
 #include "web/web_module_loader.h"
 
 #include <QApplication>
@@ -24,5 +25,7 @@ int main(int argc, char** argv)
     const int code = theApp.ExitInstance();
     // Web views must go before the QApplication, or the engine reports a leaked profile.
     DestroyWebViews();
+    // No event loop turns any more to free the widgets of destroyed windows.
+    ReleaseDestroyedWindows();
     return code;
 }
