@@ -1,0 +1,63 @@
+#pragma once
+
+// The reminder popup: opens beside the floating widget and shows the day's picture, the
+// completed weeks, a marker on the day of the week, the baby's figures for the week and
+// the tip of the day. Everything it shows is the skin form "Main16"; the widget creates,
+// shows and destroys it.
+
+#include "ui/wnd.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+#include <array>
+#include <string>
+
+class SkinForm;
+class SkinControl;
+
+// Where a popup of `popup` size goes beside `owner` inside `workArea` (screen rectangles):
+// to the right of the owner, overlapping its right edge by 5 pixels, when there is room,
+// else to its left overlapping its left edge; top edges aligned when there is room below
+// the owner's top, else bottom edges aligned.
+QPoint PopupPositionBesideOwner(QSize popup, const QRect& owner, const QRect& workArea);
+
+// The week's figures as the popup shows them: every full-width comma starts a new line.
+std::wstring FiguresWithLineBreaks(std::wstring text);
+
+// The picture of a day of pregnancy below a program folder.
+std::wstring DayPicturePath(const std::wstring& programDir, int day);
+
+class CTavroRemindDlg : public CWnd
+{
+public:
+    static constexpr int IDD = 110;
+    static constexpr int kOverlap = 5;
+    static constexpr UINT kHoverTimeMs = 1;
+
+    CTavroRemindDlg() = default;
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // The two steps of every show, public for the tests and the benchmark.
+    void PlaceBesideOwner();
+    void FillContent();
+
+    SkinForm* m_pForm = nullptr;
+    SkinControl* m_pPicture = nullptr;
+    SkinControl* m_pWeekLabel = nullptr;
+    std::array<SkinControl*, 7> m_pDayLabels{}; // "StaDay1" ... "StaDay7"
+    SkinControl* m_pTitleLabel = nullptr;
+    SkinControl* m_pContentEdit = nullptr;
+    SkinControl* m_pScrollBar = nullptr;
+    bool m_bHover = false;
+
+protected:
+    int OnCreate() override;
+
+private:
+    // Set while FillContent runs: its message boxes turn the event loop, and a show that
+    // arrives meanwhile must not start a second fill inside the first.
+    bool m_bFilling = false;
+};
