@@ -1,0 +1,22 @@
+#pragma once
+
+// The settings window "设置Tavro": changes the due date after setup. It is hidden, not
+// destroyed, when closed, and shows the stored date each time it opens.
+
+#include "profile/app_data.h"
+#include "settings/date_dlg_base.h"
+
+class CTavroSetDlg : public CTavroDateDlgBase
+{
+public:
+    explicit CTavroSetDlg(CTavroAppData& app = TheApp());
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    int OnCreate() override;
+
+private:
+    void OnShowWindow();
+    LRESULT OnClick(WPARAM control);
+};

@@ -1,0 +1,43 @@
+#include "settings/set_first_dlg.h"
+
+CTavroSetFirstDlg::CTavroSetFirstDlg(CTavroAppData& app) : CTavroDateDlgBase(app) {}
+
+int CTavroSetFirstDlg::OnCreate()
+{
+    if (CTavroDateDlgBase::OnCreate() == -1)
+        return -1;
+    BindForm(true);
+    m_pickers.FillPickersFromToday();
+    SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    // The owner, the parent window, is never visible: this centres on the work area.
+    CenterWindow();
+    return 0;
+}
+
+LRESULT CTavroSetFirstDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SKIN_CLICK:
+        return OnClick(wParam);
+    case WM_SKIN_SELCHANGE:
+        return OnSelChange(wParam);
+    default:
+        return CTavroDateDlgBase::WindowProc(message, wParam, lParam);
+    }
+}
+
+LRESULT CTavroSetFirstDlg::OnClick(WPARAM control)
+{
+    if (control == 0)
+        return -1;
+    if (reinterpret_cast<SkinControl*>(control) != m_pBtnGo)
+        return 1;
+    const std::optional<std::int64_t> picked = PickedDate();
+    if (!picked || !StoreDueDate(*picked))
+        return 1;
+    // The date is chosen, so the parent's save marks setup as done.
+    m_app.firstRun = false;
+    ::PostMessage(GetParent(), WM_SETUP_DONE, 1, 0);
+    OnOK();
+    return 1;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+// The first-run setup window: asks for the due date once, stores it in the calendar and
+// tells the parent window, which saves the profile and brings up the rest of the program.
+
+#include "profile/app_data.h"
+#include "settings/date_dlg_base.h"
+
+class CTavroSetFirstDlg : public CTavroDateDlgBase
+{
+public:
+    explicit CTavroSetFirstDlg(CTavroAppData& app = TheApp());
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // There is no way out of setup but confirming: closing the window or Escape would
+    // leave the program running with nothing on the screen.
+    void OnCancel() override {}
+
+protected:
+    int OnCreate() override;
+
+private:
+    LRESULT OnClick(WPARAM control);
+};
