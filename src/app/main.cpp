@@ -1,7 +1,10 @@
 // Tavro's program: wires the modules together and runs the application object.
 
+#include "app/parent_dlg.h"
 #include "app/tavro_app.h"
 #include "app/termination.h"
+#include "settings/set_dlg.h"
+#include "settings/set_first_dlg.h"
 #include "ui/qt_services.h"
 #include "ui/wnd.h"
 #include "web/web_module_loader.h"
@@ -20,6 +23,8 @@ int main(int argc, char** argv)
 
     InstanceLock lock(InstanceLock::DefaultPath());
     static CTavroV4App theApp;
+    CTavroV4Dlg::RegisterWindowClass("SetFirst", [] { return new CTavroSetFirstDlg; });
+    CTavroV4Dlg::RegisterWindowClass("Set", [] { return new CTavroSetDlg; });
     InstallTerminationHandler([] { theApp.RequestQuit(); });
     theApp.InitInstance(arguments, StartupHost::System(lock));
     const int code = theApp.ExitInstance();
