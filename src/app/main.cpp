@@ -3,6 +3,7 @@
 #include "app/parent_dlg.h"
 #include "app/tavro_app.h"
 #include "app/termination.h"
+#include "float/float_dlg.h"
 #include "settings/set_dlg.h"
 #include "settings/set_first_dlg.h"
 #include "ui/qt_services.h"
@@ -25,6 +26,7 @@ int main(int argc, char** argv)
     static CTavroV4App theApp;
     CTavroV4Dlg::RegisterWindowClass("SetFirst", [] { return new CTavroSetFirstDlg; });
     CTavroV4Dlg::RegisterWindowClass("Set", [] { return new CTavroSetDlg; });
+    CTavroV4Dlg::RegisterWindowClass("Float", [] { return new CTavroFloatDlg; });
     InstallTerminationHandler([] { theApp.RequestQuit(); });
     theApp.InitInstance(arguments, StartupHost::System(lock));
     const int code = theApp.ExitInstance();
