@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# End-to-end checks of the floating widget and its reminder popup: the real program under
+# Xvfb, a real profile and a real pointer.
+#   float_e2e.sh CASE
+source "$(dirname "$0")/lib.sh"
+
+DAY=100                  # today's day of pregnancy: the due date is 280 - DAY days away
+SCREEN_W=1280
+WIDGET=104               # the widget's form, Main17
+POPUP_W=300 POPUP_H=490  # the popup's form, Main16
+# Nothing but the panel changes the work area here, and the panel does not reserve space.
+WIDGET_X=$((SCREEN_W - WIDGET - 50)) WIDGET_Y=50
+POPUP_X=$((WIDGET_X - POPUP_W + 5)) POPUP_Y=$WIDGET_Y
+
+profile_for_day() {
+    local due
+    due=$(date -d "+$((280 - $1)) days" +%Y-%m-%d)
+    local y=${due%%-*} rest=${due#*-}
+    local m=${rest%%-*} d=${rest#*-}
+    echo "<userdata first=\"250\" needup=\"0\"><date year=\"$y\" month=\"$((10#$m))\" day=\"$((10#$d))\" /></userdata>"
+}
+
+# The position "X Y" of a visible window of the program with the given size.
+window_at_size() {
+    local pid=$1 w=$2 h=$3 id
+    for id in $(xdotool search --all --onlyvisible --pid "$pid" 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        if [ "$WIDTH" = "$w" ] && [ "$HEIGHT" = "$h" ]; then
+            echo "$X $Y"
+            return 0
+        fi
+    done
+    return 1
+}
+shown() { window_at_size "$@" >/dev/null; }
+hidden() { ! window_at_size "$@" >/dev/null; }
+
+# The normalised RMSE (0..1) between a crop of the screen and the same crop of a day's
+# picture.
+difference() {
+    convert "$2" -crop 240x140+20+20 +repage "$WORK/day.png"
+    { compare -metric RMSE "$1" "$WORK/day.png" null: 2>&1 || true; } | sed -n 's/.*(\(.*\)).*/\1/p'
+}
+
+start_with_widget() {
+    make_program_folder "$(profile_for_day $DAY)"
+    start_desktop
+    start_tavro -restart # no main window: the widget alone, as after a start at login
+    PID=$LAST_PID
+    wait_for "normal mode" traced_by "$PID" "normal mode"
+    wait_for "the widget" shown "$PID" $WIDGET $WIDGET
+}
+
+case_hover_opens_the_days_popup() {
+    start_with_widget
+    read -r x y < <(window_at_size "$PID" $WIDGET $WIDGET)
+    [ "$x $y" = "$WIDGET_X $WIDGET_Y" ] || fail "the widget is at $x,$y, not $WIDGET_X,$WIDGET_Y"
+    sleep 0.5 # let the compositor paint the translucent widget before the picture
+    screenshot float-idle
+
+    xdotool mousemove $((WIDGET_X + 52)) $((WIDGET_Y + 52))
+    local moved
+    moved=$(date +%s%N)
+    screenshot float-hovered
+    wait_for "the popup" shown "$PID" $POPUP_W $POPUP_H
+    local opened
+    opened=$(date +%s%N)
+    echo "popup appeared about $(((opened - moved) / 1000000)) ms after the pointer arrived"
+    read -r px py < <(window_at_size "$PID" $POPUP_W $POPUP_H)
+    [ "$px $py" = "$POPUP_X $POPUP_Y" ] || fail "the popup is at $px,$py, not $POPUP_X,$POPUP_Y"
+    sleep 0.5
+    screenshot float-popup
+
+    # The popup's picture frame (10,10, 280 x 180; inset to skip the rounded corners) shows
+    # today's picture, not the day before's or after's.
+    local shot="$ARTIFACTS/float-popup.png" pics="$PROG/Release/data/pic"
+    convert "$shot" -crop "240x140+$((px + 30))+$((py + 30))" +repage "$WORK/frame.png"
+    local own before after
+    own=$(difference "$WORK/frame.png" "$pics/$DAY.jpg")
+    before=$(difference "$WORK/frame.png" "$pics/$((DAY - 1)).jpg")
+    after=$(difference "$WORK/frame.png" "$pics/$((DAY + 1)).jpg")
+    echo "picture difference: day $DAY $own, day $((DAY - 1)) $before, day $((DAY + 1)) $after"
+    awk -v o="$own" -v b="$before" -v a="$after" 'BEGIN { exit !(o < 0.05 && o < b && o < a) }' ||
+        fail "the popup does not show picture $DAY.jpg"
+
+    # Slowly from the widget across the 5-pixel overlap onto the popup: it stays open.
+    local cx
+    for cx in $(seq $((WIDGET_X + 40)) -2 $((WIDGET_X - 60))); do
+        xdotool mousemove "$cx" $((WIDGET_Y + 52))
+    done
+    sleep 0.3
+    shown "$PID" $POPUP_W $POPUP_H || fail "the popup closed on the way across the overlap"
+    # Off the popup: it closes.
+    xdotool mousemove 200 600
+    wait_for "the popup to close" hidden "$PID" $POPUP_W $POPUP_H
+    sleep 1.2 # the fade timer
+    screenshot float-after
+}
+
+case_jump_past_the_overlap_closes_the_popup() {
+    start_with_widget
+    xdotool mousemove $((WIDGET_X + 52)) $((WIDGET_Y + 52))
+    wait_for "the popup" shown "$PID" $POPUP_W $POPUP_H
+    xdotool mousemove $((POPUP_X + 150)) $((POPUP_Y + 200))
+    wait_for "the popup to close" hidden "$PID" $POPUP_W $POPUP_H
+}
+
+case_menu_hides_and_tray_shows_the_widget() {
+    start_with_widget
+    xdotool mousemove $((WIDGET_X + 52)) $((WIDGET_Y + 52)) click 3
+    wait_for "the widget's menu" shown_menu
+    sleep 0.3
+    screenshot float-menu
+    # "隐藏浮窗" is the last item: Up from no selection lands on it.
+    xdotool key Up Return
+    wait_for "the widget to hide" hidden "$PID" $WIDGET $WIDGET
+    # The tray's fourth item now reads "显示浮窗".
+    wait_for "the panel" tray_icon_point
+    read -r tx ty < <(tray_icon_point)
+    xdotool mousemove "$tx" "$ty" click 3
+    wait_for "the tray menu" traced_by "$PID" "message 0x401 1074 516"
+    sleep 0.3
+    xdotool key Up Up Return
+    wait_for "the show command" traced_by "$PID" "message 0x111 1127"
+    wait_for "the widget again" shown "$PID" $WIDGET $WIDGET
+    read -r x y < <(window_at_size "$PID" $WIDGET $WIDGET)
+    [ "$x $y" = "$WIDGET_X $WIDGET_Y" ] || fail "the widget came back at $x,$y"
+}
+
+# A menu window of the program, whatever its size, other than the widget.
+shown_menu() {
+    local id
+    for id in $(xdotool search --all --onlyvisible --pid "$PID" 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        [ "$WIDTH" != "$WIDGET" ] && [ "$WIDTH" -gt 60 ] && [ "$HEIGHT" -gt 60 ] && return 0
+    done
+    return 1
+}
+
+"case_$1"
+echo "PASS: $1"
