@@ -57,6 +57,11 @@ LRESULT CTavroFloatDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             TrackMouseEvent(TME_HOVER | TME_LEAVE, kHoverTimeMs);
         return result;
     }
+    case WM_SHOWWINDOW:
+        // A popup left beside a hidden widget would stay on the screen by itself.
+        if (!wParam)
+            DestroyPopup();
+        break;
     case WM_MOUSEHOVER:
         OnMouseHover();
         break;

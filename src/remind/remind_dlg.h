@@ -51,7 +51,6 @@ public:
     SkinControl* m_pTitleLabel = nullptr;
     SkinControl* m_pContentEdit = nullptr;
     SkinControl* m_pScrollBar = nullptr;
-    bool m_bHover = false;
 
 protected:
     int OnCreate() override;

@@ -378,9 +378,13 @@ TEST_F(FloatWidget, TheContextMenuOffersFourItemsAndEachCommandDoesItsPart)
     ASSERT_TRUE(WaitFor([&] { return !services.shell.openedUrls.empty(); }));
     EXPECT_EQ(services.shell.openedUrls,
               std::vector<std::wstring>{DesktopServer() + L"/tavro_fankui/"});
+    // Hidden with its popup open (the popup timer fired while the menu was up): the popup
+    // goes too instead of staying on the screen alone.
+    Open();
     choose(CTavroFloatDlg::ID_FLOAT_HIDE);
     ASSERT_TRUE(WaitFor([&] { return !widget->IsWindowVisible(); }));
     EXPECT_TRUE(widget->IsWindow());
+    EXPECT_EQ(widget->m_pPopup, nullptr);
     EXPECT_EQ(parent.requests.size(), 2u);
 }
 
