@@ -11,8 +11,9 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DTAVRO_BUILD_TESTS=OFF -DTAVRO_BUILD_BENCH=OFF >/dev/null
-cmake --build build -j "$(nproc)"
+cmake -S . -B build -G Ninja >/dev/null
+# Only what the installed program folder holds, and the development server.
+cmake --build build -j "$(nproc)" --target stage_version_list devserver
 
 home=${TAVRO_HOME:-$HOME/.local/share/Tavro}
 profile="$home/Release/conf/userdata.xml"

@@ -98,7 +98,9 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
         break;
     }
 
-    externalDispatch = new CImpIDispatch; // lives as long as the process
+    // The scripting object lives as long as the process; nothing ever frees it.
+    static CImpIDispatch dispatch;
+    externalDispatch = &dispatch;
     QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
 
     // The skin package is named relative to the program's folder, whatever the current

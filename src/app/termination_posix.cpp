@@ -1,5 +1,6 @@
 #include "app/termination.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -22,7 +23,8 @@ void InstallTerminationHandler(std::function<void()> onTerminate)
 {
     if (g_wakeFds[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_wakeFds) != 0)
         return;
-    auto* notifier = new QSocketNotifier(g_wakeFds[1], QSocketNotifier::Read);
+    auto* notifier =
+        new QSocketNotifier(g_wakeFds[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier,
                      [onTerminate = std::move(onTerminate)] {
                          char byte = 0;

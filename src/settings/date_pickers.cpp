@@ -1,10 +1,9 @@
 #include "settings/date_pickers.h"
 
 #include "host/services.h"
+#include "host/text_codec.h"
 #include "profile/calendar.h"
-
-#include <climits>
-#include <cwctype>
+#include "profile/profile_file.h"
 
 int DaysInMonth(int month, int year)
 {
@@ -57,27 +56,8 @@ DateWindow CurrentDateWindow() { return DateWindowAt(CurrentServices().clock->No
 
 int PickerNumber(const std::wstring& text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && std::iswspace(static_cast<wint_t>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-        negative = text[i] == L'-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10 + (text[i] - L'0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1; // keep going without overflowing
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(value);
+    // Read like the C runtime's conversion: no digits read as 0.
+    return ScanInt(WideToUtf8(text).c_str()).value_or(0);
 }
 
 CDatePickers::CDatePickers(IPickerCombo& year, IPickerCombo& month, IPickerCombo& day)

@@ -92,7 +92,13 @@ protected:
         host.getProgramDir = [this] { return dir.WidePath(); };
         host.getExecutableDir = [this] { return dir.WidePath() + L"/Release"; };
     }
-    void TearDown() override { CTipDatabase::ResetForTesting(); }
+    void TearDown() override
+    {
+        // A start that ended the process never reached shutdown, which frees these.
+        delete app.profileDoc;
+        delete app.tipDb;
+        CTipDatabase::ResetForTesting();
+    }
 
     // Runs start-up; the parent window's run is ended as the tray's "退出" would end it.
     // Answers the exit code when start-up ended the process, -1 when it ran through.
