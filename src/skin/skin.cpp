@@ -42,7 +42,7 @@ public:
 class SkinForm : public QObject
 {
 public:
-    SkinForm(SkinEngine* engine, const SkinFormSpec& spec, HWND window);
+    SkinForm(SkinEngine* engine, const SkinFormDef& def, HWND window);
     ~SkinForm() override;
 
     SkinControl* Find(const QString& name, bool searchChildren) const;
@@ -60,7 +60,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Build(const SkinControlSpec& spec, QWidget* parent, bool outermost,
+    void Build(const SkinControlDef& def, QWidget* parent, bool outermost,
                const QString& layoutDir);
     bool HandleMouse(SkinControl* control, QMouseEvent* event);
 
@@ -187,27 +187,27 @@ void SkinEngine::ReleaseForm(SkinForm* form)
 // ---------------------------------------------------------------------------------------
 // Forms
 
-SkinForm::SkinForm(SkinEngine* owner, const SkinFormSpec& spec, HWND wnd)
-    : engine(owner), name(spec.name), window(wnd), host(wnd->GetWidget())
+SkinForm::SkinForm(SkinEngine* owner, const SkinFormDef& def, HWND wnd)
+    : engine(owner), name(def.name), window(wnd), host(wnd->GetWidget())
 {
     g_liveForms.insert(this);
 
     // Rounded panels need a see-through window; forms that embed other native windows
     // (a web page) can ask for an opaque one.
-    if (spec.attributes.value(QStringLiteral("translucent"), QStringLiteral("1")) !=
+    if (def.attributes.value(QStringLiteral("translucent"), QStringLiteral("1")) !=
         QLatin1String("0"))
         host->setAttribute(Qt::WA_TranslucentBackground);
     if (!host->windowFlags().testFlag(Qt::FramelessWindowHint))
         host->setWindowFlag(Qt::FramelessWindowHint, true);
 
     root = new SkinPanel(
-        host, ResolveSkinPath(spec.attributes.value(QStringLiteral("image")), engine->layoutDir));
-    root->setObjectName(spec.name);
+        host, ResolveSkinPath(def.attributes.value(QStringLiteral("image")), engine->layoutDir));
+    root->setObjectName(def.name);
     root->setProperty("skinType", QStringLiteral("form"));
-    const QString styleClass = spec.attributes.value(QStringLiteral("class")).trimmed();
+    const QString styleClass = def.attributes.value(QStringLiteral("class")).trimmed();
     if (!styleClass.isEmpty())
         root->setProperty("skinClass", styleClass);
-    for (const auto& control : spec.controls)
+    for (const auto& control : def.controls)
         Build(control, root, true, engine->layoutDir);
 
     // Scroll bars follow the text box they name, wherever it sits in the form.
@@ -227,10 +227,10 @@ SkinForm::SkinForm(SkinEngine* owner, const SkinFormSpec& spec, HWND wnd)
     }
 
     root->setStyleSheet(engine->styleSheet);
-    root->setGeometry(0, 0, spec.size.width(), spec.size.height());
+    root->setGeometry(0, 0, def.size.width(), def.size.height());
     root->show();
     host->installEventFilter(this);
-    window->SetWindowPos(HWND_TOP, 0, 0, spec.size.width(), spec.size.height(),
+    window->SetWindowPos(HWND_TOP, 0, 0, def.size.width(), def.size.height(),
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     root->setGeometry(host->rect());
 
@@ -253,27 +253,27 @@ SkinForm::~SkinForm()
     }
 }
 
-void SkinForm::Build(const SkinControlSpec& spec, QWidget* parent, bool outermost,
+void SkinForm::Build(const SkinControlDef& def, QWidget* parent, bool outermost,
                      const QString& layoutDir)
 {
     auto control = std::make_unique<SkinControl>();
     control->form = this;
-    control->name = spec.name;
-    control->type = spec.type;
+    control->name = def.name;
+    control->type = def.type;
     control->outermost = outermost;
-    control->dragsWindow = spec.Flag(QStringLiteral("drag"));
+    control->dragsWindow = def.Flag(QStringLiteral("drag"));
 
-    const QString text = spec.Attribute(QStringLiteral("text"));
-    const QString image = ResolveSkinPath(spec.Attribute(QStringLiteral("image")), layoutDir);
+    const QString text = def.Attribute(QStringLiteral("text"));
+    const QString image = ResolveSkinPath(def.Attribute(QStringLiteral("image")), layoutDir);
     QWidget* widget = nullptr;
-    switch (spec.type) {
+    switch (def.type) {
     case SkinControlType::Panel:
         widget = new SkinPanel(parent, image);
         break;
     case SkinControlType::Label: {
-        auto* label = new SkinLabel(parent, spec.Attribute(QStringLiteral("format")));
-        label->setAlignment(ParseAlignment(spec.Attribute(QStringLiteral("align"))));
-        label->setWordWrap(spec.Flag(QStringLiteral("wrap")));
+        auto* label = new SkinLabel(parent, def.Attribute(QStringLiteral("format")));
+        label->setAlignment(ParseAlignment(def.Attribute(QStringLiteral("align"))));
+        label->setWordWrap(def.Flag(QStringLiteral("wrap")));
         label->SetSkinText(text);
         widget = label;
         break;
@@ -285,17 +285,17 @@ void SkinForm::Build(const SkinControlSpec& spec, QWidget* parent, bool outermos
         break;
     }
     case SkinControlType::Picture:
-        widget = new SkinPicture(parent, image, IntOr(spec.Attribute(QStringLiteral("radius")), 0));
+        widget = new SkinPicture(parent, image, IntOr(def.Attribute(QStringLiteral("radius")), 0));
         break;
     case SkinControlType::Edit: {
-        auto* edit = new SkinEdit(parent, IntOr(spec.Attribute(QStringLiteral("lineheight")), 100));
+        auto* edit = new SkinEdit(parent, IntOr(def.Attribute(QStringLiteral("lineheight")), 100));
         edit->SetSkinText(text);
         widget = edit;
         break;
     }
     case SkinControlType::ScrollBar:
         widget = new SkinScrollBar(parent);
-        widget->setProperty("skinTarget", spec.Attribute(QStringLiteral("target")).trimmed());
+        widget->setProperty("skinTarget", def.Attribute(QStringLiteral("target")).trimmed());
         break;
     case SkinControlType::Combo: {
         auto* combo = new SkinCombo(parent);
@@ -309,38 +309,38 @@ void SkinForm::Build(const SkinControlSpec& spec, QWidget* parent, bool outermos
         widget = new SkinHolder(parent);
         break;
     case SkinControlType::Animation: {
-        const bool pulse = spec.Attribute(QStringLiteral("mode")) == QLatin1String("pulse");
+        const bool pulse = def.Attribute(QStringLiteral("mode")) == QLatin1String("pulse");
         auto* animation = new SkinAnimation(
             parent, image, pulse ? SkinAnimation::Mode::Pulse : SkinAnimation::Mode::Spin,
-            IntOr(spec.Attribute(QStringLiteral("interval")), 80),
-            IntOr(spec.Attribute(QStringLiteral("steps")), 12));
-        if (spec.Flag(QStringLiteral("autoplay")))
+            IntOr(def.Attribute(QStringLiteral("interval")), 80),
+            IntOr(def.Attribute(QStringLiteral("steps")), 12));
+        if (def.Flag(QStringLiteral("autoplay")))
             animation->Play(true);
         widget = animation;
         break;
     }
     }
 
-    widget->setObjectName(spec.name);
-    widget->setProperty("skinType", QString::fromLatin1(SkinControlTypeName(spec.type)));
-    widget->setGeometry(spec.geometry);
+    widget->setObjectName(def.name);
+    widget->setProperty("skinType", QString::fromLatin1(SkinControlTypeName(def.type)));
+    widget->setGeometry(def.geometry);
     // A free word for the style sheet, so that several controls can share one look.
-    const QString styleClass = spec.Attribute(QStringLiteral("class")).trimmed();
+    const QString styleClass = def.Attribute(QStringLiteral("class")).trimmed();
     if (!styleClass.isEmpty())
         widget->setProperty("skinClass", styleClass);
-    const QString tip = spec.Attribute(QStringLiteral("tooltip"));
+    const QString tip = def.Attribute(QStringLiteral("tooltip"));
     if (!tip.isEmpty())
         widget->setToolTip(tip);
-    if (spec.Attribute(QStringLiteral("visible")) == QLatin1String("0"))
+    if (def.Attribute(QStringLiteral("visible")) == QLatin1String("0"))
         widget->hide();
-    if (RaisesClicks(spec.type) || control->dragsWindow)
+    if (RaisesClicks(def.type) || control->dragsWindow)
         widget->installEventFilter(this);
     control->widget = widget;
 
     m_byWidget.insert(widget, control.get());
     g_liveControls.insert(control.get());
     controls.push_back(std::move(control));
-    for (const auto& child : spec.children)
+    for (const auto& child : def.children)
         Build(child, widget, false, layoutDir);
 }
 
@@ -492,8 +492,8 @@ SkinForm* AttachForm(SkinEngine* engine, const wchar_t* formName, HWND window)
                            QStringLiteral("form \"%1\" has no window to attach to").arg(name));
         return nullptr;
     }
-    const SkinFormSpec* spec = engine->layout.FindForm(name);
-    if (!spec) {
+    const SkinFormDef* def = engine->layout.FindForm(name);
+    if (!def) {
         engine->ReportOnce(QStringLiteral("form:") + name,
                            QStringLiteral("no form \"%1\" in the layout").arg(name));
         return nullptr;
@@ -502,7 +502,7 @@ SkinForm* AttachForm(SkinEngine* engine, const wchar_t* formName, HWND window)
         if (form->name == name && form->window == window && form->host == window->GetWidget())
             return form.get();
     }
-    engine->forms.push_back(std::make_unique<SkinForm>(engine, *spec, window));
+    engine->forms.push_back(std::make_unique<SkinForm>(engine, *def, window));
     return engine->forms.back().get();
 }
 

@@ -105,40 +105,40 @@ QHash<QString, QString> ExtraAttributes(const TiXmlElement& element)
     return extra;
 }
 
-SkinControlSpec ParseControl(const TiXmlElement& element, int depth, QSet<QString>& names)
+SkinControlDef ParseControl(const TiXmlElement& element, int depth, QSet<QString>& names)
 {
     if (depth > kMaxNesting)
         Fail(element, QStringLiteral("controls are nested too deeply"));
     if (QLatin1String(element.Value()) != QLatin1String("control"))
         Fail(element, QStringLiteral("only <control> elements may stand here"));
 
-    SkinControlSpec spec;
-    spec.name = RequiredName(element);
-    if (names.contains(spec.name))
+    SkinControlDef def;
+    def.name = RequiredName(element);
+    if (names.contains(def.name))
         Fail(element, QStringLiteral("the name is used twice in this form"));
-    names.insert(spec.name);
+    names.insert(def.name);
 
     const char* type = element.Attribute("type");
     const auto parsed = TypeFromName(type ? QString::fromUtf8(type).trimmed() : QString());
     if (!parsed)
         Fail(element,
              QStringLiteral("unknown type \"%1\"").arg(QString::fromUtf8(type ? type : "")));
-    spec.type = *parsed;
-    spec.geometry = QRect(Offset(element, "x"), Offset(element, "y"),
-                          Extent(element, "width", true), Extent(element, "height", true));
-    spec.attributes = ExtraAttributes(element);
+    def.type = *parsed;
+    def.geometry = QRect(Offset(element, "x"), Offset(element, "y"), Extent(element, "width", true),
+                         Extent(element, "height", true));
+    def.attributes = ExtraAttributes(element);
 
     for (const TiXmlElement* child = element.FirstChildElement(); child;
          child = child->NextSiblingElement())
-        spec.children.push_back(ParseControl(*child, depth + 1, names));
-    return spec;
+        def.children.push_back(ParseControl(*child, depth + 1, names));
+    return def;
 }
 
-SkinFormSpec ParseForm(const TiXmlElement& element)
+SkinFormDef ParseForm(const TiXmlElement& element)
 {
     if (QLatin1String(element.Value()) != QLatin1String("form"))
         Fail(element, QStringLiteral("only <form> elements may stand in <skin>"));
-    SkinFormSpec form;
+    SkinFormDef form;
     form.name = RequiredName(element);
     form.size = QSize(Extent(element, "width", true), Extent(element, "height", true));
     if (form.size.isEmpty())
@@ -203,14 +203,14 @@ const char* SkinControlTypeName(SkinControlType type)
     return "panel";
 }
 
-bool SkinControlSpec::Flag(const QString& key) const
+bool SkinControlDef::Flag(const QString& key) const
 {
     const QString value = attributes.value(key).trimmed().toLower();
     return value == QLatin1String("1") || value == QLatin1String("true") ||
            value == QLatin1String("yes");
 }
 
-const SkinFormSpec* SkinLayout::FindForm(const QString& name) const
+const SkinFormDef* SkinLayout::FindForm(const QString& name) const
 {
     for (const auto& form : forms) {
         if (form.name == name)
@@ -248,7 +248,7 @@ SkinLayout ParseSkinLayout(const std::string& text)
         QSet<QString> formNames;
         for (const TiXmlElement* element = root->FirstChildElement(); element;
              element = element->NextSiblingElement()) {
-            SkinFormSpec form = ParseForm(*element);
+            SkinFormDef form = ParseForm(*element);
             if (formNames.contains(form.name))
                 Fail(*element, QStringLiteral("a form of this name already exists"));
             formNames.insert(form.name);

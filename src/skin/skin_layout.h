@@ -28,13 +28,13 @@ enum class SkinControlType
 // The type's name as written in the layout file and exposed to the style sheet.
 const char* SkinControlTypeName(SkinControlType type);
 
-struct SkinControlSpec
+struct SkinControlDef
 {
     QString name;
     SkinControlType type = SkinControlType::Panel;
     QRect geometry;                     // relative to the parent control (or the form)
     QHash<QString, QString> attributes; // every attribute besides name, type and geometry
-    std::vector<SkinControlSpec> children;
+    std::vector<SkinControlDef> children;
 
     QString Attribute(const QString& key, const QString& fallback = {}) const
     {
@@ -43,20 +43,20 @@ struct SkinControlSpec
     bool Flag(const QString& key) const;
 };
 
-struct SkinFormSpec
+struct SkinFormDef
 {
     QString name;
     QSize size;
     QHash<QString, QString> attributes;
-    std::vector<SkinControlSpec> controls;
+    std::vector<SkinControlDef> controls;
 };
 
 struct SkinLayout
 {
-    std::vector<SkinFormSpec> forms;
+    std::vector<SkinFormDef> forms;
     QString error; // empty when the file was accepted
 
-    const SkinFormSpec* FindForm(const QString& name) const;
+    const SkinFormDef* FindForm(const QString& name) const;
 };
 
 // Largest accepted layout file and the limits on its content; anything beyond them is a

@@ -7,12 +7,12 @@
 
 namespace {
 
-const SkinControlSpec* FindSpec(const std::vector<SkinControlSpec>& controls, const QString& name)
+const SkinControlDef* FindDef(const std::vector<SkinControlDef>& controls, const QString& name)
 {
     for (const auto& control : controls) {
         if (control.name == name)
             return &control;
-        if (const auto* found = FindSpec(control.children, name))
+        if (const auto* found = FindDef(control.children, name))
             return found;
     }
     return nullptr;
@@ -42,13 +42,13 @@ TEST(SkinLayout, ReadsFormsNestedControlsAndTheirAttributes)
 </skin>)");
     ASSERT_TRUE(layout.error.isEmpty()) << layout.error.toStdString();
     ASSERT_EQ(layout.forms.size(), 2u);
-    const SkinFormSpec* form = layout.FindForm(QStringLiteral("A"));
+    const SkinFormDef* form = layout.FindForm(QStringLiteral("A"));
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->size, QSize(300, 200));
     EXPECT_EQ(form->attributes.value(QStringLiteral("translucent")), QStringLiteral("0"));
     ASSERT_EQ(form->controls.size(), 2u);
 
-    const SkinControlSpec& card = form->controls[0];
+    const SkinControlDef& card = form->controls[0];
     EXPECT_EQ(card.type, SkinControlType::Panel);
     EXPECT_EQ(card.geometry, QRect(10, 20, 100, 50));
     EXPECT_EQ(card.Attribute(QStringLiteral("class")), QStringLiteral("card"));
@@ -190,20 +190,20 @@ TEST(SkinLayout, ShippedLayoutHasEveryFormAndControlTheWindowsUse)
         {"Loading1", {{"Animate1", SkinControlType::Animation}}},
     };
     for (const Need& need : needs) {
-        const SkinFormSpec* form = layout.FindForm(QString::fromLatin1(need.form));
+        const SkinFormDef* form = layout.FindForm(QString::fromLatin1(need.form));
         ASSERT_NE(form, nullptr) << need.form;
         for (const auto& [name, type] : need.controls) {
-            const SkinControlSpec* control = FindSpec(form->controls, QString::fromLatin1(name));
+            const SkinControlDef* control = FindDef(form->controls, QString::fromLatin1(name));
             ASSERT_NE(control, nullptr) << need.form << "/" << name;
             EXPECT_EQ(control->type, type) << need.form << "/" << name;
         }
     }
     // The daily pictures are made at the frame's size, and the main window's size is fixed.
-    const SkinFormSpec* popup = layout.FindForm(QStringLiteral("Main16"));
-    EXPECT_EQ(FindSpec(popup->controls, QStringLiteral("frmPic1"))->geometry.size(),
+    const SkinFormDef* popup = layout.FindForm(QStringLiteral("Main16"));
+    EXPECT_EQ(FindDef(popup->controls, QStringLiteral("frmPic1"))->geometry.size(),
               QSize(280, 180));
     EXPECT_EQ(layout.FindForm(QStringLiteral("Main20"))->size, QSize(601, 630));
-    EXPECT_EQ(FindSpec(popup->controls, QStringLiteral("ScrollBar1"))
-                  ->Attribute(QStringLiteral("target")),
-              QStringLiteral("EditContent"));
+    EXPECT_EQ(
+        FindDef(popup->controls, QStringLiteral("ScrollBar1"))->Attribute(QStringLiteral("target")),
+        QStringLiteral("EditContent"));
 }
