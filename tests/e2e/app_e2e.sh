@@ -18,7 +18,8 @@ case_tray_menu_and_exit() {
     read -r x y < <(tray_icon_point)
     xdotool mousemove "$x" "$y" click 3
     wait_for "the tray menu" traced_by "$pid" "message 0x401 1074 516"
-    sleep 0.5
+    wait_for "the tray menu's window" menu_shown
+    sleep 0.3
     screenshot app-tray-menu
     # "退出" is the last item: Up from no selection lands on it.
     xdotool key Up Return

@@ -20,20 +20,6 @@ profile_for_day() {
     echo "<userdata first=\"250\" needup=\"0\"><date year=\"$y\" month=\"$((10#$m))\" day=\"$((10#$d))\" /></userdata>"
 }
 
-# The position "X Y" of a visible window of the program with the given size.
-window_at_size() {
-    local pid=$1 w=$2 h=$3 id
-    for id in $(xdotool search --all --onlyvisible --pid "$pid" 2>/dev/null); do
-        eval "$(xdotool getwindowgeometry --shell "$id")"
-        if [ "$WIDTH" = "$w" ] && [ "$HEIGHT" = "$h" ]; then
-            echo "$X $Y"
-            return 0
-        fi
-    done
-    return 1
-}
-shown() { window_at_size "$@" >/dev/null; }
-hidden() { ! window_at_size "$@" >/dev/null; }
 
 # The normalised RMSE (0..1) between a crop of the screen and the same crop of a day's
 # picture.
@@ -48,12 +34,12 @@ start_with_widget() {
     start_tavro -restart # no main window: the widget alone, as after a start at login
     PID=$LAST_PID
     wait_for "normal mode" traced_by "$PID" "normal mode"
-    wait_for "the widget" shown "$PID" $WIDGET $WIDGET
+    wait_for "the widget" shown $WIDGET $WIDGET
 }
 
 case_hover_opens_the_days_popup() {
     start_with_widget
-    read -r x y < <(window_at_size "$PID" $WIDGET $WIDGET)
+    read -r _ x y < <(window_of_size $WIDGET $WIDGET)
     [ "$x $y" = "$WIDGET_X $WIDGET_Y" ] || fail "the widget is at $x,$y, not $WIDGET_X,$WIDGET_Y"
     sleep 0.5 # let the compositor paint the translucent widget before the picture
     screenshot float-idle
@@ -62,11 +48,11 @@ case_hover_opens_the_days_popup() {
     local moved
     moved=$(date +%s%N)
     screenshot float-hovered
-    wait_for "the popup" shown "$PID" $POPUP_W $POPUP_H
+    wait_for "the popup" shown $POPUP_W $POPUP_H
     local opened
     opened=$(date +%s%N)
     echo "popup appeared about $(((opened - moved) / 1000000)) ms after the pointer arrived"
-    read -r px py < <(window_at_size "$PID" $POPUP_W $POPUP_H)
+    read -r _ px py < <(window_of_size $POPUP_W $POPUP_H)
     [ "$px $py" = "$POPUP_X $POPUP_Y" ] || fail "the popup is at $px,$py, not $POPUP_X,$POPUP_Y"
     sleep 0.5
     screenshot float-popup
@@ -89,10 +75,10 @@ case_hover_opens_the_days_popup() {
         xdotool mousemove "$cx" $((WIDGET_Y + 52))
     done
     sleep 0.3
-    shown "$PID" $POPUP_W $POPUP_H || fail "the popup closed on the way across the overlap"
+    shown $POPUP_W $POPUP_H || fail "the popup closed on the way across the overlap"
     # Off the popup: it closes.
     xdotool mousemove 200 600
-    wait_for "the popup to close" hidden "$PID" $POPUP_W $POPUP_H
+    wait_for "the popup to close" hidden $POPUP_W $POPUP_H
     sleep 1.2 # the fade timer
     screenshot float-after
 }
@@ -100,41 +86,32 @@ case_hover_opens_the_days_popup() {
 case_jump_past_the_overlap_closes_the_popup() {
     start_with_widget
     xdotool mousemove $((WIDGET_X + 52)) $((WIDGET_Y + 52))
-    wait_for "the popup" shown "$PID" $POPUP_W $POPUP_H
+    wait_for "the popup" shown $POPUP_W $POPUP_H
     xdotool mousemove $((POPUP_X + 150)) $((POPUP_Y + 200))
-    wait_for "the popup to close" hidden "$PID" $POPUP_W $POPUP_H
+    wait_for "the popup to close" hidden $POPUP_W $POPUP_H
 }
 
 case_menu_hides_and_tray_shows_the_widget() {
     start_with_widget
     xdotool mousemove $((WIDGET_X + 52)) $((WIDGET_Y + 52)) click 3
-    wait_for "the widget's menu" shown_menu
+    wait_for "the widget's menu" menu_shown $WIDGET
     sleep 0.3
     screenshot float-menu
     # "隐藏浮窗" is the last item: Up from no selection lands on it.
     xdotool key Up Return
-    wait_for "the widget to hide" hidden "$PID" $WIDGET $WIDGET
+    wait_for "the widget to hide" hidden $WIDGET $WIDGET
     # The tray's fourth item now reads "显示浮窗".
     wait_for "the panel" tray_icon_point
     read -r tx ty < <(tray_icon_point)
     xdotool mousemove "$tx" "$ty" click 3
     wait_for "the tray menu" traced_by "$PID" "message 0x401 1074 516"
+    wait_for "the tray menu's window" menu_shown
     sleep 0.3
     xdotool key Up Up Return
     wait_for "the show command" traced_by "$PID" "message 0x111 1127"
-    wait_for "the widget again" shown "$PID" $WIDGET $WIDGET
-    read -r x y < <(window_at_size "$PID" $WIDGET $WIDGET)
+    wait_for "the widget again" shown $WIDGET $WIDGET
+    read -r _ x y < <(window_of_size $WIDGET $WIDGET)
     [ "$x $y" = "$WIDGET_X $WIDGET_Y" ] || fail "the widget came back at $x,$y"
-}
-
-# A menu window of the program, whatever its size, other than the widget.
-shown_menu() {
-    local id
-    for id in $(xdotool search --all --onlyvisible --pid "$PID" 2>/dev/null); do
-        eval "$(xdotool getwindowgeometry --shell "$id")"
-        [ "$WIDTH" != "$WIDGET" ] && [ "$WIDTH" -gt 60 ] && [ "$HEIGHT" -gt 60 ] && return 0
-    done
-    return 1
 }
 
 "case_$1"

@@ -89,6 +89,35 @@ screenshot() {
     take_screenshot "$ARTIFACTS/$1.png"
 }
 
+# The program's visible windows (forms, list popups and menus all carry its class).
+visible_windows() { xdotool search --onlyvisible --class '^Tavro$' 2>/dev/null || true; }
+
+# The visible window of the program with the given size: prints "ID X Y".
+window_of_size() {
+    local id
+    for id in $(visible_windows); do
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        if [ "$WIDTH" = "$1" ] && [ "$HEIGHT" = "$2" ]; then
+            echo "$id $X $Y"
+            return 0
+        fi
+    done
+    return 1
+}
+shown() { window_of_size "$@" >/dev/null; }
+hidden() { ! window_of_size "$@" >/dev/null; }
+
+# Whether a popup menu of the program is up: a visible window of the program larger than
+# 60 x 60 whose width is not the given width of another window that may be shown.
+menu_shown() {
+    local id
+    for id in $(visible_windows); do
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        [ "$WIDTH" != "${1:-0}" ] && [ "$WIDTH" -gt 60 ] && [ "$HEIGHT" -gt 60 ] && return 0
+    done
+    return 1
+}
+
 # The notification area is a panel at the bottom right, holding only our icon at its end.
 tray_icon_point() {
     xdotool search --classname trayer >/dev/null || return 1

@@ -14,22 +14,7 @@ DAY_COMBO="279 110"
 BTN_GO="180 170"
 BTN_OK="118 170"
 
-# The program's visible windows (forms, list popups and menus all carry its class).
-visible_windows() { xdotool search --onlyvisible --class '^Tavro$' 2>/dev/null || true; }
 count_windows() { visible_windows | wc -l; }
-
-# The visible window of the given size; prints its id.
-window_of_size() {
-    local w width height
-    for w in $(visible_windows); do
-        eval "$(xdotool getwindowgeometry --shell "$w")"
-        if [ "$WIDTH" = "$1" ] && [ "$HEIGHT" = "$2" ]; then
-            echo "$w"
-            return 0
-        fi
-    done
-    return 1
-}
 
 # click_in WINDOW "X Y": a left click at a point of the window.
 click_in() {
@@ -63,7 +48,7 @@ case_setup_then_settings() {
     wait_for "first-run mode" traced_by "$pid" "first run"
     wait_for "the setup window" window_of_size 360 262
     local setup
-    setup=$(window_of_size 360 262)
+    setup=$(window_of_size 360 262 | cut -d' ' -f1)
 
     # Centred on the screen (the panel may reserve its height at the bottom) and on top.
     local sw sh
