@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <tinyxml.h>
 
 #include <algorithm>
 
