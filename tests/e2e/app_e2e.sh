@@ -15,11 +15,8 @@ case_tray_menu_and_exit() {
     wait_for "the panel" tray_icon_point
     sleep 1 # let the panel embed and paint the icon before the picture is taken
     screenshot app-tray
-    read -r x y < <(tray_icon_point)
-    xdotool mousemove "$x" "$y" click 3
-    wait_for "the tray menu" traced_by "$pid" "message 0x401 1074 516"
-    wait_for "the tray menu's window" menu_shown
-    sleep 0.3
+    open_tray_menu
+    traced_by "$pid" "message 0x401 1074 516" || fail "the icon's right click did not arrive"
     screenshot app-tray-menu
     # "退出" is the last item: Up from no selection lands on it.
     xdotool key Up Return
@@ -97,5 +94,6 @@ case_sigterm_writes_the_profile() {
     grep -q '<!-- kept -->' "$profile" || fail "the comment was lost: $(cat "$profile")"
 }
 
+E2E_CASE=$1
 "case_$1"
 echo "PASS: $1"

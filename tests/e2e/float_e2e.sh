@@ -93,20 +93,13 @@ case_jump_past_the_overlap_closes_the_popup() {
 
 case_menu_hides_and_tray_shows_the_widget() {
     start_with_widget
-    xdotool mousemove $((WIDGET_X + 52)) $((WIDGET_Y + 52)) click 3
-    wait_for "the widget's menu" menu_shown $WIDGET
-    sleep 0.3
+    open_menu_at $((WIDGET_X + 52)) $((WIDGET_Y + 52))
     screenshot float-menu
     # "隐藏浮窗" is the last item: Up from no selection lands on it.
     xdotool key Up Return
     wait_for "the widget to hide" hidden $WIDGET $WIDGET
     # The tray's fourth item now reads "显示浮窗".
-    wait_for "the panel" tray_icon_point
-    read -r tx ty < <(tray_icon_point)
-    xdotool mousemove "$tx" "$ty" click 3
-    wait_for "the tray menu" traced_by "$PID" "message 0x401 1074 516"
-    wait_for "the tray menu's window" menu_shown
-    sleep 0.3
+    open_tray_menu
     xdotool key Up Up Return
     wait_for "the show command" traced_by "$PID" "message 0x111 1127"
     wait_for "the widget again" shown $WIDGET $WIDGET
@@ -114,5 +107,6 @@ case_menu_hides_and_tray_shows_the_widget() {
     [ "$x $y" = "$WIDGET_X $WIDGET_Y" ] || fail "the widget came back at $x,$y"
 }
 
+E2E_CASE=$1
 "case_$1"
 echo "PASS: $1"

@@ -21,6 +21,10 @@ trap e2e_cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
+    if [ -n "${DISPLAY:-}" ]; then
+        mkdir -p "$ARTIFACTS"
+        take_screenshot "$ARTIFACTS/failed-$(basename "$0" .sh)-${E2E_CASE:-case}.png" 2>/dev/null || true
+    fi
     echo "--- trace" >&2; cat "$TRACE" >&2 2>/dev/null || true
     exit 1
 }
@@ -107,15 +111,32 @@ window_of_size() {
 shown() { window_of_size "$@" >/dev/null; }
 hidden() { ! window_of_size "$@" >/dev/null; }
 
-# Whether a popup menu of the program is up: a visible window of the program larger than
-# 60 x 60 whose width is not the given width of another window that may be shown.
-menu_shown() {
-    local id
-    for id in $(visible_windows); do
-        eval "$(xdotool getwindowgeometry --shell "$id")"
-        [ "$WIDTH" != "${1:-0}" ] && [ "$WIDTH" -gt 60 ] && [ "$HEIGHT" -gt 60 ] && return 0
+# Right-clicks at a point the way a person does (press, a moment, release) until a new
+# window of the program, its menu, is up; a click lost on a busy machine is made again.
+open_menu_at() {
+    local x=$1 y=$2 attempt before
+    before=$(visible_windows | wc -l)
+    for attempt in 1 2 3; do
+        xdotool mousemove "$x" "$y" mousedown 3
+        sleep 0.15
+        xdotool mouseup 3
+        local deadline=$((SECONDS + 5))
+        while [ $SECONDS -lt $deadline ]; do
+            if [ "$(visible_windows | wc -l)" -gt "$before" ]; then
+                sleep 0.3 # let it take the keyboard
+                return 0
+            fi
+            sleep 0.1
+        done
     done
-    return 1
+    fail "no menu opened at $x,$y"
+}
+
+open_tray_menu() {
+    wait_for "the panel" tray_icon_point
+    local x y
+    read -r x y < <(tray_icon_point)
+    open_menu_at "$x" "$y"
 }
 
 # The notification area is a panel at the bottom right, holding only our icon at its end.

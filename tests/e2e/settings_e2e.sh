@@ -78,12 +78,7 @@ case_setup_then_settings() {
     ! window_of_size 360 262 >/dev/null || fail "the setup window is still shown"
 
     # The tray menu's third item, "修改预产期".
-    wait_for "the panel" tray_icon_point
-    local tx ty before
-    read -r tx ty < <(tray_icon_point)
-    before=$(count_windows)
-    xdotool mousemove "$tx" "$ty" click 3
-    wait_for "the tray menu" bash -c "[ \$(xdotool search --onlyvisible --class '^Tavro$' | wc -l) -gt $before ]"
+    open_tray_menu
     xdotool key Down Down Down Return
     wait_for "the change command" traced_by "$pid" "message 0x111 1129"
     wait_for "the settings window" xdotool search --onlyvisible --name '^设置Tavro$'
@@ -100,9 +95,7 @@ case_setup_then_settings() {
     profile_date $latest || fail "the settings window did not show $latest: $(cat "$PROFILE")"
 
     # This year brings back today's month and day; then the month's last day.
-    before=$(count_windows)
-    xdotool mousemove "$tx" "$ty" click 3
-    wait_for "the tray menu" bash -c "[ \$(xdotool search --onlyvisible --class '^Tavro$' | wc -l) -gt $before ]"
+    open_tray_menu
     xdotool key Down Down Down Return
     wait_for "the settings window again" xdotool search --onlyvisible --name '^设置Tavro$'
     pick "$settings" "$YEAR_COMBO" Home Return
@@ -116,5 +109,6 @@ case_setup_then_settings() {
     [ "$(grep -c 'message 0x498 1 0' "$TRACE")" -eq 2 ] || fail "expected two date changes"
 }
 
+E2E_CASE=$1
 "case_$1"
 echo "PASS: $1"
