@@ -57,9 +57,16 @@ cd "$home/Release"
 ./Tavro "$@" &
 app=$!
 sleep "${TAVRO_DEMO_SECONDS:-8}"
-shot="$root/artifacts/run-$(date +%Y%m%d-%H%M%S).png"
+shot="$root/artifacts/run-$(date +%Y%m%d-%H%M%S)"
 mkdir -p "$root/artifacts"
-take_screenshot "$shot"
-echo "run: screenshot saved to $shot"
+take_screenshot "$shot.png"
+echo "run: screenshot saved to $shot.png"
+# Rest the pointer where the widget stands (50 pixels in from the top-right corner), so the
+# second picture shows the day's popup once setup is done.
+read -r width _ < <(xdotool getdisplaygeometry)
+xdotool mousemove $((width - 50 - 52)) $((50 + 52))
+sleep 2
+take_screenshot "$shot-hover.png"
+echo "run: screenshot with the pointer on the widget saved to $shot-hover.png"
 kill -TERM "$app" 2>/dev/null || true
 wait "$app" || true
