@@ -38,6 +38,18 @@ void CTavroDateDlgBase::BindForm(bool setupButtons)
     m_day.Attach(m_pDayCombo);
 }
 
+LRESULT CTavroDateDlgBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SKIN_CLICK:
+        return OnClick(wParam);
+    case WM_SKIN_SELCHANGE:
+        return OnSelChange(wParam);
+    default:
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+}
+
 LRESULT CTavroDateDlgBase::OnSelChange(WPARAM control)
 {
     const auto* changed = reinterpret_cast<const SkinControl*>(control);

@@ -32,6 +32,9 @@ private:
 class CTavroDateDlgBase : public CWnd
 {
 public:
+    // Routes the skin's clicks to OnClick and its selection changes to the pickers.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
     // The skin objects, set by the create handler; they belong to the skin library.
     SkinForm* m_pForm = nullptr;
     SkinControl* m_pBtnGo = nullptr;
@@ -47,6 +50,8 @@ protected:
     // Attaches "Main18", finds the controls and shows either the setup button ("btnGo") or
     // the settings buttons ("btnOk", "btnCancel").
     void BindForm(bool setupButtons);
+    // The handler of WM_SKIN_CLICK; wParam is the clicked control (0 for none).
+    virtual LRESULT OnClick(WPARAM control) = 0;
     // The handler of WM_SKIN_SELCHANGE; wParam is the combo that changed.
     LRESULT OnSelChange(WPARAM control);
     // The chosen date, or nothing when the texts make no date; the window then stays open.

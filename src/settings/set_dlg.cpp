@@ -21,19 +21,10 @@ int CTavroSetDlg::OnCreate()
 
 LRESULT CTavroSetDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_SHOWWINDOW: {
-        const LRESULT result = CTavroDateDlgBase::WindowProc(message, wParam, lParam);
+    const LRESULT result = CTavroDateDlgBase::WindowProc(message, wParam, lParam);
+    if (message == WM_SHOWWINDOW)
         OnShowWindow();
-        return result;
-    }
-    case WM_SKIN_CLICK:
-        return OnClick(wParam);
-    case WM_SKIN_SELCHANGE:
-        return OnSelChange(wParam);
-    default:
-        return CTavroDateDlgBase::WindowProc(message, wParam, lParam);
-    }
+    return result;
 }
 
 void CTavroSetDlg::OnShowWindow()

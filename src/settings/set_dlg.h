@@ -15,8 +15,8 @@ public:
 
 protected:
     int OnCreate() override;
+    LRESULT OnClick(WPARAM control) override;
 
 private:
     void OnShowWindow();
-    LRESULT OnClick(WPARAM control);
 };

@@ -14,18 +14,6 @@ int CTavroSetFirstDlg::OnCreate()
     return 0;
 }
 
-LRESULT CTavroSetFirstDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_SKIN_CLICK:
-        return OnClick(wParam);
-    case WM_SKIN_SELCHANGE:
-        return OnSelChange(wParam);
-    default:
-        return CTavroDateDlgBase::WindowProc(message, wParam, lParam);
-    }
-}
-
 LRESULT CTavroSetFirstDlg::OnClick(WPARAM control)
 {
     if (control == 0)

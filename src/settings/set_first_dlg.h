@@ -11,7 +11,6 @@ class CTavroSetFirstDlg : public CTavroDateDlgBase
 public:
     explicit CTavroSetFirstDlg(CTavroAppData& app = TheApp());
 
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     // There is no way out of setup but confirming: closing the window or Escape would
     // leave the program running with nothing on the screen.
     void OnCancel() override {}
@@ -19,6 +18,5 @@ public:
 protected:
     int OnCreate() override;
 
-private:
-    LRESULT OnClick(WPARAM control);
+    LRESULT OnClick(WPARAM control) override;
 };
