@@ -105,6 +105,12 @@ bool Live(const SkinControl* control)
     return control && g_liveControls.count(control) && control->widget;
 }
 
+// The control as the given kind when it is alive and of that kind; null otherwise.
+template <class T> T* LiveAs(const SkinControl* control, SkinControlType type)
+{
+    return Live(control) ? control->As<T>(type) : nullptr;
+}
+
 void Report(const QString& message)
 {
     const QString line = QStringLiteral("skin: ") + message;
@@ -548,9 +554,7 @@ bool ShowControl(SkinControl* control, int show, int, int)
 
 bool PlayAnimation(SkinControl* control, int play, int, int)
 {
-    if (!Live(control))
-        return false;
-    auto* animation = control->As<SkinAnimation>(SkinControlType::Animation);
+    auto* animation = LiveAs<SkinAnimation>(control, SkinControlType::Animation);
     if (!animation)
         return false;
     animation->Play(play != 0);
@@ -574,9 +578,7 @@ bool SetLabelText(SkinControl* control, const wchar_t* text)
 
 bool SetEditText(SkinControl* control, const wchar_t* text)
 {
-    if (!Live(control))
-        return false;
-    auto* edit = control->As<SkinEdit>(SkinControlType::Edit);
+    auto* edit = LiveAs<SkinEdit>(control, SkinControlType::Edit);
     if (!edit)
         return false;
     edit->SetSkinText(FromWide(text));
@@ -585,9 +587,7 @@ bool SetEditText(SkinControl* control, const wchar_t* text)
 
 bool SetPictureBitmap(SkinControl* control, const QImage& image)
 {
-    if (!Live(control))
-        return false;
-    auto* picture = control->As<SkinPicture>(SkinControlType::Picture);
+    auto* picture = LiveAs<SkinPicture>(control, SkinControlType::Picture);
     if (!picture)
         return false;
     picture->SetImage(image);
@@ -611,9 +611,7 @@ bool SetScrollPosition(SkinControl* control, int position, int, int)
 
 bool SetComboText(SkinControl* control, const wchar_t* text)
 {
-    if (!Live(control))
-        return false;
-    auto* combo = control->As<SkinCombo>(SkinControlType::Combo);
+    auto* combo = LiveAs<SkinCombo>(control, SkinControlType::Combo);
     if (!combo)
         return false;
     combo->SetShownText(FromWide(text));
@@ -622,17 +620,13 @@ bool SetComboText(SkinControl* control, const wchar_t* text)
 
 std::wstring GetComboText(SkinControl* control)
 {
-    if (!Live(control))
-        return {};
-    auto* combo = control->As<SkinCombo>(SkinControlType::Combo);
+    auto* combo = LiveAs<SkinCombo>(control, SkinControlType::Combo);
     return combo ? combo->ShownText().toStdWString() : std::wstring();
 }
 
 bool InsertComboItem(SkinControl* control, const wchar_t* text, int index, std::uintptr_t data)
 {
-    if (!Live(control))
-        return false;
-    auto* combo = control->As<SkinCombo>(SkinControlType::Combo);
+    auto* combo = LiveAs<SkinCombo>(control, SkinControlType::Combo);
     if (!combo)
         return false;
     if (index < 0 || index > combo->count())
@@ -643,9 +637,7 @@ bool InsertComboItem(SkinControl* control, const wchar_t* text, int index, std::
 
 bool ClearCombo(SkinControl* control)
 {
-    if (!Live(control))
-        return false;
-    auto* combo = control->As<SkinCombo>(SkinControlType::Combo);
+    auto* combo = LiveAs<SkinCombo>(control, SkinControlType::Combo);
     if (!combo)
         return false;
     combo->clear();
@@ -654,17 +646,13 @@ bool ClearCombo(SkinControl* control)
 
 int GetComboCount(SkinControl* control)
 {
-    if (!Live(control))
-        return 0;
-    auto* combo = control->As<SkinCombo>(SkinControlType::Combo);
+    auto* combo = LiveAs<SkinCombo>(control, SkinControlType::Combo);
     return combo ? combo->count() : 0;
 }
 
 std::wstring GetComboItem(SkinControl* control, int index)
 {
-    if (!Live(control))
-        return {};
-    auto* combo = control->As<SkinCombo>(SkinControlType::Combo);
+    auto* combo = LiveAs<SkinCombo>(control, SkinControlType::Combo);
     if (!combo || index < 0 || index >= combo->count())
         return {};
     return combo->itemText(index).toStdWString();
@@ -672,17 +660,13 @@ std::wstring GetComboItem(SkinControl* control, int index)
 
 bool BindWindow(SkinControl* holder, QWidget* child)
 {
-    if (!Live(holder))
-        return false;
-    auto* area = holder->As<SkinHolder>(SkinControlType::Holder);
+    auto* area = LiveAs<SkinHolder>(holder, SkinControlType::Holder);
     return area && area->Bind(child);
 }
 
 bool ShowBoundWindow(SkinControl* holder, QWidget* child)
 {
-    if (!Live(holder))
-        return false;
-    auto* area = holder->As<SkinHolder>(SkinControlType::Holder);
+    auto* area = LiveAs<SkinHolder>(holder, SkinControlType::Holder);
     return area && area->ShowBound(child);
 }
 
