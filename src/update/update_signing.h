@@ -1,0 +1,41 @@
+#pragma once
+
+// Checks that an update really comes from the maker: the server's version list is signed
+// with Ed25519 and lists the SHA-256 of every file. The worker checks both before it
+// stages anything, and the updater checks them again before it installs.
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+using PublicKey = std::array<unsigned char, 32>;
+using SecretKey = std::array<unsigned char, 64>;
+
+// The key this build trusts (the build setting TAVRO_UPDATE_PUBLIC_KEY).
+const PublicKey& TrustedUpdateKey();
+
+// Lowercase hex of the SHA-256 of `bytes`.
+std::string Sha256Hex(std::string_view bytes);
+
+// Lowercase hex of the SHA-256 of a regular file's content, read in pieces; nothing when
+// the file cannot be opened or is not a regular file.
+std::optional<std::string> Sha256FileHex(const std::string& path);
+
+// True when `signatureHex` (128 hex characters, surrounding white space allowed) is an
+// Ed25519 signature of exactly `listBytes` by `key`.
+bool VerifyListSignature(std::string_view listBytes, std::string_view signatureHex,
+                         const PublicKey& key = TrustedUpdateKey());
+
+// The signature of `listBytes` as 128 lowercase hex characters (for the release tool and
+// the tests).
+std::string SignList(std::string_view listBytes, const SecretKey& key);
+
+// A fresh key pair.
+void MakeKeyPair(PublicKey& publicKey, SecretKey& secretKey);
+
+// Hex text to bytes: exactly 2 * N hex digits, surrounding white space allowed.
+template <std::size_t N>
+std::optional<std::array<unsigned char, N>> KeyFromHex(std::string_view hex);
+std::string ToHex(const unsigned char* bytes, std::size_t size);
