@@ -175,10 +175,10 @@ TEST(DayPicture, WritesTheDayTheWeekAndWhatIsLeft)
     EXPECT_EQ(WeekTitle(8), QStringLiteral("孕第2周"));
     EXPECT_EQ(WeekTitle(180), QStringLiteral("孕第26周"));
     EXPECT_EQ(WeekTitle(280), QStringLiteral("孕第40周"));
-    EXPECT_EQ(StageTitle(91), QStringLiteral("孕早期"));
-    EXPECT_EQ(StageTitle(92), QStringLiteral("孕中期"));
-    EXPECT_EQ(StageTitle(189), QStringLiteral("孕中期"));
-    EXPECT_EQ(StageTitle(190), QStringLiteral("孕晚期"));
+    EXPECT_EQ(StageTitle(97), QStringLiteral("孕早期"));
+    EXPECT_EQ(StageTitle(98), QStringLiteral("孕中期"));
+    EXPECT_EQ(StageTitle(195), QStringLiteral("孕中期"));
+    EXPECT_EQ(StageTitle(196), QStringLiteral("孕晚期"));
     EXPECT_EQ(CountdownTitle(180), QStringLiteral("还有100天见面"));
     EXPECT_EQ(CountdownTitle(279), QStringLiteral("还有1天见面"));
     EXPECT_EQ(CountdownTitle(280), QStringLiteral("今天是预产期"));

@@ -330,10 +330,11 @@ QString WeekTitle(int day) { return QStringLiteral("孕第%1周").arg(WeekOf(day
 
 QString StageTitle(int day)
 {
-    const int week = WeekOf(day);
-    if (week <= 13)
+    // Day N is a gestational age of N days: the second trimester begins at 14+0 (day 98)
+    // and the third at 28+0 (day 196), not with the calendar's week 14 or 28.
+    if (day < 14 * 7)
         return QStringLiteral("孕早期");
-    if (week <= 27)
+    if (day < 28 * 7)
         return QStringLiteral("孕中期");
     return QStringLiteral("孕晚期");
 }
