@@ -90,6 +90,12 @@ case_tray_change_types_into_settings() {
     wait_for "the keyboard on the settings window" has_focus "$settings"
     screenshot focus-settings-window
 
+    # The pointer resting on the widget opens its popup, which leaves the keyboard where
+    # it is: the keys below still reach the settings window.
+    local width
+    read -r width _ < <(xdotool getdisplaygeometry)
+    xdotool mousemove $((width - 50 - 52)) $((50 + 52))
+    wait_for "the popup" window_of_size 300 490
     # This year brings back today's month, the first on offer; then the month's last day.
     xdotool key Home Tab Home Tab End
     screenshot focus-settings-typed
