@@ -132,7 +132,7 @@ void CTavroRemindDlg::FillContent()
     const CTavroAppData& app = TheApp();
     const QImage picture = LoadPicture(DayPicturePath(app.programDir, app.daysPregnant));
     if (picture.isNull()) {
-        CurrentServices().messageBox->Show(kBitmapFailed, kCaption, BoxIcon::None);
+        CurrentServices().messageBox->Show(kBitmapFailed, kCaption, BoxIcon::Warning);
         if (!IsWindow())
             return;
     }

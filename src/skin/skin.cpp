@@ -239,6 +239,10 @@ SkinForm::SkinForm(SkinEngine* owner, const SkinFormDef& def, HWND wnd)
     window->SetWindowPos(HWND_TOP, 0, 0, def.size.width(), def.size.height(),
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     root->setGeometry(host->rect());
+    // Forms that only show something next to the window the user works in leave the
+    // keyboard where it is; every other window takes it when it is shown.
+    if (def.attributes.value(QStringLiteral("activate")) == QLatin1String("0"))
+        window->SetNoActivate(true);
 
     // The form and its controls end with their window.
     connect(host, &QObject::destroyed, this, [this] { engine->ReleaseForm(this); });

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyleOption>
@@ -11,7 +12,9 @@
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTimer>
+#include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -203,7 +206,9 @@ void SkinScrollBar::Sync()
 
 SkinCombo::SkinCombo(QWidget* parent) : QComboBox(parent)
 {
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab and by a click, and the first one has the focus when its window is
+    // activated, so a date can be picked from the keyboard alone.
+    setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
     setMaxVisibleItems(8);
     // The default list delegate ignores the style sheet's item rules.
@@ -225,10 +230,73 @@ void SkinCombo::SetShownText(const QString& text)
 void SkinCombo::showPopup()
 {
     // Open the list at the shown value when the list offers it.
-    const int index = findText(m_shownText);
+    const int index = findText(m_shownText, Qt::MatchExactly);
     if (index >= 0)
         setCurrentIndex(index);
     QComboBox::showPopup();
+}
+
+int SkinCombo::SyncCurrentToShown()
+{
+    const int index = findText(m_shownText, Qt::MatchExactly);
+    if (index != currentIndex())
+        setCurrentIndex(index);
+    return index;
+}
+
+void SkinCombo::StepFromShown(int rows)
+{
+    const int from = SyncCurrentToShown();
+    if (from < 0 || rows == 0 || count() == 0)
+        return;
+    const int to = std::clamp(from + rows, 0, count() - 1);
+    if (to == from)
+        return;
+    setCurrentIndex(to);
+    // The same path as a pick from the open list.
+    emit activated(to);
+}
+
+void SkinCombo::wheelEvent(QWheelEvent* event)
+{
+    event->accept();
+    // A high-resolution wheel sends fractions of a notch; a row moves per whole notch.
+    m_wheelAngle += event->angleDelta().y();
+    const int notches = m_wheelAngle / QWheelEvent::DefaultDeltasPerStep;
+    m_wheelAngle %= QWheelEvent::DefaultDeltasPerStep;
+    // Turning the wheel away from the user (a positive angle) goes up the list.
+    StepFromShown(-notches);
+}
+
+void SkinCombo::keyPressEvent(QKeyEvent* event)
+{
+    const bool alt = event->modifiers() & Qt::AltModifier;
+    int rows = 0;
+    switch (event->key()) {
+    case Qt::Key_Up:
+        rows = alt ? 0 : -1;
+        break;
+    case Qt::Key_Down:
+        rows = alt ? 0 : 1;
+        break;
+    case Qt::Key_PageUp:
+        rows = -std::max(maxVisibleItems(), 1);
+        break;
+    case Qt::Key_PageDown:
+        rows = std::max(maxVisibleItems(), 1);
+        break;
+    default:
+        break;
+    }
+    if (rows != 0) {
+        event->accept();
+        StepFromShown(rows);
+        return;
+    }
+    // Home, End, typed text and the keys that open the list: the combo's own handling, from
+    // a current row that matches what is shown.
+    SyncCurrentToShown();
+    QComboBox::keyPressEvent(event);
 }
 
 void SkinCombo::paintEvent(QPaintEvent*)

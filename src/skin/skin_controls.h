@@ -120,6 +120,10 @@ private:
 
 // A drop-down list whose shown text is independent of its items, so the program may show
 // a value that the list does not offer. A choice by the user calls `onUserChoice`.
+//
+// Closed, it answers the wheel (one row a notch) and the arrow and page keys by moving
+// from the shown value, never from a row the list last had current; while the list does
+// not offer the shown value they do nothing. Home, End and typed text pick from the list.
 class SkinCombo : public QComboBox
 {
 public:
@@ -132,9 +136,17 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Makes the row of the shown value current (none when the list lacks it); returns it.
+    int SyncCurrentToShown();
+    // Moves `rows` rows from the shown value, stopping at the ends, as a choice by the user.
+    void StepFromShown(int rows);
+
     QString m_shownText;
+    int m_wheelAngle = 0; // wheel turn not yet worth a row (120 is one notch)
 };
 
 // A place where another window is embedded; bound windows follow its size.

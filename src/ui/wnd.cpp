@@ -160,6 +160,16 @@ void WndImpl::ApplyWindowFlags(Qt::WindowFlags flags)
         handle->setFlags(flags);
 }
 
+void WndImpl::Activate(bool raise)
+{
+    if (noActivate || !widget || !widget->isVisible() || widget->isMinimized())
+        return;
+    // A window that has just been mapped is on top already.
+    if (raise)
+        widget->raise();
+    widget->activateWindow();
+}
+
 void WndImpl::StopHoverTimer()
 {
     if (hoverTimer && widget)
@@ -274,6 +284,7 @@ bool CWnd::CreatePopup(CWnd* owner)
 
     impl->widget = widget;
     impl->owner = owner;
+    impl->noActivate = false;
     impl->exists = true;
     impl->reportedPos = widget->geometry().topLeft();
     impl->reportedSize = widget->geometry().size();
@@ -377,7 +388,7 @@ bool CWnd::ShowWindow(int showState)
     case SW_RESTORE:
     case SW_SHOWNORMAL:
         w->showNormal();
-        w->activateWindow();
+        impl->Activate(wasVisible);
         break;
     case SW_SHOWNA:
     case SW_SHOWNOACTIVATE: {
@@ -393,6 +404,7 @@ bool CWnd::ShowWindow(int showState)
     default: // SW_SHOW and anything else: shown in its current state
         if (!wasVisible)
             w->show();
+        impl->Activate(wasVisible);
         break;
     }
     return wasVisible;
@@ -433,11 +445,8 @@ bool CWnd::SetWindowPos(CWnd* insertAfter, int x, int y, int cx, int cy, UINT fl
                 w->raise();
         }
     }
-    // The last placement decides whether later plain shows take the focus: windows placed
-    // without activation (the widget, its popup, the loading window) never steal it.
-    w->setAttribute(Qt::WA_ShowWithoutActivating, flags & SWP_NOACTIVATE);
-    if (!(flags & SWP_NOACTIVATE) && w->isVisible())
-        w->activateWindow();
+    if (!(flags & SWP_NOACTIVATE))
+        impl->Activate(false);
     return true;
 }
 
@@ -451,23 +460,9 @@ QRect CWnd::GetClientRect() const
     return m_pImpl->exists && m_pImpl->widget ? m_pImpl->widget->rect() : QRect();
 }
 
-namespace {
-
-// Placements of the framework's own that leave the window's activation choice as it is.
-void PlaceKeepingActivation(CWnd& wnd, int x, int y, int cx, int cy, UINT flags)
-{
-    QWidget* w = wnd.GetWidget();
-    const bool withoutActivating = w && w->testAttribute(Qt::WA_ShowWithoutActivating);
-    wnd.SetWindowPos(nullptr, x, y, cx, cy, flags | SWP_NOZORDER | SWP_NOACTIVATE);
-    if ((w = wnd.GetWidget()))
-        w->setAttribute(Qt::WA_ShowWithoutActivating, withoutActivating);
-}
-
-} // namespace
-
 void CWnd::MoveWindow(int x, int y, int cx, int cy)
 {
-    PlaceKeepingActivation(*this, x, y, cx, cy, 0);
+    SetWindowPos(nullptr, x, y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CWnd::CenterWindow()
@@ -480,15 +475,16 @@ void CWnd::CenterWindow()
     const QRect ownerRect = owner ? owner->GetWindowRect() : QRect();
     const QRect area = GetWorkAreaAt(owner ? ownerRect.topLeft() : own.topLeft());
     const QPoint pos = CenteredPosition(own.size(), overOwner ? ownerRect : area, area);
-    PlaceKeepingActivation(*this, pos.x(), pos.y(), 0, 0, SWP_NOSIZE);
+    SetWindowPos(nullptr, pos.x(), pos.y(), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CWnd::BringWindowToTop()
 {
-    if (QWidget* w = GetWidget(); w && w->isVisible()) {
-        w->raise();
-        w->activateWindow();
-    }
+    QWidget* w = GetWidget();
+    if (!w || !w->isVisible())
+        return;
+    w->raise();
+    m_pImpl->Activate(false);
 }
 
 void CWnd::SetForegroundWindow() { BringWindowToTop(); }
@@ -526,6 +522,19 @@ bool CWnd::HasTaskbarButton() const
     QWidget* w = GetWidget();
     return w && w->windowType() != Qt::Tool;
 }
+
+void CWnd::SetNoActivate(bool never)
+{
+    QWidget* w = GetWidget();
+    if (!w)
+        return;
+    m_pImpl->noActivate = never;
+    // Shown without taking the focus, and the window manager gives it none on a click.
+    w->setAttribute(Qt::WA_ShowWithoutActivating, never);
+    m_pImpl->ApplyWindowFlags(w->windowFlags().setFlag(Qt::WindowDoesNotAcceptFocus, never));
+}
+
+bool CWnd::IsNoActivate() const { return m_pImpl->exists && m_pImpl->noActivate; }
 
 void CWnd::SetOpacity(int alpha)
 {

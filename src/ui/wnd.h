@@ -78,7 +78,9 @@ public:
     // Show states SW_HIDE, SW_SHOW, SW_MINIMIZE, SW_RESTORE (and SW_SHOWNORMAL, SW_SHOWNA,
     // SW_SHOWNOACTIVATE). WM_SHOWWINDOW (wParam 1 shown, 0 hidden) reaches the window
     // before it becomes visible or hidden, and only when its visibility changes. Returns
-    // whether it was visible before.
+    // whether it was visible before. SW_SHOW, SW_SHOWNORMAL and SW_RESTORE raise and
+    // activate the window (keyboard focus on its first control that takes it), whether
+    // or not it was visible already, unless it has the no-activate style.
     bool ShowWindow(int showState);
     bool IsWindowVisible() const; // true for a minimised window too
     bool IsIconic() const;        // minimised
@@ -86,19 +88,19 @@ public:
     // insertAfter: HWND_TOP (raise), HWND_BOTTOM (lower), HWND_TOPMOST / HWND_NOTOPMOST
     // (set / clear the stays-on-top hint without hiding the window); other windows are
     // ignored. Flags SWP_NOSIZE, SWP_NOMOVE, SWP_NOZORDER, SWP_NOACTIVATE. Moves and
-    // resizes deliver WM_MOVE and WM_SIZE before SetWindowPos returns. SWP_NOACTIVATE also
-    // marks the window to be shown without activation (Qt::WA_ShowWithoutActivating) until
-    // a SetWindowPos without it; SW_RESTORE and BringWindowToTop still activate.
+    // resizes deliver WM_MOVE and WM_SIZE before SetWindowPos returns. Without
+    // SWP_NOACTIVATE a visible window is activated; the flag concerns this call only.
     bool SetWindowPos(CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
     // Screen coordinates. QRect::right() is inclusive: the platform's exclusive right
     // edge is x() + width(), and QRect::contains() matches its point-in-rectangle test.
     QRect GetWindowRect() const;
     QRect GetClientRect() const; // (0, 0, width, height): the window has no frame
-    // MoveWindow and CenterWindow neither activate nor change the activation choice.
+    // MoveWindow and CenterWindow never activate.
     void MoveWindow(int x, int y, int cx, int cy);
     // Over the owner when it is visible and not minimised, else over the work area of the
     // owner's screen; then pushed inside that work area.
     void CenterWindow();
+    // Raises a visible window and activates it unless it has the no-activate style.
     void BringWindowToTop();
     void SetForegroundWindow();
     bool IsTopmost() const;
@@ -108,6 +110,12 @@ public:
     // The app-window / tool-window style bits: a taskbar button or none (the default).
     void SetTaskbarButton(bool shown);
     bool HasTaskbarButton() const;
+    // The no-activate style: the window never takes the focus, neither from a show, a
+    // placement or BringWindowToTop nor from a click. For windows that only show something
+    // beside the one the user works in (the widget, its popup, the loading window); skin
+    // forms marked activate="0" set it. A new window has it off.
+    void SetNoActivate(bool never);
+    bool IsNoActivate() const;
     void SetOpacity(int alpha); // 0-255, clamped
     int GetOpacity() const;
 

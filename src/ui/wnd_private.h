@@ -37,6 +37,8 @@ struct WndImpl : std::enable_shared_from_this<WndImpl>
 
     std::map<std::uintptr_t, int> timers; // window timer id -> Qt timer id
 
+    bool noActivate = false; // the no-activate style
+
     // Mouse tracking.
     UINT trackFlags = 0;
     int hoverMs = HOVER_DEFAULT_MS;
@@ -65,6 +67,9 @@ struct WndImpl : std::enable_shared_from_this<WndImpl>
     void Teardown();
     void ReportGeometry();
     void ApplyWindowFlags(Qt::WindowFlags flags);
+    // Activates a visible, not minimised window without the no-activate style, raising it
+    // first when asked.
+    void Activate(bool raise);
     void StopHoverTimer();
     bool Post(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -181,7 +181,7 @@ TEST_F(FloatWidget, CreatedTranslucentTopmostAtTheTopRightWithoutTakingTheFocus)
     ASSERT_NE(widget->m_pFrame, nullptr);
     EXPECT_EQ(widgetRect, QRect(area.x() + area.width() - 104 - 50, area.y() + 50, 104, 104));
     EXPECT_TRUE(widget->IsTopmost());
-    EXPECT_TRUE(widget->GetWidget()->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_TRUE(widget->IsNoActivate());
     EXPECT_EQ(Opacity(), CTavroFloatDlg::ALPHA_IDLE);
     EXPECT_FALSE(GetControlWidget(widget->m_pFrame)->isHidden());
     EXPECT_FALSE(widget->m_bHover || widget->m_bPopupBlocked || widget->m_pPopup);

@@ -320,6 +320,20 @@ TEST_F(ReminderWindow, WithoutTheDatabaseTheTextsReadFalseAfterTheFiguresBox)
     EXPECT_TRUE(Near(Picture().pixelColor(10, 10), kPictures.at(8)));
 }
 
+TEST_F(ReminderWindow, ThePictureAndTheFiguresBoxesAreAlikeWarnings)
+{
+    // No picture for the day and no database: both content boxes in one showing.
+    CTavroRemindDlg& dlg = CreatePopup();
+    SetDay(50);
+    dlg.ShowWindow(SW_SHOW);
+    ASSERT_EQ(services.messageBox.shown.size(), 2u);
+    for (const ShownBox& box : services.messageBox.shown) {
+        SCOPED_TRACE(QString::fromStdWString(box.text).toStdString());
+        EXPECT_EQ(box.icon, BoxIcon::Warning);
+        EXPECT_EQ(box.caption, services.messageBox.shown.front().caption);
+    }
+}
+
 TEST_F(ReminderWindow, ThePointerLeavingThePopupIsPassedToTheOwner)
 {
     MakeDatabase(200);

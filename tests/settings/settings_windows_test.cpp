@@ -8,9 +8,11 @@
 #include "skin/skin.h"
 #include "temp_program_dir.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -82,6 +84,22 @@ void Click(SkinControl* button)
     ASSERT_NE(widget, nullptr);
     ASSERT_TRUE(widget->isVisible()) << "a hidden button cannot be clicked";
     QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+// One notch of a real wheel over the closed combo: negative turns towards the user.
+void Wheel(SkinControl* combo, int notches)
+{
+    QWidget* widget = GetControlWidget(combo);
+    ASSERT_NE(widget, nullptr);
+    const QPointF at(widget->rect().center());
+    QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, notches * 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+}
+
+bool IsActive(const CWnd& wnd)
+{
+    return QTest::qWaitFor([&] { return QApplication::activeWindow() == wnd.GetWidget(); }, 5000);
 }
 
 bool IsShown(SkinControl* control)
@@ -334,6 +352,39 @@ TEST_F(SettingsWindowsTest, ListsHoldNoDuplicatesAfterSeveralOpenings)
     EXPECT_EQ(Items(dlg.m_pDayCombo), Range(1, 31));
 }
 
+TEST_F(SettingsWindowsTest, TheWheelMovesOneRowFromTheShownDateAndKeepsThePickersInStep)
+{
+    CTavroSetDlg& dlg = NewSet();
+    dlg.ShowWindow(SW_SHOW);
+    // Opened at the stored 8 March 2015 while the lists' own rows are their first items.
+    ExpectTexts(dlg, 2015, 3, 8);
+    struct Turn
+    {
+        SkinControl* CTavroDateDlgBase::*combo;
+        int notches;
+        int y, m, d;
+        int firstDay, lastDay; // the day list afterwards
+    };
+    const Turn turns[] = {
+        {&CTavroDateDlgBase::m_pMonthCombo, -1, 2015, 4, 1, 1, 30},
+        {&CTavroDateDlgBase::m_pDayCombo, -1, 2015, 4, 2, 1, 30},
+        {&CTavroDateDlgBase::m_pDayCombo, 2, 2015, 4, 1, 1, 30}, // stops at the first day
+        {&CTavroDateDlgBase::m_pMonthCombo, -2, 2015, 6, 1, 1, 2},
+        {&CTavroDateDlgBase::m_pMonthCombo, -1, 2015, 6, 1, 1, 2}, // the latest month
+        {&CTavroDateDlgBase::m_pYearCombo, 1, 2014, 8, 27, 27, 31},
+        {&CTavroDateDlgBase::m_pDayCombo, -1, 2014, 8, 28, 27, 31},
+        {&CTavroDateDlgBase::m_pYearCombo, 1, 2014, 8, 28, 27, 31}, // today's year is the first
+    };
+    for (const Turn& turn : turns) {
+        SCOPED_TRACE(::testing::Message() << "to " << turn.y << "-" << turn.m << "-" << turn.d);
+        Wheel(dlg.*turn.combo, turn.notches);
+        ExpectTexts(dlg, turn.y, turn.m, turn.d);
+        EXPECT_EQ(Items(dlg.m_pDayCombo), Range(turn.firstDay, turn.lastDay));
+    }
+    Click(dlg.m_pBtnOk);
+    EXPECT_EQ(app.dueTime, MakeLocalDate(2014, 8, 28));
+}
+
 TEST_F(SettingsWindowsTest, SettingsAnswersZeroAndForeignControls)
 {
     CTavroSetDlg& dlg = NewSet();
@@ -390,6 +441,8 @@ TEST_F(SettingsWithParentTest, FirstRunThenChangingTheDateFromTheTrayMenu)
     auto* setup = dynamic_cast<CTavroSetFirstDlg*>(parent->m_pSetFirstDlg);
     ASSERT_NE(setup, nullptr);
     EXPECT_TRUE(setup->IsWindowVisible());
+    EXPECT_TRUE(IsActive(*setup)) << "the setup window has the keyboard";
+    EXPECT_EQ(QApplication::focusWidget(), GetControlWidget(setup->m_pYearCombo));
 
     Choose(setup->m_pYearCombo, 2015);
     Choose(setup->m_pMonthCombo, 4);
@@ -407,6 +460,7 @@ TEST_F(SettingsWithParentTest, FirstRunThenChangingTheDateFromTheTrayMenu)
     auto* settings = dynamic_cast<CTavroSetDlg*>(parent->m_pSetDlg);
     ASSERT_NE(settings, nullptr);
     EXPECT_TRUE(settings->IsWindowVisible());
+    EXPECT_TRUE(IsActive(*settings)) << "the settings window has the keyboard";
     ExpectTexts(*settings, 2015, 4, 30);
     Choose(settings->m_pMonthCombo, 2);
     Choose(settings->m_pDayCombo, 14);

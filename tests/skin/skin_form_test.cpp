@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QMouseEvent>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <functional>
 #include <memory>
@@ -33,6 +35,7 @@ constexpr const char* kLayout = R"(<?xml version="1.0" encoding="UTF-8"?>
     <control name="anim" type="animation" x="0" y="150" width="20" height="20" interval="10"/>
   </form>
   <form name="Other" width="50" height="60"/>
+  <form name="Quiet" width="50" height="60" activate="0"/>
 </skin>
 )";
 
@@ -240,6 +243,93 @@ TEST_F(SkinFormTest, OnlyTheUsersChoiceInAComboIsASelectionChange)
     EXPECT_EQ(wnd->notes[0].control, Id(combo));
     // The handler already reads the chosen text.
     EXPECT_EQ(GetComboText(combo), L"2016");
+}
+
+TEST_F(SkinFormTest, AClosedComboMovesFromTheShownValueOnTheWheelAndTheKeys)
+{
+    RecordingWnd* wnd = NewWindow();
+    SkinForm* form = AttachShown(wnd);
+    SkinControl* combo = Find(form, L"cbx");
+    auto* widget = static_cast<SkinCombo*>(GetControlWidget(combo));
+    for (const wchar_t* item : {L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"10"})
+        InsertComboItem(combo, item, -1, 0);
+    const auto wheel = [widget](std::vector<int> angles) {
+        return [widget, angles] {
+            for (const int angle : angles) {
+                const QPointF at(widget->rect().center());
+                QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, angle),
+                                  Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                QApplication::sendEvent(widget, &event);
+            }
+        };
+    };
+    const auto key = [widget](Qt::Key k) { return [widget, k] { QTest::keyClick(widget, k); }; };
+    struct Case
+    {
+        const char* name;
+        const wchar_t* shown;
+        std::function<void()> input;
+        const wchar_t* after; // the shown text afterwards
+        int changes;          // selection changes notified
+    };
+    const Case cases[] = {
+        {"wheel towards the user", L"4", wheel({-120}), L"5", 1},
+        {"wheel away from the user", L"4", wheel({120}), L"3", 1},
+        {"two notches at once", L"4", wheel({-240}), L"6", 1},
+        {"half notches add up", L"4", wheel({-60, -60}), L"5", 1},
+        {"half a notch alone", L"4", wheel({-60}), L"4", 0},
+        {"wheel past the last row", L"10", wheel({-120}), L"10", 0},
+        {"wheel past the first row", L"1", wheel({120}), L"1", 0},
+        {"a value the list lacks", L"2031", wheel({-120, 120}), L"2031", 0},
+        {"arrow down", L"7", key(Qt::Key_Down), L"8", 1},
+        {"arrow up", L"7", key(Qt::Key_Up), L"6", 1},
+        {"page down stops at the end", L"7", key(Qt::Key_PageDown), L"10", 1},
+        {"arrow with a value the list lacks", L"2031", key(Qt::Key_Down), L"2031", 0},
+        {"home", L"7", key(Qt::Key_Home), L"1", 1},
+        {"end from a value the list lacks", L"2031", key(Qt::Key_End), L"10", 1},
+        {"end on the last row", L"10", key(Qt::Key_End), L"10", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetComboText(combo, c.shown);
+        // The list's own current row is somewhere else, as after a fill.
+        widget->setCurrentIndex(1);
+        wnd->notes.clear();
+        c.input();
+        EXPECT_EQ(GetComboText(combo), c.after);
+        EXPECT_EQ(static_cast<int>(wnd->notes.size()), c.changes);
+        for (const auto& note : wnd->notes) {
+            EXPECT_EQ(note.message, static_cast<UINT>(WM_SKIN_SELCHANGE));
+            EXPECT_EQ(note.control, Id(combo));
+        }
+        EXPECT_FALSE(widget->view()->isVisible()) << "the list stays closed";
+    }
+}
+
+TEST_F(SkinFormTest, FormsMarkedSoLeaveTheFocusWhereItIs)
+{
+    RecordingWnd* plain = NewWindow();
+    RecordingWnd* quiet = NewWindow();
+    ASSERT_NE(AttachForm(engine, L"Test", plain), nullptr);
+    ASSERT_NE(AttachForm(engine, L"Quiet", quiet), nullptr);
+    EXPECT_FALSE(plain->IsNoActivate());
+    EXPECT_TRUE(quiet->IsNoActivate());
+
+    // Mapping a window activates it on the offscreen platform whatever it asks for, so the
+    // quiet one is up before the plain one; the X server's answer is checked end to end.
+    quiet->ShowWindow(SW_SHOW);
+    plain->ShowWindow(SW_SHOW);
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == plain->GetWidget(); }));
+    // The first combo has the keyboard.
+    EXPECT_EQ(QApplication::focusWidget(),
+              GetControlWidget(Find(AttachForm(engine, L"Test", plain), L"cbx")));
+    quiet->ShowWindow(SW_SHOW);
+    quiet->ShowWindow(SW_RESTORE);
+    quiet->BringWindowToTop();
+    EXPECT_TRUE(quiet->IsWindowVisible());
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), plain->GetWidget());
 }
 
 TEST_F(SkinFormTest, AWindowDestroyedByItsOwnHandlerDoesNotUpsetTheSkin)

@@ -84,12 +84,6 @@ TEST_F(WndPlacement, SetWindowPosHonoursItsFlagsAndReportsMovesAndSizes)
     EXPECT_TRUE(wnd.log.empty());
     wnd.SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOACTIVATE);
     EXPECT_EQ(wnd.GetWindowRect(), QRect(0, 0, 0, 0));
-    EXPECT_TRUE(wnd.GetWidget()->testAttribute(Qt::WA_ShowWithoutActivating));
-    wnd.SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
-    EXPECT_FALSE(wnd.GetWidget()->testAttribute(Qt::WA_ShowWithoutActivating));
-    wnd.MoveWindow(1, 2, 3, 4);
-    wnd.CenterWindow();
-    EXPECT_FALSE(wnd.GetWidget()->testAttribute(Qt::WA_ShowWithoutActivating));
 }
 
 TEST_F(WndPlacement, TopmostIsSetAndClearedWithoutDisturbingAVisibleWindow)
