@@ -71,7 +71,7 @@ std::string BrowserErrorPage(const std::string& url, int httpStatus)
     page += kStyle;
     page += "</style></head><body><div class=\"card\"><div class=\"mark\">!</div>"
             "<h1>暂时无法打开页面</h1>"
-            "<p>内容暂时连接不上，可能是网络或服务器出了点小问题。<br>请稍后再试。</p>";
+            "<p>内容暂时连接不上，可能是网络或服务器的问题。<br>请稍后再试一次。</p>";
     if (!target.empty())
         page += "<a class=\"retry\" id=\"retry\" href=\"" + target + "\">重新加载</a>";
     page += "</div></body></html>";
