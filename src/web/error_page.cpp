@@ -1,34 +1,8 @@
 #include "web/error_page.h"
 
-namespace {
+#include "web/html_escape.h"
 
-std::string EscapeHtml(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
+namespace {
 
 // Only addresses the program itself would load may become the retry link: a script
 // address in an href would run in the page.
@@ -65,7 +39,7 @@ std::string BrowserErrorPage(const std::string& url, int httpStatus)
 {
     if (httpStatus != 0 && httpStatus < 500)
         return {};
-    const std::string target = IsWebAddress(url) ? EscapeHtml(url) : std::string();
+    const std::string target = IsWebAddress(url) ? HtmlEscape(url) : std::string();
     std::string page = "<!DOCTYPE html><html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
                        "<title>Tavro</title><style>";
     page += kStyle;

@@ -2,6 +2,7 @@
 // as pages and users meet it.
 
 #include "fake_services.h"
+#include "wait_for.h"
 #include "web/explorer.h"
 #include "web/imp_idispatch.h"
 #include "web/web_module_loader.h"
@@ -31,20 +32,6 @@
 #include <thread>
 
 namespace {
-
-// Loading the engine and starting its first page can take many seconds on a busy machine.
-constexpr int kWaitMs = 30000;
-
-bool WaitFor(const std::function<bool()>& condition)
-{
-    QDeadlineTimer deadline(kWaitMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    return true;
-}
 
 class PageServer
 {

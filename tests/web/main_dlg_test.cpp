@@ -5,6 +5,7 @@
 #include "profile/app_data.h"
 #include "profile/calendar.h"
 #include "skin/skin.h"
+#include "wait_for.h"
 #include "web/imp_idispatch.h"
 #include "web/main_dlg.h"
 #include "web/main_loading_dlg.h"
@@ -28,20 +29,6 @@
 #include <vector>
 
 namespace {
-
-// Loading the engine and starting its first page can take many seconds on a busy machine.
-constexpr int kWaitMs = 30000;
-
-bool WaitFor(const std::function<bool()>& condition, int ms = kWaitMs)
-{
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 // The desktop server's dated page. Request n is answered once n requests are released, so
 // a test decides when each load may complete.

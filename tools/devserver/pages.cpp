@@ -1,5 +1,6 @@
 #include "pages.h"
 
+#include "web/html_escape.h"
 #include "week_content.h"
 
 #include <cstdlib>
@@ -111,33 +112,6 @@ int DaysBetween(const DueDate& today, const DueDate& due)
 {
     return static_cast<int>(DaysFromCivil(due.year, due.month, due.day) -
                             DaysFromCivil(today.year, today.month, today.day));
-}
-
-std::string HtmlEscape(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
 }
 
 DueDate Today(std::time_t now)

@@ -24,8 +24,6 @@ std::string QueryValue(const std::string& query, const std::string& key);
 // Whole calendar days from `today` to the due date (negative when it has passed).
 int DaysBetween(const DueDate& today, const DueDate& due);
 
-std::string HtmlEscape(const std::string& text);
-
 // A whole page in the server's style around `body` (HTML).
 std::string Page(const std::string& title, const std::string& body);
 
