@@ -43,6 +43,8 @@ source "$ready"
 set +a
 echo "run: development server at $TAVRO_DESKTOP_SERVER (log: $work/devserver.log)"
 
+# Qt WebEngine refuses to start as root unless its sandbox is off; the demo may run as root.
+[ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
 if [ -n "${DISPLAY:-}" ]; then
     cd "$home/Release"
     exec ./Tavro "$@"
@@ -51,8 +53,6 @@ fi
 source "$root/scripts/xsession.sh"
 start_x_session 1280x800
 trap 'cleanup; stop_x_session' EXIT
-# Qt WebEngine refuses to start as root unless its sandbox is off; the demo runs as root.
-[ "$(id -u)" -ne 0 ] || export QTWEBENGINE_DISABLE_SANDBOX=1
 cd "$home/Release"
 ./Tavro "$@" &
 app=$!

@@ -8,6 +8,7 @@
 #include "settings/set_first_dlg.h"
 #include "ui/qt_services.h"
 #include "ui/wnd.h"
+#include "web/main_dlg.h"
 #include "web/web_module_loader.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ int main(int argc, char** argv)
     CTavroV4Dlg::RegisterWindowClass("SetFirst", [] { return new CTavroSetFirstDlg; });
     CTavroV4Dlg::RegisterWindowClass("Set", [] { return new CTavroSetDlg; });
     CTavroV4Dlg::RegisterWindowClass("Float", [] { return new CTavroFloatDlg; });
+    CTavroV4Dlg::RegisterWindowClass("Main", [] { return new CTavroMainDlg(theApp); });
     InstallTerminationHandler([] { theApp.RequestQuit(); });
     theApp.InitInstance(arguments, StartupHost::System(lock));
     const int code = theApp.ExitInstance();

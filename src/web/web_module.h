@@ -27,6 +27,9 @@ struct BrowserHost
     // Runs in the main world of every page and frame at document creation, before the
     // page's own scripts (see external_script.h). Empty: nothing is injected.
     std::string externalScript;
+    // The page shown in place of a failed load of `url` (httpStatus 0 when no HTTP status
+    // came back), or empty to keep what the engine shows. Unset: the engine's outcome stays.
+    std::function<std::string(const std::string& url, int httpStatus)> errorPage;
 };
 
 // Ready states, as pages and the main window know them.
@@ -47,7 +50,10 @@ public:
     // READYSTATE_UNINITIALIZED before the first navigation, READYSTATE_LOADING while a page
     // loads, READYSTATE_COMPLETE once it has finished, whether it loaded or failed.
     virtual int ReadyState() const = 0;
-    // Called on the user-interface thread each time a load finishes (ok: loaded).
+    // Called on the user-interface thread each time a load finishes (ok: loaded), once per
+    // navigation: a load replaced by a newer one before it finished never reports. A failed
+    // load that the host's error page replaces reports false once; the error page's own
+    // load does not report.
     virtual void SetLoadFinished(std::function<void(bool ok)> callback) = 0;
 
 protected:
@@ -72,7 +78,7 @@ protected:
 
 // The module's one exported entry point. It answers null when the caller was built
 // against another version of this interface.
-constexpr int kWebModuleInterfaceVersion = 1;
+constexpr int kWebModuleInterfaceVersion = 2;
 constexpr const char* kWebModuleEntryName = "TavroWebModule";
 extern "C" {
 using TavroWebModuleEntry = IWebModule* (*)(int interfaceVersion);

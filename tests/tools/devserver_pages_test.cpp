@@ -14,13 +14,22 @@ TEST(DevserverQuery, ReadsTheProgramsDoubledSeparators)
     EXPECT_EQ(QueryValue("year=2015&&month=3&&day=7&&mac=00-1A", "mac"), "00-1A");
 }
 
-TEST(DevserverQuery, RefusesMissingOrMalformedDates)
+TEST(DevserverQuery, MalformedQueriesGetA400PageNeverAGuess)
 {
-    EXPECT_FALSE(ParseDueDateQuery("year=2015&&month=3"));
-    EXPECT_FALSE(ParseDueDateQuery("year=0&&month=0&&day=0&&mac="));
-    EXPECT_FALSE(ParseDueDateQuery("year=2015&&month=13&&day=1"));
-    EXPECT_FALSE(ParseDueDateQuery("year=20x5&&month=3&&day=1"));
-    EXPECT_FALSE(ParseDueDateQuery(""));
+    const DueDate today{2015, 3, 2};
+    for (const char* query :
+         {"", "year=2015&&month=3", "year=0&&month=0&&day=0&&mac=", "year=2015&&month=13&&day=1",
+          "year=20x5&&month=3&&day=1", "year=2015&&month=3&&day=-7", "year=2015&&month=2&&day=29",
+          "year=2015&&month=4&&day=31", "year=2015&&month=+3&&day=7",
+          "year=99999&&month=3&&day=7"}) {
+        SCOPED_TRACE(query);
+        EXPECT_FALSE(ParseDueDateQuery(query));
+        const PageAnswer answer = DatedPage(query, today);
+        EXPECT_EQ(answer.status, 400);
+        EXPECT_NE(answer.html.find("请求有误"), std::string::npos);
+    }
+    // A leap day is a real date.
+    EXPECT_TRUE(ParseDueDateQuery("year=2016&&month=2&&day=29"));
 }
 
 TEST(DevserverPages, CountsCalendarDaysAcrossLeapYears)
@@ -31,12 +40,46 @@ TEST(DevserverPages, CountsCalendarDaysAcrossLeapYears)
     EXPECT_EQ(DaysBetween({2014, 8, 27}, {2015, 6, 2}), 279);
 }
 
-TEST(DevserverPages, ShowsTheCalendarAndEscapesTheMachineText)
+TEST(DevserverPages, ShowsTheWeekItsDevelopmentAndCheckUps)
 {
-    // 100 days before the due date is day 180 of pregnancy: 25 weeks and 5 days.
-    const std::string page = DatedPage(DueDate{2015, 6, 10}, "<b>", DueDate{2015, 3, 2});
-    EXPECT_NE(page.find("25<span style=\"font-size:22px\">周</span>5"), std::string::npos);
-    EXPECT_NE(page.find("孕期第 180 天"), std::string::npos);
-    EXPECT_EQ(page.find("<b>"), std::string::npos);
-    EXPECT_NE(page.find("&lt;b&gt;"), std::string::npos);
+    struct Case
+    {
+        DueDate due;
+        const char* age;         // weeks + days, as the page prints them
+        const char* week;        // the week whose development is shown
+        const char* development; // part of that development text
+        const char* checkUp;     // part of a check-up listed, or the no-check-up text
+    };
+    const DueDate today{2015, 3, 2};
+    const Case cases[] = {
+        // 100 days before the due date is day 180: 25 weeks + 5 days, in week 26.
+        {{2015, 6, 10}, "25<small> 周 + </small>5", "第 26 周", "身长约 35.6 厘米", "OGTT"},
+        // Day 77 is 11+0, the last day of week 11; the NT scan is due.
+        {{2015, 9, 21}, "11<small> 周 + </small>0", "第 11 周", "顶臀长约 4.1 厘米", "NT"},
+        // Day 40 is 5+5 in week 6: no figures yet, no check-up of its own.
+        {{2015, 10, 28}, "5<small> 周 + </small>5", "第 6 周", "心跳", "没有固定的检查"},
+        // Day 280 is 40+0: weekly visits.
+        {{2015, 3, 2}, "40<small> 周 + </small>0", "第 40 周", "51.2", "每周产检"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.week);
+        const PageAnswer answer = DatedPage(
+            "year=" + std::to_string(c.due.year) + "&&month=" + std::to_string(c.due.month) +
+                "&&day=" + std::to_string(c.due.day) + "&&mac=00-1A",
+            today);
+        EXPECT_EQ(answer.status, 200);
+        EXPECT_NE(answer.html.find(c.age), std::string::npos);
+        EXPECT_NE(answer.html.find(c.week), std::string::npos);
+        EXPECT_NE(answer.html.find(c.development), std::string::npos);
+        EXPECT_NE(answer.html.find(c.checkUp), std::string::npos);
+        EXPECT_NE(answer.html.find("window.external.ruzAzudir === true"), std::string::npos);
+    }
+}
+
+TEST(DevserverPages, EscapesTheMachineText)
+{
+    const PageAnswer answer =
+        DatedPage("year=2015&&month=6&&day=10&&mac=<b>\"x", DueDate{2015, 3, 2});
+    EXPECT_EQ(answer.html.find("<b>"), std::string::npos);
+    EXPECT_NE(answer.html.find("&lt;b&gt;&quot;x"), std::string::npos);
 }

@@ -2,6 +2,7 @@
 // as pages and users meet it.
 
 #include "fake_services.h"
+#include "wait_for.h"
 #include "web/explorer.h"
 #include "web/imp_idispatch.h"
 #include "web/web_module_loader.h"
@@ -32,20 +33,6 @@
 
 namespace {
 
-// Loading the engine and starting its first page can take many seconds on a busy machine.
-constexpr int kWaitMs = 30000;
-
-bool WaitFor(const std::function<bool()>& condition)
-{
-    QDeadlineTimer deadline(kWaitMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    return true;
-}
-
 class PageServer
 {
 public:
@@ -57,6 +44,10 @@ public:
             m_heldRequests++;
             m_released.wait_for(lock, std::chrono::seconds(30), [this] { return m_release; });
             response.set_content("<!doctype html>held", "text/html");
+        });
+        m_server.Get("/broken", [](const httplib::Request&, httplib::Response& response) {
+            response.status = 503;
+            response.set_content("<!doctype html>the server's own error text", "text/html");
         });
         m_server.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
             auto page = m_pages.find(request.path);
@@ -392,6 +383,57 @@ TEST_F(BrowserModule, ViewsGoAwayWithTheirParentOrWhenDestroyed)
     EXPECT_EQ(m_module->ViewCount(), 0);
     EXPECT_FALSE(m_browser.IsWindow());
     EXPECT_EQ(m_browser.GetWidget(), nullptr);
+}
+
+TEST_F(BrowserModule, FailedLoadsShowTheHostsPageExceptForRefusals)
+{
+    struct Case
+    {
+        std::string url;
+        int status;    // as the host is told
+        bool replaced; // the host's page is shown
+    };
+    const Case cases[] = {
+        {s_server->Url("/broken").toStdString(), 503, true},
+        {"http://127.0.0.1:1/nothing-listens-here", 0, true},
+        {s_server->Url("/missing").toStdString(), 404, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        std::vector<std::pair<std::string, int>> asked;
+        std::vector<std::wstring> boxes;
+        BrowserHost host;
+        host.showMessage = [&](const std::wstring& text, const std::wstring&, BoxIcon) {
+            boxes.push_back(text);
+        };
+        host.errorPage = [&](const std::string& url, int status) -> std::string {
+            asked.emplace_back(url, status);
+            if (status == 404)
+                return {};
+            // Speaks once its own load is over, so the test knows it was shown.
+            return "<!doctype html><script>addEventListener('load', function () {"
+                   "setTimeout(function () { alert('ours'); }, 0); });</script>";
+        };
+        IBrowserView* view = m_module->CreateView(m_parent.get(), QRect(0, 0, 300, 200), host);
+        std::vector<bool> results;
+        view->SetLoadFinished([&](bool ok) { results.push_back(ok); });
+        view->Navigate(QString::fromStdString(c.url));
+        ASSERT_TRUE(WaitFor([&] { return !results.empty(); }));
+        EXPECT_EQ(view->ReadyState(), READYSTATE_COMPLETE) << "a failed load is complete too";
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0], std::make_pair(c.url, c.status));
+        if (c.replaced) {
+            ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); })) << "our page never showed";
+        }
+        EXPECT_EQ(view->ReadyState(), READYSTATE_COMPLETE);
+
+        // The error page's own load was not reported; the next navigation is, once.
+        view->Navigate(s_server->Url("/error"));
+        ASSERT_TRUE(WaitFor([&] { return results.size() >= 2; }));
+        EXPECT_EQ(results, (std::vector<bool>{false, true}));
+        EXPECT_EQ(asked.size(), 1u);
+        m_module->DestroyView(view);
+    }
 }
 
 TEST(WebModuleLoader, MissingModuleIsReportedNotFatal)

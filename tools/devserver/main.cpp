@@ -2,12 +2,15 @@
 // maker's home page and the mobile site on loopback, each on its own port.
 //
 //   devserver [--port N] [--update-dir DIR] [--log FILE] [--ready-file FILE]
+//             [--page-delay-ms N] [--page-status CODE]
 //
 // With --port N the three listen on N, N+1 and N+2; without it the system picks free
 // ports. The addresses are printed, and written to --ready-file as shell assignments
 // (TAVRO_DESKTOP_SERVER=... TAVRO_HOME_PAGE=... TAVRO_MOBILE_SITE=...) once all three
-// listen. Every request is logged as "<site> <method> <path>[?query]".
+// listen. Every request is logged as "<site> <method> <path>[?query]". The dated page can
+// be made to answer late or fail (see dated_route.h), also while the server runs.
 
+#include "dated_route.h"
 #include "pages.h"
 
 #include <httplib.h>
@@ -79,6 +82,7 @@ int main(int argc, char** argv)
     int port = 0;
     fs::path updateDir;
     std::string readyFile;
+    devserver::PageBehaviour pageBehaviour;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto next = [&]() -> std::string {
@@ -96,21 +100,20 @@ int main(int argc, char** argv)
             g_log.open(next(), std::ios::app);
         else if (arg == "--ready-file")
             readyFile = next();
-        else {
+        else if (arg == "--page-delay-ms" || arg == "--page-status") {
+            if (!devserver::ReadPageOption(arg, next(), pageBehaviour)) {
+                std::cerr << "devserver: bad value for " << arg << "\n";
+                return 2;
+            }
+        } else {
             std::cerr << "devserver: unknown argument " << arg << "\n";
             return 2;
         }
     }
 
     httplib::Server desktop, home, mobile;
-    desktop.Get("/quelmo/index.php", [](const httplib::Request& req, httplib::Response& res) {
-        Log("desktop", req);
-        const auto q = req.target.find('?');
-        const std::string query = q == std::string::npos ? "" : req.target.substr(q + 1);
-        ServeHtml(res, devserver::DatedPage(devserver::ParseDueDateQuery(query),
-                                            devserver::QueryValue(query, "mac"),
-                                            devserver::Today(std::time(nullptr))));
-    });
+    devserver::AddDatedPageRoutes(desktop, pageBehaviour,
+                                  [](const httplib::Request& req) { Log("desktop", req); });
     auto feedback = [](const httplib::Request& req, httplib::Response& res) {
         Log("desktop", req);
         ServeHtml(res, devserver::FeedbackPage());

@@ -1,7 +1,11 @@
 #include "pages.h"
 
+#include "web/html_escape.h"
+#include "week_content.h"
+
 #include <cstdlib>
 #include <sstream>
+#include <vector>
 
 namespace devserver {
 namespace {
@@ -17,9 +21,17 @@ long DaysFromCivil(int y, int m, int d)
     return era * 146097 + doe - 719468;
 }
 
+int DaysInMonth(int year, int month)
+{
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
 bool ParseInt(const std::string& text, int& value)
 {
-    if (text.empty() || text.size() > 6)
+    if (text.empty() || text.size() > 6 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return false;
     char* end = nullptr;
     const long v = std::strtol(text.c_str(), &end, 10);
@@ -29,33 +41,43 @@ bool ParseInt(const std::string& text, int& value)
     return true;
 }
 
+// The skin's palette (Skin/Default.skn): cream panels, rose accents, rounded corners. Sized
+// for the main window's page area (599 x 583) without scrolling.
 const char* kStyle = R"(
 <style>
   html, body { margin: 0; padding: 0; overflow: hidden; }
-  body { font-family: "Noto Sans CJK SC", sans-serif; color: #5b4a48;
-         background: linear-gradient(160deg, #fff6ef 0%, #fde8e4 55%, #f7e3ef 100%);
-         height: 100vh; box-sizing: border-box; padding: 28px 32px; }
-  h1 { font-size: 24px; margin: 0 0 6px; color: #c0626b; font-weight: 600; }
-  .sub { font-size: 13px; color: #9a8583; margin-bottom: 22px; }
-  .card { background: rgba(255,255,255,.82); border-radius: 18px; padding: 20px 22px;
-          box-shadow: 0 6px 18px rgba(192,98,107,.12); margin-bottom: 16px; }
-  .big { font-size: 44px; color: #d9777f; font-weight: 700; line-height: 1.1; }
-  .row { display: flex; gap: 16px; }
+  body { font-family: "Noto Sans CJK SC", "Source Han Sans SC", "Microsoft YaHei", sans-serif;
+         color: #5A3E44; background: #FFFDFB; height: 100vh; box-sizing: border-box;
+         padding: 18px 22px; font-size: 13px; }
+  h1 { font-size: 20px; margin: 0; color: #D85A72; font-weight: bold; }
+  .head { display: flex; align-items: baseline; justify-content: space-between; }
+  .sub { font-size: 13px; color: #8A6A70; margin: 4px 0 14px; }
+  .badge { font-size: 11px; color: #B39A9E; border: 1px solid #F1D3C9; border-radius: 10px;
+           padding: 1px 8px; }
+  .badge.inside { color: #E0607A; border-color: #F2B6BF; background: #FFF1F2; }
+  .card { background: #FFF8F3; border: 1px solid #F1D3C9; border-radius: 12px;
+          padding: 12px 16px; margin-bottom: 10px; }
+  .row { display: flex; gap: 10px; }
   .row .card { flex: 1; }
-  .label { font-size: 13px; color: #9a8583; margin-top: 4px; }
-  .bar { height: 10px; background: #f6dcd9; border-radius: 5px; overflow: hidden; margin-top: 12px; }
-  .bar span { display: block; height: 100%; background: linear-gradient(90deg, #f2a7a0, #d9777f); }
-  .note { font-size: 12px; color: #a89593; line-height: 1.6; }
-  a { color: #c0626b; }
+  .big { font-size: 36px; color: #E0607A; font-weight: bold; line-height: 1.15; }
+  .big small { font-size: 18px; font-weight: normal; }
+  .label { font-size: 12px; color: #8A6A70; margin-top: 2px; }
+  .heading { font-size: 13px; color: #E0607A; font-weight: bold; margin-bottom: 6px; }
+  .bar { height: 8px; background: #F7E7E0; border-radius: 4px; overflow: hidden; margin-top: 8px; }
+  .bar span { display: block; height: 100%; background: linear-gradient(90deg, #F7A0AB, #E66A80); }
+  ul { margin: 0; padding-left: 18px; line-height: 1.6; }
+  .text { line-height: 1.65; }
+  .note { font-size: 11px; color: #B39A9E; line-height: 1.6; }
+  a { color: #E0607A; }
 </style>)";
+
+} // namespace
 
 std::string Page(const std::string& title, const std::string& body)
 {
     return "<!DOCTYPE html><html lang=\"zh-CN\"><head><meta charset=\"utf-8\"><title>" +
            HtmlEscape(title) + "</title>" + kStyle + "</head><body>" + body + "</body></html>";
 }
-
-} // namespace
 
 std::string QueryValue(const std::string& query, const std::string& key)
 {
@@ -80,7 +102,8 @@ std::optional<DueDate> ParseDueDateQuery(const std::string& query)
         !ParseInt(QueryValue(query, "month"), due.month) ||
         !ParseInt(QueryValue(query, "day"), due.day))
         return std::nullopt;
-    if (due.year < 1900 || due.month < 1 || due.month > 12 || due.day < 1 || due.day > 31)
+    if (due.year < 1900 || due.year > 9999 || due.month < 1 || due.month > 12 || due.day < 1 ||
+        due.day > DaysInMonth(due.year, due.month))
         return std::nullopt;
     return due;
 }
@@ -91,33 +114,6 @@ int DaysBetween(const DueDate& today, const DueDate& due)
                             DaysFromCivil(today.year, today.month, today.day));
 }
 
-std::string HtmlEscape(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 DueDate Today(std::time_t now)
 {
     std::tm local{};
@@ -125,18 +121,23 @@ DueDate Today(std::time_t now)
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-std::string DatedPage(const std::optional<DueDate>& due, const std::string& mac,
-                      const DueDate& today)
+PageAnswer DatedPage(const std::string& query, const DueDate& today)
 {
+    const std::optional<DueDate> due = ParseDueDateQuery(query);
     if (!due) {
-        return Page("Tavro", "<h1>还没有预产期</h1><div class=\"sub\">请在 Tavro "
-                             "的设置里填写预产期，这里就会显示你的孕期日历。</div>");
+        return {400, Page("请求有误", "<h1>请求有误</h1><div class=\"sub\">这个地址缺少预产期，"
+                                      "或者年、月、日不是一个真实的日期。</div>"
+                                      "<div class=\"card note\">需要的参数：year、month、day "
+                                      "和 mac，例如 year=2015&amp;&amp;month=3&amp;&amp;day=7"
+                                      "&amp;&amp;mac=00-1A-2B-3C-4D-5E。</div>")};
     }
+    const std::string mac = QueryValue(query, "mac");
     const int daysToDue = DaysBetween(today, *due);
     const int daysPregnant = 280 - daysToDue;
     std::ostringstream body;
-    body << "<h1>你好，准妈妈</h1><div class=\"sub\">预产期 " << due->year << " 年 " << due->month
-         << " 月 " << due->day << " 日</div>";
+    body << "<div class=\"head\"><h1>你好，准妈妈</h1><span class=\"badge\" id=\"where\">"
+            "在浏览器中打开</span></div><div class=\"sub\">预产期 "
+         << due->year << " 年 " << due->month << " 月 " << due->day << " 日</div>";
     if (daysToDue < 0) {
         body << "<div class=\"card\"><div class=\"big\">宝宝来啦</div><div class=\"label\">"
                 "预产期已经过去，愿你和宝宝一切安好。</div></div>";
@@ -144,24 +145,44 @@ std::string DatedPage(const std::optional<DueDate>& due, const std::string& mac,
         body << "<div class=\"card\"><div class=\"big\">" << daysToDue
              << "</div><div class=\"label\">天后到预产期，孕期日历还没开始。</div></div>";
     } else {
-        const int week = (daysPregnant - 1) / 7;
-        const int day = (daysPregnant - 1) % 7 + 1;
+        const int weeksDone = daysPregnant / 7;
+        const int days = daysPregnant % 7;
+        const int week = (daysPregnant + 6) / 7; // week n holds days 7n-6 to 7n
         const int percent = daysPregnant * 100 / 280;
-        body << "<div class=\"row\"><div class=\"card\"><div class=\"big\">" << daysToDue
-             << "</div><div class=\"label\">天后到预产期</div></div>"
-             << "<div class=\"card\"><div class=\"big\">" << week
-             << "<span style=\"font-size:22px\">周</span>" << day
-             << "<span style=\"font-size:22px\">天</span></div><div class=\"label\">孕期第 "
-             << daysPregnant << " 天</div></div></div>"
+        body << "<div class=\"row\"><div class=\"card\"><div class=\"big\" id=\"days\">"
+             << daysToDue << "<small> 天</small></div><div class=\"label\">距离预产期</div></div>"
+             << "<div class=\"card\"><div class=\"big\" id=\"age\">" << weeksDone
+             << "<small> 周 + </small>" << days
+             << "<small> 天</small></div><div class=\"label\">孕期第 " << daysPregnant
+             << " 天 · 第 " << week << " 周</div></div></div>"
              << "<div class=\"card\"><div class=\"label\">孕期进度 " << percent
              << "%</div><div class=\"bar\"><span style=\"width:" << percent
-             << "%\"></span></div></div>";
+             << "%\"></span></div></div>"
+             << "<div class=\"card\"><div class=\"heading\">第 " << week
+             << " 周的宝宝</div><div class=\"text\" id=\"development\">"
+             << HtmlEscape(WeekDevelopment(week)) << "</div></div>"
+             << "<div class=\"card\"><div class=\"heading\">这段时间的产检</div>";
+        const std::vector<std::string> checkUps = CheckUps(weeksDone);
+        if (checkUps.empty()) {
+            body << "<div class=\"text\" id=\"checkups\">这几周没有固定的检查项目，"
+                    "按医生约好的时间去就好。</div>";
+        } else {
+            body << "<ul id=\"checkups\">";
+            for (const std::string& item : checkUps)
+                body << "<li>" << HtmlEscape(item) << "</li>";
+            body << "</ul>";
+        }
+        body << "</div>";
     }
-    body << "<div class=\"card note\">每天的小贴士会出现在桌面的浮窗里。这里的内容只是一般性的"
-            "孕期知识，不能代替医生的诊断和建议；身体有任何不适，请及时就医。"
-            "<br>设备："
-         << HtmlEscape(mac.empty() ? "未知" : mac) << "</div>";
-    return Page("Tavro", body.str());
+    body << "<div class=\"note\">这里的内容只是一般性的孕期知识，不能代替医生的诊断和建议；"
+            "检查的时间和项目请遵医嘱。设备："
+         << HtmlEscape(mac.empty() ? "未知" : mac)
+         << "</div>"
+         // The program answers window.external.ruzAzudir with true; a browser does not.
+         << "<script>if (window.external && window.external.ruzAzudir === true) {"
+            "var b = document.getElementById('where'); b.textContent = '在 Tavro 中打开';"
+            "b.className = 'badge inside'; }</script>";
+    return {200, Page("Tavro", body.str())};
 }
 
 std::string FeedbackPage()

@@ -24,11 +24,19 @@ std::string QueryValue(const std::string& query, const std::string& key);
 // Whole calendar days from `today` to the due date (negative when it has passed).
 int DaysBetween(const DueDate& today, const DueDate& due);
 
-std::string HtmlEscape(const std::string& text);
+// A whole page in the server's style around `body` (HTML).
+std::string Page(const std::string& title, const std::string& body);
 
-// The dated content page for a due date, as seen on `today`.
-std::string DatedPage(const std::optional<DueDate>& due, const std::string& mac,
-                      const DueDate& today);
+struct PageAnswer
+{
+    int status = 200;
+    std::string html;
+};
+
+// The dated content page for the program's query (year, month, day, mac), as seen on
+// `today`: the days to the due date, the week of pregnancy with its development and
+// check-ups. A query without a real date gets a 400 page.
+PageAnswer DatedPage(const std::string& query, const DueDate& today);
 std::string FeedbackPage();
 std::string HomePage();
 std::string MobilePage();

@@ -7,6 +7,7 @@
 #include <QChildEvent>
 #include <QKeyEvent>
 #include <QUrl>
+#include <QWebEngineLoadingInfo>
 
 CBrowserView::CBrowserView(CCustomOccManager& manager, const BrowserHost& host, QWidget* parent)
     : QWebEngineView(parent), m_manager(manager), m_pSite(new CCustomControlSite(host, this))
@@ -15,17 +16,18 @@ CBrowserView::CBrowserView(CCustomOccManager& manager, const BrowserHost& host, 
     setContextMenuPolicy(Qt::NoContextMenu);
     for (QObject* child : children())
         child->installEventFilter(this);
-    connect(m_pSite, &QWebEnginePage::loadStarted, this, [this] {
-        m_nReadyState = READYSTATE_LOADING;
-        if (QWidget* proxy = focusProxy())
-            proxy->installEventFilter(this);
-    });
-    connect(m_pSite, &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        m_nReadyState = READYSTATE_COMPLETE;
-        // A copy: the callback may destroy this view, and with it the original.
-        if (auto callback = m_onLoadFinished)
-            callback(ok);
-    });
+    connect(m_pSite, &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) {
+                if (info.status() != QWebEngineLoadingInfo::LoadStartedStatus) {
+                    OnLoadEnded(info);
+                    return;
+                }
+                if (m_bErrorPageLoading)
+                    return;
+                m_nReadyState = READYSTATE_LOADING;
+                if (QWidget* proxy = focusProxy())
+                    proxy->installEventFilter(this);
+            });
 }
 
 CBrowserView::~CBrowserView()
@@ -40,8 +42,33 @@ void CBrowserView::Navigate(const QString& url)
     // Set at once: the engine reports the start later, and a reader must not see the
     // previous page's state for the new address.
     m_nReadyState = READYSTATE_LOADING;
+    m_bErrorPageLoading = false;
     const QUrl address(url);
     load(address.isValid() && !address.isEmpty() ? address : QUrl(QStringLiteral("about:blank")));
+}
+
+void CBrowserView::OnLoadEnded(const QWebEngineLoadingInfo& info)
+{
+    if (m_bErrorPageLoading) {
+        m_bErrorPageLoading = false;
+        return;
+    }
+    m_nReadyState = READYSTATE_COMPLETE;
+    const bool ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
+        const int httpStatus = info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain
+                                   ? info.errorCode()
+                                   : 0;
+        const std::string page = m_pSite->ErrorPage(info.url(), httpStatus);
+        if (!page.empty()) {
+            m_bErrorPageLoading = true;
+            // The failed address stays the base, so the retry link is a plain navigation.
+            m_pSite->setHtml(QString::fromStdString(page), info.url());
+        }
+    }
+    // A copy: the callback may destroy this view, and with it the original.
+    if (auto callback = m_onLoadFinished)
+        callback(ok);
 }
 
 void CBrowserView::SetSilent(bool silent) { m_pSite->SetSilent(silent); }

@@ -7,6 +7,8 @@
 
 #include <QWebEngineView>
 
+class QWebEngineLoadingInfo;
+
 class CCustomControlSite;
 class CCustomOccManager;
 
@@ -27,8 +29,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void OnLoadEnded(const QWebEngineLoadingInfo& info);
+
     CCustomOccManager& m_manager;
     CCustomControlSite* m_pSite;
     int m_nReadyState = READYSTATE_UNINITIALIZED;
     std::function<void(bool ok)> m_onLoadFinished;
+    // Our error page is loading in place of a failed page; its own load is not reported.
+    bool m_bErrorPageLoading = false;
 };

@@ -1,6 +1,7 @@
 #include "web/engine/custom_control_site.h"
 
 #include <QMessageBox>
+#include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
@@ -10,9 +11,15 @@ CCustomControlSite::CCustomControlSite(const BrowserHost& host, QObject* parent)
     : QWebEnginePage(parent), m_host(host)
 {
     settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    // Every navigation asks the server again: a page shown again must be today's, not a
+    // copy kept from the last time the same address was loaded.
+    profile()->setHttpCacheType(QWebEngineProfile::NoCache);
     // No browser behaviour beyond the page itself: no pop-up windows, no full screen.
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+    // The host's own page replaces a failed load; the engine's would flash up first.
+    if (m_host.errorPage)
+        settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
 
     if (!m_host.externalScript.empty()) {
         // Main world and document creation: the page's own inline scripts must see it, and
@@ -25,6 +32,13 @@ CCustomControlSite::CCustomControlSite(const BrowserHost& host, QObject* parent)
         script.setRunsOnSubFrames(true);
         scripts().insert(script);
     }
+}
+
+std::string CCustomControlSite::ErrorPage(const QUrl& url, int httpStatus) const
+{
+    if (!m_host.errorPage)
+        return {};
+    return m_host.errorPage(url.toString().toStdString(), httpStatus);
 }
 
 void CCustomControlSite::ShowMessage(const QString& text)
