@@ -115,14 +115,16 @@ hidden() { ! window_of_size "$@" >/dev/null; }
 # window of the program, its menu, is up; a click lost on a busy machine is made again.
 open_menu_at() {
     local x=$1 y=$2 attempt before
-    before=$(visible_windows | wc -l)
+    # A window that was not visible before, rather than one more window: the loading window
+    # may go away while the menu comes up.
+    before=$(visible_windows | sort)
     for attempt in 1 2 3; do
         xdotool mousemove "$x" "$y" mousedown 3
         sleep 0.15
         xdotool mouseup 3
         local deadline=$((SECONDS + 5))
         while [ $SECONDS -lt $deadline ]; do
-            if [ "$(visible_windows | wc -l)" -gt "$before" ]; then
+            if [ -n "$(comm -13 <(echo "$before") <(visible_windows | sort))" ]; then
                 sleep 0.3 # let it take the keyboard
                 return 0
             fi
