@@ -2,7 +2,10 @@
 
 #include "host/text_codec.h"
 
+#include "update/update_signing.h"
+
 #include <curl/curl.h>
+#include <sodium.h>
 
 #include <algorithm>
 #include <climits>
@@ -96,10 +99,26 @@ struct HttpTransfer
 void HttpClient::GlobalInit()
 {
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(once, [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        if (sodium_init() < 0)
+            std::abort();
+    });
 }
 
-HttpClient::HttpClient(std::wstring url) : m_requestUrl(std::move(url)) { GlobalInit(); }
+HttpClient::HttpClient(std::wstring url)
+    : m_requestUrl(std::move(url)), m_hash(std::make_unique<crypto_hash_sha256_state>())
+{
+    GlobalInit();
+}
+
+std::string HttpClient::GetBodySha256Hex() const
+{
+    crypto_hash_sha256_state copy = *m_hash;
+    unsigned char digest[crypto_hash_sha256_BYTES];
+    crypto_hash_sha256_final(&copy, digest);
+    return ToHex(digest, sizeof digest);
+}
 
 HttpClient::~HttpClient() = default;
 
@@ -134,6 +153,7 @@ void HttpClient::ResetResponse()
     // The buffer keeps its capacity: a retried body refills it from the start.
     m_rawContentLength = 0;
     m_statusCode = 0;
+    crypto_hash_sha256_init(m_hash.get());
 }
 
 bool HttpClient::AppendBody(const char* data, size_t size)
@@ -142,6 +162,8 @@ bool HttpClient::AppendBody(const char* data, size_t size)
     const size_t cap = std::min<size_t>(m_limits.maxBodyBytes, INT32_MAX);
     if (size > cap || held > cap - size)
         return false;
+    // Hashed while the bytes are still in the cache, and while the next ones are on the way.
+    crypto_hash_sha256_update(m_hash.get(), reinterpret_cast<const unsigned char*>(data), size);
     if (m_rawMode)
         return AppendRaw(data, size);
     m_textBytes.append(data, size);

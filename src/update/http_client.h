@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+struct crypto_hash_sha256_state;
+
 // Limits that libcurl does not apply by itself. The defaults are the program's; tests
 // shorten them.
 struct HttpLimits
@@ -50,6 +52,8 @@ public:
     std::wstring GetResponseContent() const { return m_responseContent; }
     // The body exactly as received in text mode (a signature covers these bytes).
     const std::string& GetResponseBytes() const { return m_textBytes; }
+    // Lowercase hex of the SHA-256 of the body as received, hashed as it arrived.
+    std::string GetBodySha256Hex() const;
     // The status code of the last response; 0 when none arrived.
     long GetStatusCode() const { return m_statusCode; }
 
@@ -88,6 +92,7 @@ private:
     std::string m_textBytes;
     HttpLimits m_limits;
     const std::atomic<bool>* m_cancel = nullptr;
+    std::unique_ptr<crypto_hash_sha256_state> m_hash;
 };
 
 // The value after "charset=" in the lower-cased header text: up to the first space, ';' or

@@ -1,5 +1,7 @@
 #include "update/update_worker.h"
 
+#include "update/staging.h"
+
 #include "host/endpoints.h"
 #include "host/file_io.h"
 #include "host/host_utils.h"
@@ -158,11 +160,11 @@ bool DownloadFile(const std::wstring& url, const std::string& path, std::string_
         return false;
     // libcurl already fails a body shorter than its Content-Length; the hash catches the
     // rest (a short body without a length, or the wrong file).
+    if (client.GetBodySha256Hex() != Lowercase(std::string(sha256)))
+        return false;
     const std::string_view body(reinterpret_cast<const char*>(client.m_rawContent.get()),
                                 static_cast<std::size_t>(client.m_rawContentLength));
-    if (Sha256Hex(body) != Lowercase(std::string(sha256)))
-        return false;
-    return WriteCreatingFolders(path, body);
+    return WriteStagedFile(path, body);
 }
 
 UpdateOutcome RunUpdateCheck(const UpdateSettings& settings)
@@ -215,6 +217,9 @@ UpdateOutcome RunUpdateCheck(const UpdateSettings& settings)
     if (!WriteCreatingFolders(staging + "/" + kStagedFileList, StagedFileListText(plan->files)))
         allArrived = false;
     if (!allArrived || Cancelled(settings))
+        return UpdateOutcome::Incomplete;
+    // The staged files are on the disk before the list that marks them ready.
+    if (!FlushFileSystemOf(staging))
         return UpdateOutcome::Incomplete;
     // The exact bytes received, so that the updater can check the signature again.
     const std::string stagedList = staging + "/" + kStagedVersionList;

@@ -45,6 +45,9 @@ case_normal_start_stages_the_changed_files() {
     before=$(tree_sums)
 
     start_desktop
+    # start_x_session puts its own EXIT trap in place of the helpers' one, which would leave
+    # the server, the program and the work folder behind.
+    trap e2e_cleanup EXIT
     start_tavro
     local pid=$LAST_PID
     wait_for "the update to be marked" grep -q 'needup="1"' "$PROG/Release/conf/userdata.xml"
@@ -76,4 +79,6 @@ case_normal_start_stages_the_changed_files() {
     [ "$(tree_sums)" = "$before" ] || fail "files outside the staging folder changed"
 }
 
+E2E_CASE=$1
 "case_$1"
+echo "PASS: $1"
