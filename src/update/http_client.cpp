@@ -213,6 +213,8 @@ bool HttpClient::SendHttpRequest(bool forceUtf8, const std::wstring& verb, bool 
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "HttpClient");
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    // Larger reads than the 16 KiB default: fewer system calls and callbacks per file.
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 256L * 1024);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);

@@ -14,6 +14,7 @@
 #include <cctype>
 #include <filesystem>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -93,19 +94,26 @@ std::optional<UpdatePlan> PlanUpdate(const TiXmlDocument& server, const TiXmlDoc
     plan.differentVersion = AttributeOf(serverRoot, "v") != AttributeOf(installedRoot, "v");
     if (!plan.differentVersion)
         return plan;
+    // The first installed entry of each path, looked up once per server entry.
+    std::unordered_map<std::string, Attribute> installedByPath;
+    std::optional<Attribute> installedWithoutPath;
+    for (const TiXmlElement* i = installedRoot->FirstChildElement(); i;
+         i = i->NextSiblingElement()) {
+        const Attribute pI = AttributeOf(i, "p");
+        if (pI)
+            installedByPath.emplace(*pI, AttributeOf(i, "v"));
+        else if (!installedWithoutPath)
+            installedWithoutPath = AttributeOf(i, "v");
+    }
     for (const TiXmlElement* s = serverRoot->FirstChildElement(); s; s = s->NextSiblingElement()) {
         const Attribute pS = AttributeOf(s, "p");
         const Attribute vS = AttributeOf(s, "v");
-        // Only the first installed entry with the same path counts.
-        bool stage = true;
-        for (const TiXmlElement* i = installedRoot->FirstChildElement(); i;
-             i = i->NextSiblingElement()) {
-            if (AttributeOf(i, "p") == pS) {
-                stage = AttributeOf(i, "v") != vS;
-                break;
-            }
+        std::optional<Attribute> vI = installedWithoutPath;
+        if (pS) {
+            const auto found = installedByPath.find(*pS);
+            vI = found == installedByPath.end() ? std::nullopt : std::optional(found->second);
         }
-        if (stage)
+        if (!vI || *vI != vS)
             plan.files.push_back(
                 {pS, vS, AttributeOf(s, "sha256"), pS ? SafeRelativePath(*pS) : std::nullopt});
     }
