@@ -37,7 +37,8 @@ make_program_folder() {
 }
 
 start_devserver() {
-    "$DEVSERVER" --ready-file "$WORK/devserver.env" --log "$SERVER_LOG" >/dev/null 2>&1 &
+    "$DEVSERVER" --ready-file "$WORK/devserver.env" --log "$SERVER_LOG" \
+        ${DEVSERVER_UPDATE_DIR:+--update-dir "$DEVSERVER_UPDATE_DIR"} >/dev/null 2>&1 &
     _e2e_pids+=($!)
     wait_for "devserver" test -f "$WORK/devserver.env"
     set -a
