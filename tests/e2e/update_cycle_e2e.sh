@@ -11,18 +11,10 @@ source "$(dirname "$0")/lib.sh"
 DAY=100 # today's day of pregnancy
 WIDGET=104
 POPUP_W=300 POPUP_H=490
-NEW_TIP="新版本的今日提示：多喝温水，散步二十分钟。"
+NEW_TIP="【新版本】多喝温水，散步二十分钟。"
 V401="$WORK/v401"     # the program tree of version 4.0.1
 BIN="$WORK/bin"       # what the server offers, made from it by the release tool
 PROFILE="$PROG/Release/conf/userdata.xml"
-
-profile_for_day() {
-    local due
-    due=$(date -d "+$((280 - $1)) days" +%Y-%m-%d)
-    local y=${due%%-*} rest=${due#*-}
-    local m=${rest%%-*} d=${rest#*-}
-    echo "<userdata first=\"250\" needup=\"0\"><date year=\"$y\" month=\"$((10#$m))\" day=\"$((10#$d))\" /></userdata>"
-}
 
 # Every process running an executable of the program folder: the program, the updater
 # (which becomes the program), the restarter. lib.sh only knows the ones it started.
@@ -46,12 +38,12 @@ kill_program_processes() {
 }
 trap 'kill_program_processes; e2e_cleanup' EXIT
 
-# Version 4.0.1: today's tip rewritten, a skin image changed, a new file.
+# Version 4.0.1: a new tip for today, a skin image changed, a new file.
 make_release() {
     mkdir -p "$V401"
     cp -r "$STAGE_DIR"/. "$V401"/
-    sqlite3 "$V401/Release/data/tavro_tip.db" \
-        "update tavro_tip set baby='$NEW_TIP' where rowid = (select rowid from tavro_tip limit 1 offset $((DAY - 1)));"
+    # Every day's tip gets the new text in front, today's among them.
+    sqlite3 "$V401/Release/data/tavro_tip.db" "update tavro_tip set baby = '$NEW_TIP' || baby;"
     local svg
     svg=$(find "$V401/Skin" -name '*.svg' | sort | head -1)
     sed -i 's/<svg /<svg data-release="4.0.1" /' "$svg"
