@@ -258,6 +258,10 @@ public:
     {
         return Change([&] { return Real().RemoveTree(p); });
     }
+    bool SyncFile(const std::string& p) override
+    {
+        return Change([&] { return Real().SyncFile(p); });
+    }
     bool SyncFolder(const std::string& p) override
     {
         return Change([&] { return Real().SyncFolder(p); });
@@ -590,7 +594,7 @@ TEST_F(UpdaterTest, AJournalLeftBehindIsRolledBackBeforeTheStagedUpdateIsLookedA
 {
     const Snapshot old = TakeSnapshot(dir.Path());
     // A run killed after it set aside the old database and moved the new one in.
-    FaultyFs dying(15, FaultyFs::Fault::DieAt);
+    FaultyFs dying(21, FaultyFs::Fault::DieAt);
     InstallStagedUpdate(dying, layout, Checked(), Log());
     ASSERT_TRUE(UnfinishedInstallFound(dir.WidePath()));
     ASSERT_NE(TakeSnapshot(dir.Path()), old);

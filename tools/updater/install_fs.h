@@ -45,6 +45,8 @@ public:
     virtual bool RemoveEmptyFolder(const std::string& path) = 0;
     // A folder and everything below it; missing counts as removed.
     virtual bool RemoveTree(const std::string& path) = 0;
+    // Makes a file's content durable.
+    virtual bool SyncFile(const std::string& path) = 0;
     // Makes the folder's entries (renames into it) durable.
     virtual bool SyncFolder(const std::string& path) = 0;
 };

@@ -104,6 +104,16 @@ public:
         return !error;
     }
 
+    bool SyncFile(const std::string& path) override
+    {
+        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool ok = fsync(fd) == 0;
+        close(fd);
+        return ok;
+    }
+
     bool SyncFolder(const std::string& path) override
     {
         const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -138,14 +138,17 @@ InstallResult InstallStagedUpdate(IInstallFs& fs, const InstallLayout& layout,
         log("cannot clear the kept folder");
         return InstallResult::RolledBack;
     }
+    // The staged files' content must be on the disk before they can be committed: a power
+    // cut after the commit must not leave empty files in the new version.
     for (const auto& file : update.files) {
-        if (!fs.SetMode(layout.StagedCopy(file.path), file.mode)) {
-            log("cannot set the mode of the staged " + file.path);
+        const std::string staged = layout.StagedCopy(file.path);
+        if (!fs.SetMode(staged, file.mode) || !fs.SyncFile(staged)) {
+            log("cannot prepare the staged " + file.path);
             return InstallResult::RolledBack;
         }
     }
-    if (!fs.SetMode(layout.StagedList(), update.listMode)) {
-        log("cannot set the mode of the staged version list");
+    if (!fs.SetMode(layout.StagedList(), update.listMode) || !fs.SyncFile(layout.StagedList())) {
+        log("cannot prepare the staged version list");
         return InstallResult::RolledBack;
     }
 
