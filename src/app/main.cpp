@@ -6,8 +6,10 @@
 #include "float/float_dlg.h"
 #include "settings/set_dlg.h"
 #include "settings/set_first_dlg.h"
+#include "ui/messages.h"
 #include "ui/qt_services.h"
 #include "ui/wnd.h"
+#include "update/update_worker.h"
 #include "web/web_module_loader.h"
 
 #include <QApplication>
@@ -27,8 +29,18 @@ int main(int argc, char** argv)
     CTavroV4Dlg::RegisterWindowClass("SetFirst", [] { return new CTavroSetFirstDlg; });
     CTavroV4Dlg::RegisterWindowClass("Set", [] { return new CTavroSetDlg; });
     CTavroV4Dlg::RegisterWindowClass("Float", [] { return new CTavroFloatDlg; });
+    // Asked to stop and joined on every way out (also exit() on an expired date), so a quit
+    // during a download ends within about a second instead of waiting for the transfer.
+    static UpdateWorkerThread updateWorker;
+    HttpClient::GlobalInit();
+    CTavroV4Dlg::SetUpdateWorkerStarter([](CTavroV4Dlg* parent) {
+        HWND window = parent;
+        updateWorker.Start(DefaultUpdateSettings(),
+                           [window] { PostMessage(window, WM_UPDATE_READY, 1, 0); });
+    });
     InstallTerminationHandler([] { theApp.RequestQuit(); });
     theApp.InitInstance(arguments, StartupHost::System(lock));
+    updateWorker.Stop();
     const int code = theApp.ExitInstance();
     // Web views must go before the QApplication, or the engine reports a leaked profile.
     DestroyWebViews();

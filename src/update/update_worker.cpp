@@ -1,0 +1,244 @@
+#include "update/update_worker.h"
+
+#include "host/endpoints.h"
+#include "host/file_io.h"
+#include "host/host_utils.h"
+#include "host/paths.h"
+#include "host/text_codec.h"
+#include "profile/xml_text.h"
+
+#include <tinyxml.h>
+
+#include <cctype>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+Attribute AttributeOf(const TiXmlElement* element, const char* name)
+{
+    const char* value = element->Attribute(name);
+    return value ? Attribute(value) : std::nullopt;
+}
+
+bool Cancelled(const UpdateSettings& settings)
+{
+    return settings.cancel && settings.cancel->load();
+}
+
+HttpLimits LimitsWithCap(const UpdateSettings& settings, std::size_t cap)
+{
+    HttpLimits limits = settings.limits;
+    limits.maxBodyBytes = cap;
+    return limits;
+}
+
+// The body of a successful 2xx text-mode GET; nothing otherwise.
+std::unique_ptr<HttpClient> FetchText(const std::wstring& url, const UpdateSettings& settings,
+                                      std::size_t cap)
+{
+    auto client = std::make_unique<HttpClient>(url);
+    client->SetLimits(LimitsWithCap(settings, cap));
+    client->SetCancelFlag(settings.cancel);
+    if (!client->SendHttpRequest(true, L"GET", false) || client->GetStatusCode() / 100 != 2)
+        return nullptr;
+    return client;
+}
+
+bool WriteCreatingFolders(const std::string& path, std::string_view content)
+{
+    std::error_code error;
+    fs::create_directories(fs::path(path).parent_path(), error);
+    if (error)
+        return false;
+    return WriteFileAtomically(path, content).Ok();
+}
+
+std::string Lowercase(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+} // namespace
+
+UpdateSettings DefaultUpdateSettings()
+{
+    UpdateSettings settings;
+    settings.programDir = GetProgramDir();
+    settings.serverBase = DesktopServer() + L"/quelmo/";
+    settings.key = TrustedUpdateKey();
+    return settings;
+}
+
+bool ParseServerList(TiXmlDocument& doc, std::string_view bytes)
+{
+    // UTF-8 from the server, read by the XML library in the legacy narrow encoding.
+    return ParseXmlText(doc, WideToAnsi(Utf8ToWide(bytes)));
+}
+
+std::optional<UpdatePlan> PlanUpdate(const TiXmlDocument& server, const TiXmlDocument& installed)
+{
+    const TiXmlElement* serverRoot = server.FirstChildElement();
+    const TiXmlElement* installedRoot = installed.FirstChildElement();
+    if (!serverRoot || !installedRoot)
+        return std::nullopt;
+    UpdatePlan plan;
+    plan.differentVersion = AttributeOf(serverRoot, "v") != AttributeOf(installedRoot, "v");
+    if (!plan.differentVersion)
+        return plan;
+    for (const TiXmlElement* s = serverRoot->FirstChildElement(); s; s = s->NextSiblingElement()) {
+        const Attribute pS = AttributeOf(s, "p");
+        const Attribute vS = AttributeOf(s, "v");
+        // Only the first installed entry with the same path counts.
+        bool stage = true;
+        for (const TiXmlElement* i = installedRoot->FirstChildElement(); i;
+             i = i->NextSiblingElement()) {
+            if (AttributeOf(i, "p") == pS) {
+                stage = AttributeOf(i, "v") != vS;
+                break;
+            }
+        }
+        if (stage)
+            plan.files.push_back(
+                {pS, vS, AttributeOf(s, "sha256"), pS ? SafeRelativePath(*pS) : std::nullopt});
+    }
+    return plan;
+}
+
+std::string StagedFileListText(const std::vector<PlannedFile>& files)
+{
+    TiXmlDocument doc;
+    auto* list = new TiXmlElement("List");
+    doc.LinkEndChild(list);
+    for (const PlannedFile& file : files) {
+        auto* element = new TiXmlElement("File");
+        if (file.p)
+            element->SetAttribute("p", file.p->c_str());
+        if (file.v)
+            element->SetAttribute("v", file.v->c_str());
+        list->LinkEndChild(element);
+    }
+    TiXmlPrinter printer;
+    doc.Accept(&printer);
+    return printer.Str();
+}
+
+std::optional<std::string> SafeRelativePath(std::string_view p)
+{
+    std::string path = ToForwardSlashes(std::string(p));
+    if (path.empty() || path.front() == '/' || path.back() == '/' ||
+        path.find('\0') != std::string::npos)
+        return std::nullopt;
+    // A drive letter ("C:...") is absolute on Windows, where the same lists are used.
+    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0])))
+        return std::nullopt;
+    for (const auto& part : fs::path(path)) {
+        if (part == "..")
+            return std::nullopt;
+    }
+    // "." or "a/." would name a folder (the staging folder itself, found by fuzzing).
+    const fs::path normal = fs::path(path).lexically_normal();
+    if (normal.empty() || normal == "." || !normal.has_filename() || normal.filename() == ".")
+        return std::nullopt;
+    return normal.generic_string();
+}
+
+bool DownloadFile(const std::wstring& url, const std::string& path, std::string_view sha256,
+                  const UpdateSettings& settings)
+{
+    HttpClient client(url);
+    client.SetLimits(LimitsWithCap(settings, settings.maxFileBytes));
+    client.SetCancelFlag(settings.cancel);
+    if (!client.SendHttpRequest(false, L"GET", true) || client.GetStatusCode() / 100 != 2)
+        return false;
+    // libcurl already fails a body shorter than its Content-Length; the hash catches the
+    // rest (a short body without a length, or the wrong file).
+    const std::string_view body(reinterpret_cast<const char*>(client.m_rawContent.get()),
+                                static_cast<std::size_t>(client.m_rawContentLength));
+    if (Sha256Hex(body) != Lowercase(std::string(sha256)))
+        return false;
+    return WriteCreatingFolders(path, body);
+}
+
+UpdateOutcome RunUpdateCheck(const UpdateSettings& settings)
+{
+    const std::string root = WideToAnsi(settings.programDir);
+    const std::string staging = root + WideToAnsi(kStagingTail);
+    const std::wstring listUrl = settings.serverBase + kServerListPath;
+
+    // The list counts only when its exact bytes carry a good signature.
+    const auto list = FetchText(listUrl, settings, settings.maxListBytes);
+    std::unique_ptr<HttpClient> signature;
+    if (list)
+        signature = FetchText(listUrl + L".sig", settings, kMaxSignatureBytes);
+    const bool signedList =
+        signature &&
+        VerifyListSignature(list->GetResponseBytes(), signature->GetResponseBytes(), settings.key);
+    TiXmlDocument serverDoc;
+    if (signedList)
+        ParseServerList(serverDoc, list->GetResponseBytes());
+
+    TiXmlDocument installedDoc;
+    const auto installedText = ReadWholeFile(root + WideToAnsi(kInstalledListTail), kMaxListBytes);
+    if (!installedText || !ParseXmlText(installedDoc, *installedText) ||
+        !installedDoc.FirstChildElement())
+        return UpdateOutcome::NoInstalledList;
+    const auto plan = PlanUpdate(serverDoc, installedDoc);
+    if (!plan)
+        return UpdateOutcome::NoServerList;
+    if (!plan->differentVersion)
+        return UpdateOutcome::SameVersion;
+
+    // A staged list from an earlier, unfinished run must not make this one look ready.
+    std::error_code ignored;
+    fs::remove(staging + "/" + kStagedVersionList, ignored);
+    fs::remove(staging + "/" + kStagedVersionList + kSignatureSuffix, ignored);
+
+    bool allArrived = true;
+    for (const PlannedFile& file : plan->files) {
+        if (Cancelled(settings)) {
+            allArrived = false;
+            break;
+        }
+        const bool arrived =
+            file.relative && file.sha256 &&
+            DownloadFile(ToForwardSlashes(settings.serverBase + L"Bin\\" + AnsiToWide(*file.p)),
+                         staging + "/" + *file.relative, *file.sha256, settings);
+        allArrived = allArrived && arrived;
+    }
+
+    if (!WriteCreatingFolders(staging + "/" + kStagedFileList, StagedFileListText(plan->files)))
+        allArrived = false;
+    if (!allArrived || Cancelled(settings))
+        return UpdateOutcome::Incomplete;
+    // The exact bytes received, so that the updater can check the signature again.
+    const std::string stagedList = staging + "/" + kStagedVersionList;
+    if (!WriteCreatingFolders(stagedList + kSignatureSuffix, signature->GetResponseBytes()) ||
+        !WriteCreatingFolders(stagedList, list->GetResponseBytes()))
+        return UpdateOutcome::Incomplete;
+    return UpdateOutcome::Ready;
+}
+
+void UpdateWorkerThread::Start(UpdateSettings settings, std::function<void()> ready)
+{
+    if (m_thread.joinable())
+        return;
+    HttpClient::GlobalInit();
+    settings.cancel = &m_cancel;
+    m_thread = std::thread([settings = std::move(settings), ready = std::move(ready)] {
+        if (RunUpdateCheck(settings) == UpdateOutcome::Ready && ready)
+            ready();
+    });
+}
+
+void UpdateWorkerThread::Stop()
+{
+    m_cancel = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}

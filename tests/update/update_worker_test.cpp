@@ -1,0 +1,429 @@
+#include "update/update_worker.h"
+
+#include "loopback_server.h"
+#include "temp_program_dir.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kStaging = "Release/Update.staging";
+
+struct ServerFile
+{
+    std::string p;
+    std::string v;
+    std::string content;
+    Answer answer = Answer::Body;
+    int status = 200;
+    // Written into the list instead of the content's hash; "none" leaves the attribute out.
+    std::string listedHash = {};
+};
+
+enum class ListFault
+{
+    None,
+    Unsigned,
+    OtherKey,
+    Empty,
+    NotXml,
+    Missing,
+};
+
+struct Case
+{
+    const char* what;
+    std::string installedV;
+    std::vector<std::pair<std::string, std::string>> installed;
+    std::string serverV;
+    std::vector<ServerFile> server;
+    UpdateOutcome outcome;
+    // "p=v" of update.xml's entries, in order.
+    std::vector<std::string> listed;
+    // Files staged below the staging folder (update.xml and the staged list aside).
+    std::map<std::string, std::string> staged;
+    ListFault listFault = ListFault::None;
+};
+
+struct KeyPair
+{
+    PublicKey publicKey{};
+    SecretKey secretKey{};
+    KeyPair() { MakeKeyPair(publicKey, secretKey); }
+};
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Every regular file below `folder`, by relative path, except what lies below `skip`.
+std::map<std::string, std::string> Snapshot(const fs::path& folder, const std::string& skip = "")
+{
+    std::map<std::string, std::string> files;
+    if (!fs::exists(folder))
+        return files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string relative = fs::relative(entry.path(), folder).generic_string();
+        if (!skip.empty() && relative.rfind(skip, 0) == 0)
+            continue;
+        if (entry.is_regular_file())
+            files[relative] = ReadFile(entry.path());
+    }
+    return files;
+}
+
+std::string ListText(const std::string& rootV, const std::vector<ServerFile>& files)
+{
+    std::string text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<version v=\"" + rootV + "\">\r\n";
+    for (const ServerFile& f : files) {
+        text += "    <file p=\"" + f.p + "\" v=\"" + f.v + "\"";
+        const std::string hash = f.listedHash.empty() ? Sha256Hex(f.content) : f.listedHash;
+        if (hash != "none")
+            text += " sha256=\"" + hash + "\"";
+        text += " />\r\n";
+    }
+    return text + "</version>\r\n";
+}
+
+std::string InstalledText(const std::string& rootV,
+                          const std::vector<std::pair<std::string, std::string>>& files)
+{
+    std::string text = "<version v=\"" + rootV + "\">\n";
+    for (const auto& [p, v] : files)
+        text += "<file p=\"" + p + "\" v=\"" + v + "\" />\n";
+    return text + "</version>\n";
+}
+
+std::vector<std::string> ListedEntries(const fs::path& updateXml)
+{
+    TiXmlDocument doc;
+    if (!doc.LoadFile(updateXml.string().c_str()))
+        return {"(unreadable)"};
+    std::vector<std::string> entries;
+    const TiXmlElement* root = doc.FirstChildElement();
+    EXPECT_STREQ(root->Value(), "List");
+    for (const TiXmlElement* e = root->FirstChildElement(); e; e = e->NextSiblingElement()) {
+        EXPECT_STREQ(e->Value(), "File");
+        entries.push_back(std::string(e->Attribute("p")) + "=" + e->Attribute("v"));
+    }
+    return entries;
+}
+
+const std::vector<std::pair<std::string, std::string>> kInstalled = {
+    {"Release\\Tavro", "1"}, {"Release\\data\\tavro_tip.db", "1"}, {"Skin\\Default.skn", "1"}};
+
+// A program folder, a server and a signing key for one case.
+struct World
+{
+    UpdateSettings Settings() const
+    {
+        UpdateSettings settings;
+        settings.programDir = m_dir.WidePath();
+        settings.serverBase = m_server.Url("/quelmo/");
+        settings.key = m_signer.publicKey;
+        settings.limits.stallSeconds = 1;
+        settings.maxFileBytes = 1024 * 1024;
+        return settings;
+    }
+
+    void Serve(const Case& c)
+    {
+        const std::string list = c.listFault == ListFault::Empty    ? ""
+                                 : c.listFault == ListFault::NotXml ? "<<not xml>>"
+                                                                    : ListText(c.serverV, c.server);
+        if (c.listFault != ListFault::Missing)
+            m_server.Set("/quelmo/Bin/Release/version.xml", {Answer::Body, list, 200, "text/xml"});
+        const KeyPair other;
+        if (c.listFault != ListFault::Unsigned)
+            m_server.Set("/quelmo/Bin/Release/version.xml.sig",
+                         {Answer::Body,
+                          SignList(list, c.listFault == ListFault::OtherKey ? other.secretKey
+                                                                            : m_signer.secretKey)});
+        for (const ServerFile& f : c.server) {
+            std::string path = "/quelmo/Bin/" + f.p;
+            std::replace(path.begin(), path.end(), '\\', '/');
+            m_server.Set(path, {f.answer, f.content, f.status});
+            // Also where a client that folds "a/../b" asks for it, so that a climbing path
+            // is really on offer.
+            m_server.Set(fs::path(path).lexically_normal().generic_string(),
+                         {f.answer, f.content, f.status});
+        }
+        m_listBytes = list;
+    }
+
+    TempProgramDir m_dir;
+    LoopbackServer m_server;
+    KeyPair m_signer;
+    std::string m_listBytes;
+};
+
+TEST(UpdateWorker, ListPathsStayBelowTheStagingFolder)
+{
+    const struct
+    {
+        const char* p;
+        const char* relative; // null: refused
+    } cases[] = {
+        {"Release\\Tavro", "Release/Tavro"},
+        {"Skin/a b.svg", "Skin/a b.svg"},
+        {".\\Release\\.\\x", "Release/x"},
+        {"", nullptr},
+        {".", nullptr},
+        {"Release\\.", nullptr},
+        {"Release\\", nullptr},
+        {"..\\x", nullptr},
+        {"Release\\..\\..\\x", nullptr},
+        {"a\\..\\b", nullptr},
+        {"\\x", nullptr},
+        {"/etc/passwd", nullptr},
+        {"c:x", nullptr},
+        {"\\\\server\\share\\x", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto relative = SafeRelativePath(c.p);
+        EXPECT_EQ(relative.has_value(), c.relative != nullptr) << c.p;
+        if (relative && c.relative) {
+            EXPECT_EQ(*relative, c.relative) << c.p;
+        }
+    }
+}
+
+TEST(UpdateWorker, StagesExactlyWhatDiffersAndMarksReadyOnlyWhenAllArrived)
+{
+    const std::vector<ServerFile> changedAndNew = {
+        {"Release\\Tavro", "2", "new program"},
+        {"Release\\data\\tavro_tip.db", "1", "same db"},
+        {"Release\\data\\pic\\1.jpg", "1", "new picture"},
+    };
+    const std::map<std::string, std::string> bothStaged = {
+        {"Release/Tavro", "new program"}, {"Release/data/pic/1.jpg", "new picture"}};
+    const std::vector<std::string> bothListed = {"Release\\Tavro=2", "Release\\data\\pic\\1.jpg=1"};
+    auto faulty = [](Answer answer, int status = 200) {
+        return std::vector<ServerFile>{{"Release\\Tavro", "2", "new program"},
+                                       {"Skin\\Default.skn", "2", "new skin", answer, status}};
+    };
+    const std::vector<std::string> faultyListed = {"Release\\Tavro=2", "Skin\\Default.skn=2"};
+    const std::map<std::string, std::string> goodOnly = {{"Release/Tavro", "new program"}};
+    auto withHash = [](std::string hash) {
+        return std::vector<ServerFile>{
+            {"Release\\Tavro", "2", "new program", Answer::Body, 200, hash}};
+    };
+
+    const Case cases[] = {
+        {"changed and new files are staged, installed-only files left alone", "4.0.0", kInstalled,
+         "4.0.1", changedAndNew, UpdateOutcome::Ready, bothListed, bothStaged},
+        {"an older server version counts too", "4.0.1", kInstalled, "4.0.0", changedAndNew,
+         UpdateOutcome::Ready, bothListed, bothStaged},
+        {"versions differing in letter case differ", "4.0.1-a", kInstalled, "4.0.1-A",
+         changedAndNew, UpdateOutcome::Ready, bothListed, bothStaged},
+        {"equal roots: nothing even though files differ",
+         "4.0.1",
+         kInstalled,
+         "4.0.1",
+         changedAndNew,
+         UpdateOutcome::SameVersion,
+         {},
+         {}},
+        {"every file equal: an empty list, still ready",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         {{"Release\\Tavro", "1", "x"}},
+         UpdateOutcome::Ready,
+         {},
+         {}},
+        {"duplicates are staged twice in order",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         {{"Release\\Tavro", "2", "twice"}, {"Release\\Tavro", "3", "twice"}},
+         UpdateOutcome::Ready,
+         {"Release\\Tavro=2", "Release\\Tavro=3"},
+         {{"Release/Tavro", "twice"}}},
+        {"404 for a file", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Body, 404),
+         UpdateOutcome::Incomplete, faultyListed, goodOnly},
+        {"500 for a file", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Body, 500),
+         UpdateOutcome::Incomplete, faultyListed, goodOnly},
+        {"a body shorter than its length", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Short),
+         UpdateOutcome::Incomplete, faultyListed, goodOnly},
+        {"a server that stalls", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Stall),
+         UpdateOutcome::Incomplete, faultyListed, goodOnly},
+        {"an endless body", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Endless),
+         UpdateOutcome::Incomplete, faultyListed, goodOnly},
+        {"a redirect loop", "4.0.0", kInstalled, "4.0.1", faulty(Answer::RedirectLoop),
+         UpdateOutcome::Incomplete, faultyListed, goodOnly},
+        {"a file whose hash differs",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         withHash(Sha256Hex("other")),
+         UpdateOutcome::Incomplete,
+         {"Release\\Tavro=2"},
+         {}},
+        {"a file without a hash",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         withHash("none"),
+         UpdateOutcome::Incomplete,
+         {"Release\\Tavro=2"},
+         {}},
+        {"absolute and climbing paths are refused",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         {{"/tmp/evil", "1", "e"},
+          {"C:\\evil", "1", "e"},
+          {"..\\..\\evil", "1", "e"},
+          {"Release\\..\\..\\evil", "1", "e"}},
+         UpdateOutcome::Incomplete,
+         {"/tmp/evil=1", "C:\\evil=1", "..\\..\\evil=1", "Release\\..\\..\\evil=1"},
+         {}},
+        {"an unsigned list",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         changedAndNew,
+         UpdateOutcome::NoServerList,
+         {},
+         {},
+         ListFault::Unsigned},
+        {"a list signed by another key",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         changedAndNew,
+         UpdateOutcome::NoServerList,
+         {},
+         {},
+         ListFault::OtherKey},
+        {"an empty list",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         {},
+         UpdateOutcome::NoServerList,
+         {},
+         {},
+         ListFault::Empty},
+        {"a list that is not XML",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         {},
+         UpdateOutcome::NoServerList,
+         {},
+         {},
+         ListFault::NotXml},
+        {"no list on the server",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         {},
+         UpdateOutcome::NoServerList,
+         {},
+         {},
+         ListFault::Missing},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        World w;
+        const TempProgramDir& m_dir = w.m_dir;
+        m_dir.Write("Release/version.xml", InstalledText(c.installedV, c.installed));
+        m_dir.Write("Release/Tavro", "old program");
+        // Left by an earlier run that did not finish.
+        m_dir.Write(kStaging + "/Release/version.xml", "stale");
+        w.Serve(c);
+        const auto outside = Snapshot(m_dir.Path(), kStaging);
+
+        EXPECT_EQ(RunUpdateCheck(w.Settings()), c.outcome);
+
+        EXPECT_EQ(Snapshot(m_dir.Path(), kStaging), outside) << "changed outside staging";
+        const fs::path staging = m_dir.Sub(kStaging);
+        auto staged = Snapshot(staging);
+        const std::string stagedList =
+            staged.count("Release/version.xml") ? staged["Release/version.xml"] : "(none)";
+        const std::string stagedSig =
+            staged.count("Release/version.xml.sig") ? staged["Release/version.xml.sig"] : "(none)";
+        const bool hasFileList = staged.count("update.xml") > 0;
+        staged.erase("Release/version.xml");
+        staged.erase("Release/version.xml.sig");
+        staged.erase("update.xml");
+        EXPECT_EQ(staged, c.staged);
+
+        const bool stagingRan =
+            c.outcome == UpdateOutcome::Ready || c.outcome == UpdateOutcome::Incomplete;
+        EXPECT_EQ(hasFileList, stagingRan);
+        if (hasFileList) {
+            EXPECT_EQ(ListedEntries(staging / "update.xml"), c.listed);
+        }
+        if (c.outcome == UpdateOutcome::Ready) {
+            EXPECT_EQ(stagedList, w.m_listBytes);
+            EXPECT_TRUE(VerifyListSignature(stagedList, stagedSig, w.m_signer.publicKey));
+        } else {
+            EXPECT_EQ(stagedList, stagingRan ? "(none)" : "stale");
+            EXPECT_EQ(stagedSig, "(none)");
+        }
+    }
+}
+
+TEST(UpdateWorker, TheThreadReportsReadyOnceAndQuitsMidDownloadWithoutMarking)
+{
+    const struct
+    {
+        const char* what;
+        Answer answer;
+        bool quitDuringDownload;
+        bool ready;
+    } cases[] = {
+        {"a whole update", Answer::Body, false, true},
+        {"quit while a file downloads", Answer::Stall, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        World w;
+        w.m_dir.Write("Release/version.xml", InstalledText("4.0.0", kInstalled));
+        w.Serve({"",
+                 "4.0.0",
+                 kInstalled,
+                 "4.0.1",
+                 {{"Release\\Tavro", "2", "new", c.answer}},
+                 UpdateOutcome::Ready,
+                 {},
+                 {}});
+        UpdateSettings settings = w.Settings();
+        // Long enough that only the quit can end the stalled download.
+        settings.limits.stallSeconds = 60;
+        std::atomic<int> readyCalls{0};
+        {
+            UpdateWorkerThread worker;
+            worker.Start(settings, [&] { ++readyCalls; });
+            worker.Start(settings, [&] { ++readyCalls; });
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            if (!c.quitDuringDownload) {
+                while (readyCalls == 0 && std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::yield();
+            } else {
+                while (w.m_server.RequestsFor("/quelmo/Bin/Release/Tavro") == 0 &&
+                       std::chrono::steady_clock::now() < deadline)
+                    std::this_thread::yield();
+                ASSERT_EQ(w.m_server.RequestsFor("/quelmo/Bin/Release/Tavro"), 1);
+                worker.Stop();
+            }
+        }
+        EXPECT_EQ(readyCalls, c.ready ? 1 : 0);
+        EXPECT_EQ(fs::exists(w.m_dir.Sub(kStaging + "/Release/version.xml")), c.ready);
+        EXPECT_EQ(w.m_server.RequestsFor("/quelmo/Bin/Release/Tavro"), 1);
+    }
+}
+
+} // namespace
