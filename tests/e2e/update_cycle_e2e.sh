@@ -47,7 +47,6 @@ make_release() {
     local svg
     svg=$(find "$V401/Skin" -name '*.svg' | sort | head -1)
     sed -i 's/<svg /<svg data-release="4.0.1" /' "$svg"
-    SKIN_CHANGED=${svg#"$V401"/}
     mkdir -p "$V401/Release/data/notes"
     echo "4.0.1" >"$V401/Release/data/notes/release.txt"
     "$RELEASE" make --tree "$V401" --version 4.0.1 --out "$BIN" --previous "$STAGE_DIR" >/dev/null

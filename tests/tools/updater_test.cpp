@@ -474,8 +474,8 @@ TEST(UpdaterPaths, OnlyPathsInsideTheProgramFolderThatAreNotItsOwnAreAccepted)
         {"C:\\Windows\\x", ""},
         {"Release\\..\\..\\x", ""},
         {"..", ""},
-        {"Release\\.\\Tavro", ""},
-        {"Release\\\\Tavro", ""},
+        {"Release\\.\\Tavro", "Release/Tavro"},
+        {"Release\\\\Tavro", "Release/Tavro"},
         {"Release\\", ""},
         {"Release/a\nb", ""},
         {"Release\\version.xml", ""},
@@ -487,7 +487,7 @@ TEST(UpdaterPaths, OnlyPathsInsideTheProgramFolderThatAreNotItsOwnAreAccepted)
         {"Release\\Update.stagingx", "Release/Update.stagingx"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SafeRelativePath(c.listed), c.accepted) << c.listed;
+        EXPECT_EQ(InstallablePath(c.listed), c.accepted) << c.listed;
 }
 
 TEST(UpdaterJournal, AJournalThatIsDamagedOrNamesAnUnsafePathIsNotActedOn)

@@ -108,7 +108,7 @@ std::optional<InstallJournal> ParseJournal(const std::string& text)
             break;
         }
         if (line.rfind("folder\t", 0) == 0) {
-            const std::string folder = SafeRelativePath(line.substr(7));
+            const std::string folder = InstallablePath(line.substr(7));
             if (folder.empty())
                 return std::nullopt;
             journal.madeFolders.push_back(folder);
@@ -117,7 +117,7 @@ std::optional<InstallJournal> ParseJournal(const std::string& text)
             std::string path = line.substr(replaces ? 13 : 9);
             // The version list is installed by the transaction but is no update's file.
             if (path != kInstalledListPath)
-                path = SafeRelativePath(path);
+                path = InstallablePath(path);
             if (path.empty())
                 return std::nullopt;
             journal.files.push_back({path, replaces});

@@ -9,10 +9,6 @@
 
 namespace {
 
-// Version lists are small; anything bigger is not one of ours.
-constexpr std::size_t kMaxListBytes = 4 * 1024 * 1024;
-constexpr std::size_t kMaxSignatureBytes = 1024;
-
 bool IsLowerHex64(const std::string& text)
 {
     return text.size() == 64 && std::all_of(text.begin(), text.end(), [](char c) {
@@ -20,7 +16,7 @@ bool IsLowerHex64(const std::string& text)
            });
 }
 
-std::string Attribute(const TiXmlElement* element, const char* name)
+std::string AttributeText(const TiXmlElement* element, const char* name)
 {
     const char* value = element->Attribute(name);
     return value ? value : "";
@@ -30,30 +26,21 @@ StagedCheck Refused(std::string error) { return StagedCheck{std::nullopt, std::m
 
 } // namespace
 
-std::string SafeRelativePath(const std::string& listPath)
+std::string InstallablePath(const std::string& listPath)
 {
-    const std::string path = ToForwardSlashes(listPath);
-    if (path.empty() || path.front() == '/')
+    const auto safe = SafeRelativePath(listPath);
+    if (!safe)
         return {};
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        const std::size_t end = std::min(path.find('/', start), path.size());
-        const std::string part = path.substr(start, end - start);
-        if (part.empty() || part == "." || part == "..")
-            return {};
-        start = end + 1;
-    }
-    // A drive letter ("C:") is absolute on the other platform.
-    if (path.size() >= 2 && path[1] == ':')
-        return {};
+    const std::string& path = *safe;
     if (std::any_of(path.begin(), path.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
         return {};
-    const auto isUnder = [&path](std::string_view tail) {
-        const std::string folder(tail.substr(1));
+    const auto isUnder = [&path](const std::string& tail) {
+        const std::string folder = tail.substr(1);
         return path == folder || path.rfind(folder + "/", 0) == 0;
     };
-    if (isUnder(kStagingTail) || isUnder(kJournalTail) || isUnder(kKeptTail) || isUnder(kLogTail) ||
+    if (isUnder(StagingTail()) || isUnder(std::string(kJournalTail)) ||
+        isUnder(std::string(kKeptTail)) || isUnder(std::string(kLogTail)) ||
         path == kInstalledListPath || path == kProfilePath)
         return {};
     return path;
@@ -79,8 +66,9 @@ StagedCheck CheckStagedUpdate(IInstallFs& fs, const InstallLayout& layout, const
     if (!VerifyListSignature(*list, *signature, key))
         return Refused("the staged version list's signature is not good");
 
+    // Read as the worker read it when it staged the update.
     TiXmlDocument listDoc;
-    listDoc.Parse(list->c_str());
+    ParseServerList(listDoc, *list);
     const TiXmlElement* listRoot = listDoc.FirstChildElement();
     if (!listRoot)
         return Refused("the staged version list is not XML");
@@ -88,7 +76,7 @@ StagedCheck CheckStagedUpdate(IInstallFs& fs, const InstallLayout& layout, const
     // A path listed twice was downloaded twice, and the second copy is the one staged.
     std::map<std::string, std::string> signedHash;
     for (const TiXmlElement* e = listRoot->FirstChildElement(); e; e = e->NextSiblingElement())
-        signedHash[Attribute(e, "p")] = Attribute(e, "sha256");
+        signedHash[AttributeText(e, "p")] = AttributeText(e, "sha256");
 
     const auto stagedFiles = fs.ReadSmall(layout.StagedFileList(), kMaxListBytes);
     if (!stagedFiles)
@@ -100,11 +88,11 @@ StagedCheck CheckStagedUpdate(IInstallFs& fs, const InstallLayout& layout, const
         return Refused("the staged file list is not XML");
 
     StagedUpdate update;
-    update.version = Attribute(listRoot, "v");
+    update.version = AttributeText(listRoot, "v");
     std::set<std::string> seen;
     for (const TiXmlElement* e = filesRoot->FirstChildElement(); e; e = e->NextSiblingElement()) {
-        const std::string listed = Attribute(e, "p");
-        const std::string path = SafeRelativePath(listed);
+        const std::string listed = AttributeText(e, "p");
+        const std::string path = InstallablePath(listed);
         if (path.empty())
             return Refused("refused path \"" + listed + "\"");
         if (!seen.insert(path).second)

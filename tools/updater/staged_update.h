@@ -33,10 +33,11 @@ struct StagedCheck
     std::string error; // why it was refused, for the log
 };
 
-// A version-list path turned into a program-folder path: backslashes become '/'. Empty
-// when the path is absolute, climbs with "..", has empty or "." parts, carries a control
-// character, or names a file the updater keeps for itself or the user's profile.
-std::string SafeRelativePath(const std::string& listPath);
+// A version-list path as the program-folder path it is installed at: the worker's safe
+// path (backslashes become '/', no absolute path, no ".."), and neither a control
+// character, a file the updater keeps for itself, the version list nor the user's profile.
+// Empty when refused.
+std::string InstallablePath(const std::string& listPath);
 
 // Mode of a file the installation did not have: 0755 for an executable (ELF or "#!"
 // start), 0644 otherwise.
