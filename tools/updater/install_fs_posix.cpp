@@ -104,19 +104,13 @@ public:
         return !error;
     }
 
-    bool SyncFile(const std::string& path) override
-    {
-        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            return false;
-        const bool ok = fsync(fd) == 0;
-        close(fd);
-        return ok;
-    }
+    bool SyncFile(const std::string& path) override { return Sync(path, O_NONBLOCK); }
+    bool SyncFolder(const std::string& path) override { return Sync(path, O_DIRECTORY); }
 
-    bool SyncFolder(const std::string& path) override
+private:
+    static bool Sync(const std::string& path, int flags)
     {
-        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
         if (fd < 0)
             return false;
         const bool ok = fsync(fd) == 0;
