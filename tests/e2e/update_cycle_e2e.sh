@@ -16,15 +16,6 @@ V401="$WORK/v401"     # the program tree of version 4.0.1
 BIN="$WORK/bin"       # what the server offers, made from it by the release tool
 PROFILE="$PROG/Release/conf/userdata.xml"
 
-# Every process running an executable of the program folder: the program, the updater
-# (which becomes the program), the restarter. lib.sh only knows the ones it started.
-program_pids() {
-    local p exe
-    for p in /proc/[0-9]*; do
-        exe=$(readlink "$p/exe" 2>/dev/null) || continue
-        case "$exe" in "$PROG"/*) echo "${p#/proc/}" ;; esac
-    done
-}
 program_pid_of() { # the pid running Release/$1, if any
     local p
     for p in $(program_pids); do
@@ -32,11 +23,6 @@ program_pid_of() { # the pid running Release/$1, if any
     done
     return 1
 }
-kill_program_processes() {
-    local p
-    for p in $(program_pids); do kill -9 "$p" 2>/dev/null || true; done
-}
-trap 'kill_program_processes; e2e_cleanup' EXIT
 
 # Version 4.0.1: a new tip for today, a skin image changed, a new file.
 make_release() {
