@@ -11,9 +11,20 @@ TRACE="$WORK/trace.log"
 SERVER_LOG="$WORK/devserver.log"
 _e2e_pids=()
 
+# Every process running an executable of the program folder: the program, and what it
+# starts (the updater, which becomes the program, and the restarter), which no list here
+# knows.
+program_pids() {
+    local p exe
+    for p in /proc/[0-9]*; do
+        exe=$(readlink "$p/exe" 2>/dev/null) || continue
+        case "$exe" in "$PROG"/*) echo "${p#/proc/}" ;; esac
+    done
+}
+
 e2e_cleanup() {
     local pid
-    for pid in "${_e2e_pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+    for pid in "${_e2e_pids[@]}" $(program_pids); do kill -9 "$pid" 2>/dev/null || true; done
     stop_x_session
     if [ "${KEEP_WORK:-0}" != 1 ]; then rm -rf "$WORK"; fi
 }
@@ -36,8 +47,18 @@ make_program_folder() {
     printf '%s\n' "$1" > "$PROG/Release/conf/userdata.xml"
 }
 
+# A set-up profile whose due date makes today the given day of pregnancy.
+profile_for_day() {
+    local due
+    due=$(date -d "+$((280 - $1)) days" +%Y-%m-%d)
+    local y=${due%%-*} rest=${due#*-}
+    local m=${rest%%-*} d=${rest#*-}
+    echo "<userdata first=\"250\" needup=\"0\"><date year=\"$y\" month=\"$((10#$m))\" day=\"$((10#$d))\" /></userdata>"
+}
+
 start_devserver() {
-    "$DEVSERVER" --ready-file "$WORK/devserver.env" --log "$SERVER_LOG" >/dev/null 2>&1 &
+    "$DEVSERVER" --ready-file "$WORK/devserver.env" --log "$SERVER_LOG" \
+        ${DEVSERVER_UPDATE_DIR:+--update-dir "$DEVSERVER_UPDATE_DIR"} >/dev/null 2>&1 &
     _e2e_pids+=($!)
     wait_for "devserver" test -f "$WORK/devserver.env"
     set -a
@@ -54,6 +75,8 @@ start_desktop() {
     chmod 700 "$XDG_RUNTIME_DIR"
     export TAVRO_TRACE="$TRACE" QT_QPA_PLATFORM=xcb QTWEBENGINE_DISABLE_SANDBOX=1
     start_x_session 1280x800
+    # The X session sets its own exit trap; this one stops the session as well.
+    trap e2e_cleanup EXIT
     start_devserver
 }
 

@@ -8,17 +8,8 @@ SET_UP='<userdata first="250" needup="0"><date year="2027" month="5" day="1" /><
 BIN="$WORK/server/Bin"
 STAGING_REL=Release/Update.staging
 
-# The shared helper's server, offering the update tree as well.
-start_devserver() {
-    "$DEVSERVER" --ready-file "$WORK/devserver.env" --log "$SERVER_LOG" --update-dir "$BIN" \
-        >/dev/null 2>&1 &
-    _e2e_pids+=($!)
-    wait_for "devserver" test -f "$WORK/devserver.env"
-    set -a
-    # shellcheck disable=SC1091
-    source "$WORK/devserver.env"
-    set +a
-}
+# The shared helper's server offers the update tree as well.
+export DEVSERVER_UPDATE_DIR=$BIN
 
 # Checksums of every file below the program folder except the profile and the staging.
 tree_sums() {

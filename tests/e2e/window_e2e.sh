@@ -6,6 +6,7 @@ source "$(dirname "$0")/lib.sh"
 
 OUT="$WORK/probe.out"
 start_x_session 1024x768
+trap e2e_cleanup EXIT # the X session set its own
 "$PROBE" "$STAGE_DIR/Skin" >"$OUT" 2>"$WORK/probe.err" &
 _e2e_pids+=($!)
 wait_for "the probe window" grep -q '^ready' "$OUT"
