@@ -1,7 +1,8 @@
 // Times a program from its start to the moment a top-level window of a given size is
 // mapped on the X display, then ends it.
 //   map_probe WIDTH HEIGHT TIMEOUT_MS PROGRAM [ARGS...]
-// Prints the milliseconds on stdout; exits 1 when no such window appeared in time.
+// Prints the milliseconds of wall time and of CPU time the program's threads used until
+// then (which a busy machine does not inflate); exits 1 when no such window appeared.
 
 #include <xcb/xcb.h>
 
@@ -9,8 +10,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
+#include <fstream>
 #include <memory>
 #include <poll.h>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +28,26 @@ bool HasSize(xcb_connection_t* x, xcb_window_t window, int width, int height)
     std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
         xcb_get_geometry_reply(x, xcb_get_geometry(x, window), nullptr), &std::free);
     return geometry && geometry->width == width && geometry->height == height;
+}
+
+// Nanoseconds the process's threads have run on a CPU, from the scheduler's statistics.
+double CpuMilliseconds(pid_t pid)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = opendir(tasks.c_str());
+    if (!dir)
+        return -1;
+    double total = 0;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream stat(tasks + "/" + entry->d_name + "/schedstat");
+        double onCpu = 0;
+        if (stat >> onCpu)
+            total += onCpu;
+    }
+    closedir(dir);
+    return total / 1e6;
 }
 
 // Asks the program to end as a logout would, and makes sure it is gone.
@@ -87,8 +111,9 @@ int main(int argc, char** argv)
             if ((event->response_type & 0x7F) == XCB_MAP_NOTIFY && !found) {
                 const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event);
                 if (HasSize(x, map->window, width, height)) {
-                    std::printf("%.1f\n",
-                                std::chrono::duration<double, std::milli>(at - start).count());
+                    std::printf("%.1f %.1f\n",
+                                std::chrono::duration<double, std::milli>(at - start).count(),
+                                CpuMilliseconds(child));
                     found = true;
                 }
             }
