@@ -13,7 +13,7 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # end-to-end runs and screenshots
-  xvfb xauth xdotool imagemagick fonts-noto-cjk trayer xcompmgr x11-utils x11-xserver-utils
+  xvfb xauth xdotool imagemagick fonts-noto-cjk trayer xcompmgr x11-utils x11-xserver-utils strace
   libgl1-mesa-dri
   # the desktop entries and the icon theme of the install command, and their checks
   desktop-file-utils hicolor-icon-theme libglib2.0-bin

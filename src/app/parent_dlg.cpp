@@ -1,5 +1,6 @@
 #include "app/parent_dlg.h"
 
+#include "app/install_journal.h"
 #include "app/trace.h"
 
 #include "host/endpoints.h"
@@ -103,9 +104,9 @@ void CTavroV4Dlg::OnInitDialog()
 {
     GetWidget()->setWindowIcon(m_hIcon);
 
-    // An update waits: hand over to the updater once. Shutdown writes the profile with the
-    // flag cleared, so the next start runs normally.
-    if (m_app.updatePending) {
+    // An update waits, or an install was cut short: hand over to the updater once. Shutdown
+    // writes the profile with the flag cleared, so the next start runs normally.
+    if (m_app.updatePending || UnfinishedInstallFound(m_app.programDir)) {
         m_app.updatePending = false;
         CurrentServices().shell->StartProgram(m_app.programDir + kUpdaterTail);
         m_bEndedDuringInit = true;

@@ -12,15 +12,6 @@ POPUP_W=300 POPUP_H=490  # the popup's form, Main16
 WIDGET_X=$((SCREEN_W - WIDGET - 50)) WIDGET_Y=50
 POPUP_X=$((WIDGET_X - POPUP_W + 5)) POPUP_Y=$WIDGET_Y
 
-profile_for_day() {
-    local due
-    due=$(date -d "+$((280 - $1)) days" +%Y-%m-%d)
-    local y=${due%%-*} rest=${due#*-}
-    local m=${rest%%-*} d=${rest#*-}
-    echo "<userdata first=\"250\" needup=\"0\"><date year=\"$y\" month=\"$((10#$m))\" day=\"$((10#$d))\" /></userdata>"
-}
-
-
 # The normalised RMSE (0..1) between a crop of the screen and the same crop of a day's
 # picture.
 difference() {

@@ -36,8 +36,18 @@ make_program_folder() {
     printf '%s\n' "$1" > "$PROG/Release/conf/userdata.xml"
 }
 
+# A set-up profile whose due date makes today the given day of pregnancy.
+profile_for_day() {
+    local due
+    due=$(date -d "+$((280 - $1)) days" +%Y-%m-%d)
+    local y=${due%%-*} rest=${due#*-}
+    local m=${rest%%-*} d=${rest#*-}
+    echo "<userdata first=\"250\" needup=\"0\"><date year=\"$y\" month=\"$((10#$m))\" day=\"$((10#$d))\" /></userdata>"
+}
+
 start_devserver() {
-    "$DEVSERVER" --ready-file "$WORK/devserver.env" --log "$SERVER_LOG" >/dev/null 2>&1 &
+    "$DEVSERVER" --ready-file "$WORK/devserver.env" --log "$SERVER_LOG" \
+        ${DEVSERVER_UPDATE_DIR:+--update-dir "$DEVSERVER_UPDATE_DIR"} >/dev/null 2>&1 &
     _e2e_pids+=($!)
     wait_for "devserver" test -f "$WORK/devserver.env"
     set -a

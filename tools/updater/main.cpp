@@ -1,0 +1,36 @@
+// Update: installs the update the program staged, then starts the program again.
+
+#include "host/host_utils.h"
+#include "host/paths.h"
+#include "host/text_codec.h"
+#include "updater/program_process.h"
+#include "updater/update_log.h"
+#include "updater/updater.h"
+
+namespace {
+
+class SystemUpdaterHost final : public IUpdaterHost
+{
+public:
+    explicit SystemUpdaterHost(std::string programExe) : m_programExe(std::move(programExe)) {}
+    bool ProgramRunning() override { return IsExecutableRunning(m_programExe); }
+    void Pause(int ms) override { PauseMs(ms); }
+    std::string StartProgram() override { return ReplaceProcessWith(m_programExe, {}); }
+
+private:
+    std::string m_programExe;
+};
+
+} // namespace
+
+int main()
+{
+    const std::string programDir = WideToUtf8(GetProgramDir());
+    if (programDir.empty())
+        return 1;
+    const InstallLayout layout{programDir};
+    SystemUpdaterHost host(programDir + "/Release/" + WideToUtf8(kProgramExeName));
+    return RunUpdater(SystemInstallFs(), layout, host, [&layout](const std::string& line) {
+        WriteLogLine(layout.Log(), "Update", line);
+    });
+}
