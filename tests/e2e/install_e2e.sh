@@ -85,6 +85,34 @@ case_install_and_launch() {
     valid_entries "$LAUNCHER"
 }
 
+# At login the session runs the autostart entry: "-start" hands over to the restarter, which
+# brings up the widget alone, the main window staying hidden.
+case_autostart_brings_up_the_widget() {
+    use_home
+    desktop
+    install_from "$STAGE_DIR"
+    printf '%s\n' "$SET_UP" >"$PROFILE"
+    launch "$AUTOSTART"
+    local pid
+    pid=$(E2E_TIMEOUT=60 launched_pid)
+    wait_for "normal mode" traced_by "$pid" "normal mode"
+    wait_for "the widget" shown 104 104
+    wait_for "the tray icon" traced_by "$pid" "tray icon added"
+    [ "$(readlink "/proc/$pid/exe")" = "$INSTALLED/Release/Tavro" ] ||
+        fail "the restarter started $(readlink "/proc/$pid/exe")"
+    [ "$(tr '\0' '\n' <"/proc/$pid/cmdline" | tail -n 1)" = -restart ] ||
+        fail "the program was not started with -restart: $(tr '\0' ' ' <"/proc/$pid/cmdline")"
+    local id
+    for id in $(visible_windows); do
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        [ "$WIDTH" -le 104 ] && [ "$HEIGHT" -le 104 ] ||
+            fail "a ${WIDTH}x${HEIGHT} window is shown besides the widget"
+    done
+    screenshot install-autostart
+    kill -TERM "$pid"
+    wait_for "the program to end" gone "$pid"
+}
+
 case_install_again_keeps_the_profile() {
     use_home
     install_from "$STAGE_DIR"
