@@ -11,6 +11,7 @@ set -euo pipefail
 # Replacement texts below are literal, even where a path holds "&".
 shopt -u patsub_replacement 2>/dev/null || true
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/desktop_paths.sh"
 
 autostart=1
 from=""
@@ -22,24 +23,12 @@ while [ $# -gt 0 ]; do
         from=$2
         shift
         ;;
-    -h | --help)
-        sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'
-        exit 0
-        ;;
-    *)
-        echo "install: unknown option $1 (see --help)" >&2
-        exit 2
-        ;;
+    -h | --help) show_help 9 ;;
+    *) unknown_option "$1" ;;
     esac
     shift
 done
 
-home=${TAVRO_HOME:-$HOME/.local/share/Tavro}
-data_home=${XDG_DATA_HOME:-$HOME/.local/share}
-config_home=${XDG_CONFIG_HOME:-$HOME/.config}
-launcher="$data_home/applications/tavro.desktop"
-autostart_entry="$config_home/autostart/tavro.desktop"
-icon="$data_home/icons/hicolor/scalable/apps/tavro.svg"
 profile_tail="Release/conf/userdata.xml"
 
 if [ -z "$from" ]; then

@@ -7,29 +7,17 @@
 # TAVRO_HOME picks the program folder (default ~/.local/share/Tavro). A Tavro running from
 # that folder is asked to quit first, so that it saves its profile and writes nothing after.
 set -euo pipefail
+source "$(dirname "$0")/desktop_paths.sh"
 
 remove_profile=0
 while [ $# -gt 0 ]; do
     case $1 in
     --remove-profile) remove_profile=1 ;;
-    -h | --help)
-        sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
-        exit 0
-        ;;
-    *)
-        echo "uninstall: unknown option $1 (see --help)" >&2
-        exit 2
-        ;;
+    -h | --help) show_help 8 ;;
+    *) unknown_option "$1" ;;
     esac
     shift
 done
-
-home=${TAVRO_HOME:-$HOME/.local/share/Tavro}
-data_home=${XDG_DATA_HOME:-$HOME/.local/share}
-config_home=${XDG_CONFIG_HOME:-$HOME/.config}
-launcher="$data_home/applications/tavro.desktop"
-autostart_entry="$config_home/autostart/tavro.desktop"
-icon="$data_home/icons/hicolor/scalable/apps/tavro.svg"
 
 # Processes of this user whose executable is one of the folder's three programs.
 running_programs() {
