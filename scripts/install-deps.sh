@@ -15,6 +15,8 @@ PACKAGES=(
   # end-to-end runs and screenshots
   xvfb xauth xdotool imagemagick fonts-noto-cjk trayer xcompmgr x11-utils x11-xserver-utils strace
   libgl1-mesa-dri
+  # the desktop entries and the icon theme of the install command, and their checks
+  desktop-file-utils hicolor-icon-theme libglib2.0-bin
 )
 
 missing=()

@@ -14,6 +14,34 @@
 #include "web/web_module_loader.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
+
+#include <thread>
+
+namespace {
+
+// Qt's accessibility bridge connects to the session bus, and from there to the
+// accessibility bus, the first time a window shows, and waits for both connections: on a
+// desktop that is a good part of the widget's first appearance. Making the same two
+// connections here, on a thread of their own while start-up goes on, leaves the bridge
+// ready connections to pick up. Accessibility works as before; a later start of the
+// accessibility bus is still seen by the bridge. Nothing is started that is not running.
+void ConnectAccessibilityBuses()
+{
+    const QDBusConnection session = QDBusConnection::sessionBus();
+    const QString service = QStringLiteral("org.a11y.Bus");
+    if (!session.isConnected() || !session.interface()->isServiceRegistered(service))
+        return;
+    const QDBusReply<QString> address = session.call(QDBusMessage::createMethodCall(
+        service, QStringLiteral("/org/a11y/bus"), service, QStringLiteral("GetAddress")));
+    // The bridge opens its connection under this name and reuses one that exists.
+    if (address.isValid() && !address.value().isEmpty())
+        QDBusConnection::connectToBus(address.value(), QStringLiteral("a11y"));
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -21,6 +49,8 @@ int main(int argc, char** argv)
     // compared as the user gave it.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     QApplication qtApp(argc, argv);
+    // Ways out of start-up end the process at once, so the thread never outlives Qt.
+    std::thread accessibilityBuses(ConnectAccessibilityBuses);
     // The program lives on in its widget and tray icon when no window is shown.
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtServices();
@@ -44,6 +74,7 @@ int main(int argc, char** argv)
     theApp.InitInstance(arguments, StartupHost::System(lock));
     updateWorker.Stop();
     const int code = theApp.ExitInstance();
+    accessibilityBuses.join();
     // Web views must go before the QApplication, or the engine reports a leaked profile.
     DestroyWebViews();
     // No event loop turns any more to free the widgets of destroyed windows.

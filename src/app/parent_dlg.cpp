@@ -67,8 +67,9 @@ void ShowAndRaise(CWnd* wnd)
 }
 
 CTavroV4Dlg::CTavroV4Dlg(CTavroAppData& app)
-    : m_hIcon(AppIcon()), m_app(app),
-      m_runningCopyListener([this](UINT message, WPARAM wParam, LPARAM lParam) {
+    // The skin's art, the same picture as the installed launcher's icon.
+    : m_hIcon(AppIcon(QString::fromStdWString(app.programDir) + QStringLiteral("/Skin"))),
+      m_app(app), m_runningCopyListener([this](UINT message, WPARAM wParam, LPARAM lParam) {
           PostMessage(message, wParam, lParam);
       })
 {}

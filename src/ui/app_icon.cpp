@@ -2,30 +2,34 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QRadialGradient>
 
+#include <algorithm>
+
 namespace {
 
-QPixmap DrawIcon(int size)
+// The stand-in, painted at whatever size and pixel ratio the caller's device has. The
+// skin's tavro_icon.svg is the same picture on a 256 grid.
+void PaintIcon(QPainter& painter, const QRectF& box)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+    const double s = std::min(box.width(), box.height());
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(box.center() - QPointF(s / 2, s / 2));
 
-    const QRectF disc(size * 0.04, size * 0.04, size * 0.92, size * 0.92);
-    QRadialGradient fill(disc.center() - QPointF(size * 0.15, size * 0.15), size * 0.7);
+    const QRectF disc(s * 0.04, s * 0.04, s * 0.92, s * 0.92);
+    QRadialGradient fill(disc.center() - QPointF(s * 0.15, s * 0.15), s * 0.7);
     fill.setColorAt(0.0, QColor(0xFF, 0xE4, 0xEC));
     fill.setColorAt(1.0, QColor(0xF4, 0xA6, 0xC0));
-    painter.setPen(QPen(QColor(0xE0, 0x84, 0xA4), std::max(1.0, size / 32.0)));
+    painter.setPen(QPen(QColor(0xE0, 0x84, 0xA4), std::max(1.0, s / 32.0)));
     painter.setBrush(fill);
     painter.drawEllipse(disc);
 
     // A heart from two arcs and a point.
-    const double s = size;
     QPainterPath heart;
     heart.moveTo(0.50 * s, 0.74 * s);
     heart.cubicTo(0.18 * s, 0.52 * s, 0.24 * s, 0.26 * s, 0.40 * s, 0.28 * s);
@@ -35,29 +39,47 @@ QPixmap DrawIcon(int size)
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0xFF, 0xFF, 0xFF, 0xE6));
     painter.drawPath(heart);
-    return pixmap;
+    painter.restore();
 }
+
+// Paints the stand-in on request instead of keeping pixmaps of fixed sizes: nothing is
+// drawn before a window or the tray asks, and a scaled screen gets a sharp picture.
+class DrawnIconEngine final : public QIconEngine
+{
+public:
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override
+    {
+        PaintIcon(*painter, rect);
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        QPixmap pixmap(size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        return pixmap;
+    }
+
+    QIconEngine* clone() const override { return new DrawnIconEngine; }
+    QString key() const override { return QStringLiteral("TavroDrawnIcon"); }
+};
 
 } // namespace
 
-QIcon DrawnAppIcon()
-{
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addPixmap(DrawIcon(size));
-    return icon;
-}
+QIcon DrawnAppIcon() { return QIcon(new DrawnIconEngine); }
 
 QIcon AppIcon(const QString& skinDir)
 {
     if (!skinDir.isEmpty()) {
         for (const char* name : {"tavro_icon.svg", "tavro_icon.png"}) {
             const QString path = QDir(skinDir).filePath(QString::fromLatin1(name));
-            if (!QFileInfo::exists(path))
+            if (!QFileInfo(path).isFile())
                 continue;
-            // QIcon loads lazily; a file that does not decode gives no sizes.
+            // Loading checks that the file decodes; a file that does not gives a null icon.
+            // The SVG is kept as vector art and rendered per size when one is asked for.
             QIcon icon(path);
-            if (!icon.pixmap(32, 32).isNull())
+            if (!icon.isNull())
                 return icon;
         }
     }

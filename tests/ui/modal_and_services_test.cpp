@@ -3,11 +3,9 @@
 #include "fake_services.h"
 #include "fake_ui_services.h"
 #include "recording_wnd.h"
-#include "temp_program_dir.h"
 #include "ui/app_icon.h"
 #include "ui/qt_services.h"
 
-#include <QImage>
 #include <QSystemTrayIcon>
 
 #include <gtest/gtest.h>
@@ -146,23 +144,6 @@ TEST(UiServices, QtServicesReplaceOnlyTheBoxAndTheShell)
     }
     EXPECT_EQ(CurrentServices().messageBox, &fakes.messageBox);
     EXPECT_EQ(CurrentUiServices().tray, uiBefore.tray);
-}
-
-TEST(AppIcon, SkinArtWinsWhenItLoadsOtherwiseTheDrawnIcon)
-{
-    TempProgramDir dir;
-    const QString skin = QString::fromStdString(dir.Sub("Skin").string());
-    const QImage drawn = AppIcon(skin).pixmap(32, 32).toImage();
-    ASSERT_FALSE(drawn.isNull());
-    EXPECT_NE(drawn.pixelColor(16, 16), drawn.pixelColor(0, 0)) << "something is drawn";
-
-    dir.Write("Skin/tavro_icon.svg", "not a picture");
-    EXPECT_EQ(AppIcon(skin).pixmap(32, 32).toImage(), drawn);
-
-    QImage art(32, 32, QImage::Format_ARGB32);
-    art.fill(QColor(10, 200, 30));
-    ASSERT_TRUE(art.save(QString::fromStdString(dir.Sub("Skin/tavro_icon.png").string())));
-    EXPECT_EQ(AppIcon(skin).pixmap(32, 32).toImage().pixelColor(5, 5), QColor(10, 200, 30));
 }
 
 } // namespace

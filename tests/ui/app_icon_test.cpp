@@ -1,0 +1,150 @@
+#include "ui/app_icon.h"
+
+#include "temp_program_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+
+#include <cmath>
+#include <filesystem>
+
+namespace {
+
+const QString kShippedArt = QStringLiteral(TAVRO_SOURCE_DIR "/package/Skin/tavro_icon.svg");
+
+QImage Render(const QIcon& icon, int size)
+{
+    return icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+// The mean difference of two pictures of the same size, per channel on the 0-255 scale.
+double MeanDifference(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return 255;
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            sum += std::abs(p.red() - q.red()) + std::abs(p.green() - q.green()) +
+                   std::abs(p.blue() - q.blue()) + std::abs(p.alpha() - q.alpha());
+        }
+    return sum / (4.0 * a.width() * a.height());
+}
+
+TEST(AppIcon, UsesTheSkinArtThatLoadsOtherwiseTheDrawnIcon)
+{
+    QFile shipped(kShippedArt);
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    const std::string svg = shipped.readAll().toStdString();
+    QImage green(32, 32, QImage::Format_ARGB32);
+    green.fill(QColor(10, 200, 30));
+
+    enum class Expect
+    {
+        Drawn,
+        Svg,
+        Png
+    };
+    const struct
+    {
+        const char* what;
+        bool brokenSvg, goodSvg, png, svgIsFolder;
+        Expect expect;
+    } cases[] = {
+        {"no art", false, false, false, false, Expect::Drawn},
+        {"an SVG that is not a picture", true, false, false, false, Expect::Drawn},
+        {"a broken SVG beside a PNG", true, false, true, false, Expect::Png},
+        {"the shipped SVG beside a PNG", false, true, true, false, Expect::Svg},
+        {"a folder in the SVG's place", false, false, false, true, Expect::Drawn},
+    };
+    const QImage drawn = Render(DrawnAppIcon(), 32);
+    const QImage art = Render(QIcon(kShippedArt), 32);
+    ASSERT_NE(drawn.pixelColor(16, 16), drawn.pixelColor(0, 0)) << "something is drawn";
+    ASSERT_NE(art, drawn);
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempProgramDir dir;
+        const QString skin = QString::fromStdString(dir.Sub("Skin").string());
+        std::filesystem::create_directories(dir.Sub("Skin"));
+        if (c.brokenSvg)
+            dir.Write("Skin/tavro_icon.svg", "not a picture");
+        if (c.goodSvg)
+            dir.Write("Skin/tavro_icon.svg", svg);
+        if (c.svgIsFolder)
+            std::filesystem::create_directories(dir.Sub("Skin/tavro_icon.svg"));
+        if (c.png) {
+            ASSERT_TRUE(
+                green.save(QString::fromStdString(dir.Sub("Skin/tavro_icon.png").string())));
+        }
+
+        const QImage got = Render(AppIcon(skin), 32);
+        switch (c.expect) {
+        case Expect::Drawn:
+            EXPECT_EQ(got, drawn);
+            break;
+        case Expect::Svg:
+            EXPECT_EQ(got, art);
+            break;
+        case Expect::Png:
+            EXPECT_EQ(got.pixelColor(5, 5), QColor(10, 200, 30));
+            break;
+        }
+    }
+}
+
+// On a scaled screen the icon is painted from its vector art at the device's pixels, not
+// enlarged from a smaller picture.
+TEST(AppIcon, SharpAtEveryScaleFactor)
+{
+    const struct
+    {
+        const char* what;
+        QIcon icon;
+    } icons[] = {{"skin art", QIcon(kShippedArt)}, {"drawn", DrawnAppIcon()}};
+    for (const auto& i : icons) {
+        for (const double ratio : {1.5, 2.0, 3.0}) {
+            SCOPED_TRACE(std::string(i.what) + " at " + std::to_string(ratio));
+            const int device = static_cast<int>(32 * ratio);
+            const QImage direct = Render(i.icon, device);
+
+            // The way a window's or the tray's painter asks for it.
+            QImage canvas(device, device, QImage::Format_ARGB32_Premultiplied);
+            canvas.setDevicePixelRatio(ratio);
+            canvas.fill(Qt::transparent);
+            {
+                QPainter painter(&canvas);
+                i.icon.paint(&painter, QRect(0, 0, 32, 32));
+            }
+            const QImage painted = canvas.convertToFormat(QImage::Format_ARGB32);
+            const QImage enlarged =
+                Render(i.icon, 32)
+                    .scaled(device, device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            EXPECT_LT(MeanDifference(painted, direct), 1.0);
+            // The check can tell: an enlarged small picture is measurably different.
+            EXPECT_GT(MeanDifference(enlarged, direct), 2.0 * MeanDifference(painted, direct));
+
+            const QPixmap asked = i.icon.pixmap(QSize(32, 32), ratio);
+            EXPECT_EQ(asked.size(), QSize(device, device));
+            EXPECT_LT(
+                MeanDifference(asked.toImage().convertToFormat(QImage::Format_ARGB32), direct),
+                1.0);
+        }
+    }
+}
+
+// The shipped art and the stand-in drawn when it is missing are the same picture.
+TEST(AppIcon, ShippedArtLooksLikeTheDrawnIcon)
+{
+    for (const int size : {24, 48, 128, 256}) {
+        SCOPED_TRACE(size);
+        EXPECT_LT(MeanDifference(Render(QIcon(kShippedArt), size), Render(DrawnAppIcon(), size)),
+                  4.0);
+    }
+}
+
+} // namespace
