@@ -1,5 +1,6 @@
 #include "remind/tip_database.h"
 
+#include "host/file_io.h"
 #include "host/host_utils.h"
 #include "host/paths.h"
 #include "host/services.h"
@@ -50,8 +51,9 @@ void CTipDatabase::Open(const std::wstring& programDir)
     if (m_bOpen)
         return;
     // Read-only: the program never writes here, and a missing file must stay missing
-    // instead of turning into an empty database.
-    if (!m_db.Open(m_strPath, SqliteDb::Mode::ReadOnly))
+    // instead of turning into an empty database. Only a regular file: opening a FIFO in
+    // its place would block the program.
+    if (!IsRegularFile(m_strPath) || !m_db.Open(m_strPath, SqliteDb::Mode::ReadOnly))
         return;
     m_bOpen = true;
 }

@@ -1,7 +1,9 @@
 #include "ui/app_icon.h"
 
+#include "host/file_io.h"
+
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -53,7 +55,8 @@ QIcon AppIcon(const QString& skinDir)
     if (!skinDir.isEmpty()) {
         for (const char* name : {"tavro_icon.svg", "tavro_icon.png"}) {
             const QString path = QDir(skinDir).filePath(QString::fromLatin1(name));
-            if (!QFileInfo::exists(path))
+            // Only a regular file: a FIFO in its place would block the icon's loading.
+            if (!IsRegularFile(QFile::encodeName(path).toStdString()))
                 continue;
             // QIcon loads lazily; a file that does not decode gives no sizes.
             QIcon icon(path);

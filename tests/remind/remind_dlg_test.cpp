@@ -347,7 +347,7 @@ TEST_F(ReminderWindow, DestroyedFromInsideItsOwnMessageBoxItStopsFillingAndGoesA
     auto* dlg = new CountedPopup;
     dlg->deleted = &deleted;
     ASSERT_TRUE(dlg->CreatePopup(&owner));
-    // No database and no picture: the picture box comes first, and while it is up the owner
+    // No database and no picture: the figures box comes first, and while it is up the owner
     // destroys the popup as the widget's leave handling does.
     bool deletedDuringBox = true;
     services.messageBox.onShow = [&] {
@@ -359,8 +359,8 @@ TEST_F(ReminderWindow, DestroyedFromInsideItsOwnMessageBoxItStopsFillingAndGoesA
     dlg->ShowWindow(SW_SHOW);
     EXPECT_FALSE(deletedDuringBox);
     EXPECT_TRUE(deleted);
-    // The figures query, which would have shown a second box, never ran.
-    EXPECT_EQ(services.messageBox.Texts(), std::vector<std::wstring>{L"获取位图失败"});
+    // The picture box, which would have come second, is not shown for a popup that is gone.
+    EXPECT_EQ(services.messageBox.Texts(), std::vector<std::wstring>{L"查询婴儿状态by周错误"});
 }
 
 TEST_F(ReminderWindow, AShowArrivingWhileItsBoxIsUpStartsNoSecondFill)
@@ -373,7 +373,38 @@ TEST_F(ReminderWindow, AShowArrivingWhileItsBoxIsUpStartsNoSecondFill)
     };
     dlg.ShowWindow(SW_SHOW);
     EXPECT_EQ(services.messageBox.Texts(),
-              (std::vector<std::wstring>{L"获取位图失败", L"查询婴儿状态by周错误"}));
+              (std::vector<std::wstring>{L"查询婴儿状态by周错误", L"获取位图失败"}));
+    EXPECT_TRUE(dlg.IsWindowVisible());
+}
+
+TEST_F(ReminderWindow, WhileItsBoxIsUpTheDaysContentIsShownAndThePopupStays)
+{
+    // Both boxes: a missing picture and no figures table. At each box the tip is already
+    // in place, and the leave the box causes is not passed on (the widget would destroy
+    // the popup, and the day's content could never be seen).
+    MakeDatabase(200);
+    SqliteDb db;
+    ASSERT_TRUE(
+        db.Open(dir.Sub("Release/data/tavro_tip.db").string(), SqliteDb::Mode::ReadWriteCreate));
+    ASSERT_TRUE(db.Exec("drop table tavro_baby;"));
+    db.Close();
+    CTavroRemindDlg& dlg = CreatePopup();
+    SetDay(50);
+    std::vector<QString> tipsAtBoxes;
+    services.messageBox.onShow = [&] {
+        tipsAtBoxes.push_back(Tip());
+        dlg.SendMessage(WM_MOUSELEAVE, 0, 0);
+    };
+    dlg.ShowWindow(SW_SHOW);
+    EXPECT_EQ(services.messageBox.Texts(),
+              (std::vector<std::wstring>{L"查询婴儿状态by周错误", L"获取位图失败"}));
+    EXPECT_EQ(tipsAtBoxes, (std::vector<QString>(2, QStringLiteral("tip of day 50"))));
+    EXPECT_EQ(Figures(), QStringLiteral("false"));
+    // Whatever the popup posted arrives before a marker posted now.
+    constexpr UINT kMarker = WM_USER + 77;
+    owner.PostMessage(kMarker, 0, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return owner.Count(kMarker) == 1; }, 5000));
+    EXPECT_EQ(owner.Count(WM_MOUSELEAVE), 0);
     EXPECT_TRUE(dlg.IsWindowVisible());
 }
 
