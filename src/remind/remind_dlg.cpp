@@ -14,11 +14,17 @@
 #include <QString>
 
 #include <cwchar>
+#include <optional>
 
 namespace {
 
 constexpr const wchar_t* kBitmapFailed = L"获取位图失败";
 constexpr const wchar_t* kCaption = L"Tavro";
+constexpr const wchar_t* kQueryFailed = L"false";
+
+// What the user has been told already (see ForgetToldFailures).
+std::optional<int> g_pictureToldDay;
+bool g_figuresToldFailing = false;
 
 // The decoded picture, or a null image. Transparent pixels are laid onto opaque black, as
 // the frame draws the picture as it is.
@@ -40,6 +46,12 @@ QImage LoadPicture(const std::wstring& path)
 }
 
 } // namespace
+
+void CTavroRemindDlg::ForgetToldFailures()
+{
+    g_pictureToldDay.reset();
+    g_figuresToldFailing = false;
+}
 
 QPoint PopupPositionBesideOwner(QSize popup, const QRect& owner, const QRect& workArea)
 {
@@ -153,11 +165,17 @@ void CTavroRemindDlg::FillContent()
     SetScrollPosition(m_pScrollBar, 0, true, true);
 
     // A failed figures query shows its own box before it returns.
-    const std::wstring figures = FiguresWithLineBreaks(GetBabyOfWeek());
+    const bool tellFigures = !g_figuresToldFailing;
+    const std::wstring raw = GetBabyOfWeek(app, tellFigures);
+    g_figuresToldFailing = raw == kQueryFailed;
     if (!IsWindow())
         return;
-    SetLabelText(m_pTitleLabel, figures);
+    SetLabelText(m_pTitleLabel, FiguresWithLineBreaks(raw));
 
-    if (picture.isNull())
+    if (picture.isNull() && g_pictureToldDay != app.daysPregnant) {
+        g_pictureToldDay = app.daysPregnant;
         CurrentServices().messageBox->Show(kBitmapFailed, kCaption, BoxIcon::None);
+    } else if (!picture.isNull()) {
+        g_pictureToldDay.reset();
+    }
 }

@@ -79,7 +79,10 @@ std::wstring CTipDatabase::Query(const char* statement, int n, bool reportFailur
 
 std::wstring CTipDatabase::QueryTip(int nDay) { return Query(kTipStatement, nDay, false); }
 
-std::wstring CTipDatabase::QueryBaby(int nWeek) { return Query(kBabyStatement, nWeek, true); }
+std::wstring CTipDatabase::QueryBaby(int nWeek, bool reportFailure)
+{
+    return Query(kBabyStatement, nWeek, reportFailure);
+}
 
 void CTipDatabase::ResetForTesting()
 {
@@ -94,9 +97,9 @@ std::wstring GetTipOfDay(const CTavroAppData& app)
     return CTipDatabase::QueryTip(app.daysPregnant);
 }
 
-std::wstring GetBabyOfWeek(const CTavroAppData& app)
+std::wstring GetBabyOfWeek(const CTavroAppData& app, bool reportFailure)
 {
-    return CTipDatabase::QueryBaby(app.pregnancyWeek);
+    return CTipDatabase::QueryBaby(app.pregnancyWeek, reportFailure);
 }
 
 std::wstring GetTipOfDay() { return GetTipOfDay(TheApp()); }

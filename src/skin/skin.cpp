@@ -6,6 +6,7 @@
 
 #include "host/file_io.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMouseEvent>
@@ -456,8 +457,9 @@ bool SkinForm::HandleMouse(SkinControl* control, QMouseEvent* event)
 SkinEngine* OpenSkinW(const wchar_t* layoutPath, const wchar_t* skinPath, int, int, int)
 {
     auto engine = std::make_unique<SkinEngine>();
-    const QString layoutFile = FromWide(layoutPath);
-    const QString skinFile = FromWide(skinPath);
+    // Cleaned ("Release/../Skin" reads "Skin"), as the paths are shown to the user.
+    const QString layoutFile = QDir::cleanPath(FromWide(layoutPath));
+    const QString skinFile = QDir::cleanPath(FromWide(skinPath));
     engine->layoutDir = QFileInfo(layoutFile).absolutePath();
 
     const auto problem = [&engine](const QString& message) {

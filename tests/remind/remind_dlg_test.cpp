@@ -73,6 +73,7 @@ class ReminderWindow : public ::testing::Test
 protected:
     void SetUp() override
     {
+        CTavroRemindDlg::ForgetToldFailures();
         QCursor::setPos(0, 0);
         SetSkinReporter([this](const std::wstring& line) { skinReports.push_back(line); });
         app.skinEngine = OpenSkinW(TAVRO_SOURCE_DIR L"/package/Skin/RizIrozara.dui",
@@ -375,6 +376,34 @@ TEST_F(ReminderWindow, AShowArrivingWhileItsBoxIsUpStartsNoSecondFill)
     EXPECT_EQ(services.messageBox.Texts(),
               (std::vector<std::wstring>{L"查询婴儿状态by周错误", L"获取位图失败"}));
     EXPECT_TRUE(dlg.IsWindowVisible());
+}
+
+TEST_F(ReminderWindow, EachFailureIsToldOnceSoThatLaterHoversShowTheDaysTexts)
+{
+    // No database and no picture for day 50: the boxes come at the first show only.
+    CTavroRemindDlg& dlg = CreatePopup();
+    SetDay(50);
+    for (int show = 0; show < 3; ++show) {
+        dlg.ShowWindow(SW_SHOW);
+        EXPECT_EQ(Figures(), QStringLiteral("false"));
+        dlg.ShowWindow(SW_HIDE);
+    }
+    EXPECT_EQ(services.messageBox.Texts(),
+              (std::vector<std::wstring>{L"查询婴儿状态by周错误", L"获取位图失败"}));
+    // Another day's missing picture is told again; the figures, still failing, are not.
+    SetDay(51);
+    dlg.ShowWindow(SW_SHOW);
+    dlg.ShowWindow(SW_HIDE);
+    EXPECT_EQ(services.messageBox.Texts().size(), 3u);
+    EXPECT_EQ(services.messageBox.Texts().back(), L"获取位图失败");
+    // Figures that work again and then fail again are told again.
+    MakeDatabase(200);
+    dlg.ShowWindow(SW_SHOW);
+    dlg.ShowWindow(SW_HIDE);
+    CTipDatabase::ResetForTesting();
+    dlg.ShowWindow(SW_SHOW);
+    EXPECT_EQ(services.messageBox.Texts().back(), L"查询婴儿状态by周错误");
+    EXPECT_EQ(services.messageBox.Texts().size(), 4u);
 }
 
 TEST_F(ReminderWindow, WhileItsBoxIsUpTheDaysContentIsShownAndThePopupStays)
