@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -289,6 +290,8 @@ TEST_F(ReminderWindow, AMissingOrBrokenPictureIsReportedAndTheRestStillFilled)
 {
     MakeDatabase(200);
     dir.Write("Release/data/pic/9.jpg", "not a picture at all");
+    // A FIFO named like a picture is refused without waiting for a writer.
+    ASSERT_EQ(mkfifo(dir.Sub("Release/data/pic/10.jpg").c_str(), 0600), 0);
     CTavroRemindDlg& dlg = CreatePopup();
     SetDay(1);
     dlg.ShowWindow(SW_SHOW);
