@@ -22,4 +22,16 @@ cmake -S . -B "$build" -G Ninja "${options[@]}"
 cmake --build "$build" -j "$(nproc)"
 # Qt WebEngine refuses to start as root unless its sandbox is off; only tests turn it off.
 export QTWEBENGINE_DISABLE_SANDBOX=1
-ctest --test-dir "$build" --output-on-failure -j 2 --timeout 600
+# The run's temporary folders all go below one folder of its own, and every process it
+# starts carries its mark, so that what it leaves behind can be counted afterwards.
+suite_tmp=$(mktemp -d "${TMPDIR:-/tmp}/tavro-suite-XXXXXX")
+# The per-user runtime folder a desktop session would give (Qt makes one in the
+# temporary folder otherwise); it goes with the run, like the session's at logout.
+suite_runtime=$(mktemp -d "${TMPDIR:-/tmp}/tavro-runtime-XXXXXX")
+chmod 700 "$suite_runtime"
+trap 'rm -rf "$suite_tmp" "$suite_runtime"' EXIT
+status=0
+TMPDIR=$suite_tmp TAVRO_SUITE_MARK=$suite_tmp XDG_RUNTIME_DIR=$suite_runtime \
+    ctest --test-dir "$build" --output-on-failure -j 2 --timeout 600 || status=$?
+bash scripts/leftovers.sh "$suite_tmp" || status=1
+exit $status

@@ -1,6 +1,7 @@
 # Sourced by scripts that need a desktop without a display: starts Xvfb on a free display,
 # a notification area (trayer) and a compositor (xcompmgr, so window opacity shows), and
-# stops them again when the calling shell exits.
+# stops them again when the calling shell exits. A caller with its own EXIT trap keeps it
+# and calls stop_x_session from there; the session never replaces that trap.
 #   source scripts/xsession.sh; start_x_session [WIDTHxHEIGHT]
 
 _x_session_pids=()
@@ -41,7 +42,7 @@ start_x_session() {
     _x_session_pids+=($!)
     # A calm desktop colour so screenshots show the translucent widget against something.
     xsetroot -solid '#6f8fa6' 2>/dev/null || true
-    trap stop_x_session EXIT
+    if [ -z "$(trap -p EXIT)" ]; then trap stop_x_session EXIT; fi
 }
 
 # Saves a screenshot of the whole screen to $1.

@@ -8,12 +8,15 @@
 #include "host/paths.h"
 #include "host/services.h"
 #include "host/text_codec.h"
+#include "profile/calendar.h"
 #include "profile/profile_file.h"
 #include "remind/tip_database.h"
 #include "skin/skin.h"
 #include "web/imp_idispatch.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
 
 #include <tinyxml.h>
 
@@ -31,6 +34,9 @@ std::wstring ParentFolder(const std::wstring& path)
     // The real exit never returns; a replaced one that does must not let start-up go on.
     throw std::logic_error("process exit returned");
 }
+
+constexpr const wchar_t* kSkinMissingText =
+    L"Tavro 的界面文件缺失或无法读取，无法显示窗口。请重新安装 Tavro。\n\n";
 
 } // namespace
 
@@ -117,6 +123,25 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
     LoadProfile(*this);
     m_steps.push_back("profile loaded");
 
+    // Without its skin no window can be drawn (a blank window that cannot be closed): the
+    // user is told what is missing in a plain box and the program ends.
+    if (const std::wstring problems = SkinProblems(skinEngine); !problems.empty()) {
+        CurrentServices().messageBox->Show(kSkinMissingText + problems, L"Tavro", BoxIcon::Error);
+        m_steps.push_back("skin unusable");
+        m_exitCode = 1;
+        return false;
+    }
+
+    // The calendar follows the local date while the program runs (midnight, resumes).
+    CalendarFollower follower;
+    follower.Check(*this);
+    QTimer dateTimer;
+    QObject::connect(&dateTimer, &QTimer::timeout, [this, &follower] {
+        if (follower.Check(*this))
+            Trace("calendar follows the date");
+    });
+    dateTimer.start(kDateCheckMs);
+
     // A logout that came during start-up goes straight to shutdown.
     if (!m_bQuitRequested) {
         CTavroV4Dlg parent(*this);
@@ -141,12 +166,21 @@ int CTavroV4App::ExitInstance()
     profileDoc = nullptr;
     delete tipDb;
     tipDb = nullptr;
-    return 0;
+    return m_exitCode;
 }
 
 void CTavroV4App::RequestQuit()
 {
     m_bQuitRequested = true;
+    CurrentServices().messageBox->CloseAll();
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        // A menu and its open submenus; bounded in case one refuses to close.
+        for (int i = 0; i < 8; ++i) {
+            QWidget* popup = QApplication::activePopupWidget();
+            if (!popup || !popup->close())
+                break;
+        }
+    }
     if (m_pParentDlg && m_pParentDlg->IsWindow())
         m_pParentDlg->PostMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_EXIT, 0);
 }

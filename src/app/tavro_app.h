@@ -47,10 +47,15 @@ public:
     // CurrentServices().processExit with code 0.
     bool InitInstance(const std::vector<std::string>& arguments, const StartupHost& host);
     // Shutdown: releases the skin, writes the profile, frees the document and the database.
+    // 0, or 1 when start-up could not show any window (the skin package is unusable).
     int ExitInstance();
 
-    // Ends the parent window's run as the tray's "退出" does (a logout's SIGTERM).
+    // Ends the parent window's run as the tray's "退出" does (a logout's SIGTERM). Open
+    // message boxes and menus are closed first: their nested loops would hold shutdown up.
     void RequestQuit();
+
+    // How often the local date is looked at, to follow midnight and resumes.
+    static constexpr int kDateCheckMs = 30000;
 
     // Where the steps that matter have got to, for the order tests.
     std::vector<std::string> m_steps;
@@ -58,4 +63,5 @@ public:
 private:
     CTavroV4Dlg* m_pParentDlg = nullptr;
     bool m_bQuitRequested = false;
+    int m_exitCode = 0;
 };

@@ -14,5 +14,7 @@ std::wstring MobileSite();
 
 // `value` when it is an http or https origin (scheme, host, optional port, optional
 // trailing '/'), without the trailing '/'; otherwise `fallback`. A null value gives the
-// fallback.
-std::wstring EndpointOrDefault(const char* value, const std::wstring& fallback);
+// fallback. A value that is set but refused leaves the reason in `problem` (empty
+// otherwise); the three endpoints above say it once on standard error.
+std::wstring EndpointOrDefault(const char* value, const std::wstring& fallback,
+                               std::string* problem = nullptr);

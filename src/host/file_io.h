@@ -38,5 +38,26 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view conten
                                 const WriteFunction& write = {});
 
 // The whole content of a regular file of at most `maxBytes` bytes; nothing when the file
-// is missing, unreadable, not a regular file or larger.
+// is missing, unreadable, not a regular file or larger. A FIFO or device in the file's
+// place is refused without waiting for a writer.
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes);
+
+// Removes the new files a WriteFileAtomically of `path` left behind when its process was
+// killed before the rename (named like the target plus ".new-PID-N", PID no longer
+// running). Returns how many were removed.
+int RemoveStaleNewFiles(const std::string& path);
+
+// Whether `path` names a regular file (following symbolic links). Never blocks.
+bool IsRegularFile(const std::string& path);
+
+// Creates the folder `path` when it is missing; its parent must exist. True when the
+// folder exists afterwards.
+bool EnsureFolder(const std::string& path);
+
+// The folder part of `path` ("." for a bare name).
+std::string FolderOf(const std::string& path);
+
+// Renames `path` to `aside`, or, when that name is taken, to `aside` followed by "-2",
+// "-3" ... so that an older copy kept the same way is never replaced. Returns the name
+// used, or nothing when the file could not be moved.
+std::optional<std::string> MoveAside(const std::string& path, const std::string& aside);

@@ -2,6 +2,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -39,6 +42,10 @@ private:
     int m_fd;
 };
 
+WriteResult Failed(WriteStep step, int error) { return WriteResult{step, error}; }
+
+} // namespace
+
 std::string FolderOf(const std::string& path)
 {
     const auto slash = path.rfind('/');
@@ -49,9 +56,64 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, slash);
 }
 
-WriteResult Failed(WriteStep step, int error) { return WriteResult{step, error}; }
+int RemoveStaleNewFiles(const std::string& path)
+{
+    const std::string folder = FolderOf(path);
+    const auto slash = path.rfind('/');
+    const std::string prefix =
+        (slash == std::string::npos ? path : path.substr(slash + 1)) + ".new-";
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        if (pid <= 0 || *end != '-' || pid == getpid())
+            continue;
+        // A writer that still runs is still writing.
+        if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        if (unlink((folder + "/" + name).c_str()) == 0)
+            ++removed;
+    }
+    closedir(dir);
+    return removed;
+}
 
-} // namespace
+bool IsRegularFile(const std::string& path)
+{
+    struct stat info
+    {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool EnsureFolder(const std::string& path)
+{
+    if (mkdir(path.c_str(), 0777) == 0)
+        return true;
+    struct stat info
+    {};
+    return errno == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::optional<std::string> MoveAside(const std::string& path, const std::string& aside)
+{
+    for (int n = 1; n <= 1000; ++n) {
+        const std::string name = n == 1 ? aside : aside + "-" + std::to_string(n);
+        // link() never replaces an existing name, unlike rename().
+        if (link(path.c_str(), name.c_str()) == 0) {
+            unlink(path.c_str());
+            return name;
+        }
+        if (errno != EEXIST)
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
 
 WriteResult WriteFileAtomically(const std::string& path, std::string_view content,
                                 const WriteFunction& write)
@@ -111,7 +173,8 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view conten
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes)
 {
-    Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+    Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0)
         return std::nullopt;
     struct stat info

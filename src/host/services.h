@@ -29,6 +29,9 @@ class IMessageBox
 public:
     virtual ~IMessageBox() = default;
     virtual void Show(const std::wstring& text, const std::wstring& caption, BoxIcon icon) = 0;
+    // The program is ending (a logout's SIGTERM): every open box is closed as if answered,
+    // and later boxes return at once, so that shutdown runs before the SIGKILL that follows.
+    virtual void CloseAll() {}
 };
 
 // Opening a page in the user's browser and starting a program by full path, both

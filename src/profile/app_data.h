@@ -29,6 +29,9 @@ public:
     bool restartMode = false;
     std::wstring programDir;
     std::wstring macText;
+    // A stored due date that the first-run setup offers when the profile kept one without a
+    // usable setup mark; 0 when there is none. Not counted until the user confirms it.
+    std::int64_t setupDueTime = 0;
 };
 
 // The process's application object. The application class installs itself at

@@ -84,28 +84,16 @@ std::int64_t DaysBetweenMidnights(std::int64_t from, std::int64_t to)
     return days;
 }
 
-void SetDueDate(CTavroAppData& app, std::int64_t dueTime)
+namespace {
+
+std::int64_t Today()
 {
-    app.dueTime = dueTime;
+    const std::int64_t now = CurrentServices().clock->Now();
+    return MakeLocalDate(YearOf(now), MonthOf(now), DayOf(now));
+}
 
-    const Services& services = CurrentServices();
-    const std::int64_t now = services.clock->Now();
-    const std::int64_t today = MakeLocalDate(YearOf(now), MonthOf(now), DayOf(now));
-
-    const std::int64_t days = DaysBetweenMidnights(today, dueTime);
-    // A date further away than 32 bits of days is not expired; it saturates instead of
-    // wrapping into a negative count.
-    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
-    app.daysToDue = static_cast<std::int32_t>(days > kMax ? kMax : (days < kMin ? kMin : days));
-
-    if (app.daysToDue < 0) {
-        services.messageBox->Show(kExpiredText, kProgramName, BoxIcon::None);
-        services.shell->OpenUrl(HomePage());
-        services.processExit->Exit(0);
-        return;
-    }
-
+void DeriveDays(CTavroAppData& app)
+{
     app.daysPregnant = TERM_DAYS - app.daysToDue;
     const std::int32_t week = app.daysPregnant / 7;
     const std::int32_t rest = app.daysPregnant % 7;
@@ -116,4 +104,51 @@ void SetDueDate(CTavroAppData& app, std::int64_t dueTime)
         app.pregnancyWeek = week;
         app.dayOfWeek = 7;
     }
+}
+
+std::int32_t DaysToDue(std::int64_t today, std::int64_t dueTime)
+{
+    const std::int64_t days = DaysBetweenMidnights(today, dueTime);
+    // A date further away than 32 bits of days is not expired; it saturates instead of
+    // wrapping into a negative count.
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(days > kMax ? kMax : (days < kMin ? kMin : days));
+}
+
+} // namespace
+
+void SetDueDate(CTavroAppData& app, std::int64_t dueTime)
+{
+    app.dueTime = dueTime;
+    const Services& services = CurrentServices();
+    app.daysToDue = DaysToDue(Today(), dueTime);
+
+    if (app.daysToDue < 0) {
+        services.messageBox->Show(kExpiredText, kProgramName, BoxIcon::None);
+        services.shell->OpenUrl(HomePage());
+        services.processExit->Exit(0);
+        return;
+    }
+    DeriveDays(app);
+}
+
+bool CalendarFollower::Check(CTavroAppData& app)
+{
+    std::int64_t today = 0;
+    try {
+        today = Today();
+    } catch (const HResultError&) {
+        return false;
+    }
+    if (today == m_today)
+        return false;
+    const bool first = m_today == 0;
+    m_today = today;
+    // Nothing to follow during setup or without a date; the first look only notes the day.
+    if (first || app.firstRun || app.dueTime == 0)
+        return false;
+    app.daysToDue = DaysToDue(today, app.dueTime);
+    DeriveDays(app);
+    return true;
 }

@@ -46,3 +46,18 @@ std::int64_t DaysBetweenMidnights(std::int64_t from, std::int64_t to);
 // the home page and ends the process with code 0. Throws HResultError (after storing
 // dueTime) when today's date cannot be read.
 void SetDueDate(CTavroAppData& app, std::int64_t dueTime);
+
+// Keeps the calendar fields in step with the local date while the program runs (past
+// midnight, after a resume from suspend). The expiry rule is not applied here: it holds
+// at start-up and when a date is saved; past the due day the count simply goes on.
+class CalendarFollower
+{
+public:
+    // Called now and then (and once at start, which only notes the day). When the local
+    // date (CurrentServices().clock) differs from the one seen last, recomputes daysToDue,
+    // daysPregnant, pregnancyWeek and dayOfWeek from dueTime and returns true.
+    bool Check(CTavroAppData& app);
+
+private:
+    std::int64_t m_today = 0;
+};

@@ -19,6 +19,8 @@ constexpr std::size_t kMaxProfileBytes = 1 << 20;
 
 const wchar_t* const kProgramName = L"Tavro";
 const wchar_t* const kOpenFailedText = L"打开失败";
+// The name an unreadable profile is kept under, beside the fresh one.
+const char* const kUnreadableSuffix = ".unreadable";
 
 bool IsSpace(char c)
 {
@@ -86,6 +88,23 @@ std::string ProfilePath(const CTavroAppData& app)
     return WideToAnsi(app.programDir + kProfileTail);
 }
 
+namespace {
+
+// The stored date, when it makes one.
+std::optional<std::int64_t> StoredDate(const TiXmlElement* date)
+{
+    if (!date)
+        return std::nullopt;
+    try {
+        return MakeLocalDate(ReadInt(*date, "year", 0), ReadInt(*date, "month", 0),
+                             ReadInt(*date, "day", 0));
+    } catch (const HResultError&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
 void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
 {
     const TiXmlElement* root = doc.FirstChildElement();
@@ -95,33 +114,29 @@ void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
     }
     app.updatePending = ReadInt(*root, "needup", -1) > 0;
 
-    if (!root->Attribute("first"))
-        return;
-    const int first = ReadInt(*root, "first", -1);
-    if (first == 0) {
+    const std::optional<int> first = ScanInt(root->Attribute("first"));
+    const TiXmlElement* date = root->FirstChildElement();
+    if (!first || *first <= 0) {
+        // Setup not done, or no usable setup mark (without setup the program would run on
+        // an empty calendar). Setup offers the stored date when there is one (a setup left
+        // before, a mark lost); it is not counted (nor taken as expired) before the user
+        // confirms it.
         app.firstRun = true;
+        app.setupDueTime = StoredDate(date).value_or(0);
         return;
     }
-    if (first < 0)
-        return;
 
     app.firstRun = false;
-    const TiXmlElement* date = root->FirstChildElement();
     if (!date)
         return;
-    const int year = ReadInt(*date, "year", 0);
-    const int month = ReadInt(*date, "month", 0);
-    const int day = ReadInt(*date, "day", 0);
-    std::int64_t dueTime = 0;
-    try {
-        dueTime = MakeLocalDate(year, month, day);
-    } catch (const HResultError&) {
+    const std::optional<std::int64_t> dueTime = StoredDate(date);
+    if (!dueTime) {
         // A damaged date cannot be shown or counted; asking for it again is the way out.
         app.firstRun = true;
         return;
     }
     try {
-        SetDueDate(app, dueTime);
+        SetDueDate(app, *dueTime);
     } catch (const HResultError&) {
         // Today's date could not be read: the due date is kept, the counts stay as they were.
     }
@@ -129,11 +144,12 @@ void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
 
 namespace {
 
-// The "first" value a save writes. Until a due date has been set there is none worth
-// keeping: 250 would make the default date count as a real, long expired one at the next
-// start. That holds during setup and for a profile whose "first" was absent or not a
-// number, which leaves no date behind.
-int FirstMark(const CTavroAppData& app) { return app.firstRun || app.dueTime == 0 ? 0 : 250; }
+// Whether the application holds a due date of its own to write. During setup, or when
+// no date was ever set, it does not: 250 would make the default date count as a real,
+// long expired one at the next start, and the 1970 date would replace a stored one.
+bool HasOwnDueDate(const CTavroAppData& app) { return !app.firstRun && app.dueTime != 0; }
+
+int FirstMark(const CTavroAppData& app) { return HasOwnDueDate(app) ? 250 : 0; }
 
 } // namespace
 
@@ -154,6 +170,9 @@ void UpdateProfileDocument(const CTavroAppData& app, TiXmlDocument& doc)
         date = new TiXmlElement("date");
         root->LinkEndChild(date);
     }
+    // Without a date of its own the save leaves the stored one, whatever it is, alone.
+    if (!HasOwnDueDate(app))
+        return;
     date->SetAttribute("year", YearOf(app.dueTime));
     date->SetAttribute("month", MonthOf(app.dueTime));
     date->SetAttribute("day", DayOf(app.dueTime));
@@ -182,11 +201,12 @@ bool ReadsBack(const std::string& text, const CTavroAppData& app)
         return false;
     const TiXmlElement* root = check.FirstChildElement();
     const TiXmlElement* date = root ? root->FirstChildElement() : nullptr;
-    return date && HasValue(*root, "first", FirstMark(app)) &&
-           HasValue(*root, "needup", app.updatePending ? 1 : 0) &&
-           HasValue(*date, "year", YearOf(app.dueTime)) &&
-           HasValue(*date, "month", MonthOf(app.dueTime)) &&
-           HasValue(*date, "day", DayOf(app.dueTime));
+    if (!date || !HasValue(*root, "first", FirstMark(app)) ||
+        !HasValue(*root, "needup", app.updatePending ? 1 : 0))
+        return false;
+    return !HasOwnDueDate(app) || (HasValue(*date, "year", YearOf(app.dueTime)) &&
+                                   HasValue(*date, "month", MonthOf(app.dueTime)) &&
+                                   HasValue(*date, "day", DayOf(app.dueTime)));
 }
 
 } // namespace
@@ -222,12 +242,28 @@ void SaveProfile(CTavroAppData& app)
     if (path.empty())
         return;
     ProfileDocument doc(app);
-    // An unreadable profile is replaced by a fresh one rather than left to block every save.
-    if (!LoadDocument(path, doc.Get()))
-        doc.Get().Clear();
-    const WriteResult result = WriteFileAtomically(path, SerializeProfile(app, doc.Get()));
-    // The content is in place even when the folder sync failed; only a lost save is reported.
-    if (result.Ok() || result.failedStep == WriteStep::SyncFolder)
+    bool written = false;
+    // A missing conf folder would fail every save, so setup would be asked at every start.
+    if (EnsureFolder(FolderOf(path))) {
+        const bool readable = LoadDocument(path, doc.Get());
+        // An unreadable profile is replaced by a fresh one rather than left to block every
+        // save, but its bytes are kept beside it first: they may still hold a due date.
+        bool keptAside = true;
+        if (!readable) {
+            doc.Get().Clear();
+            if (IsRegularFile(path))
+                keptAside = MoveAside(path, path + kUnreadableSuffix).has_value();
+        }
+        if (keptAside) {
+            const WriteResult result = WriteFileAtomically(path, SerializeProfile(app, doc.Get()));
+            // The content is in place even when the folder sync failed.
+            written = result.Ok() || result.failedStep == WriteStep::SyncFolder;
+            // What an earlier save killed half-way left beside the profile.
+            if (written)
+                RemoveStaleNewFiles(path);
+        }
+    }
+    if (written)
         return;
     const Services& services = CurrentServices();
     services.messageBox->Show(AnsiToWide(path), kProgramName, BoxIcon::None);

@@ -15,12 +15,16 @@ class TiXmlDocument;
 // Reads the profile into the application object: macText first, then the flags and the
 // due date (through SetDueDate, which may end the process when the date has passed). A
 // missing or unreadable profile, or one whose stored date is invalid, starts the first-run
-// setup. Works on app.profileDoc when it is set.
+// setup. So does one whose "first" is absent, negative or not a number. During setup the
+// stored date, when valid, is left in setupDueTime (uncounted) for the setup window to offer.
+// Works on app.profileDoc when it is set.
 void LoadProfile(CTavroAppData& app);
 
 // Writes the application object back into the profile, replacing the file atomically.
-// A missing or unreadable profile is written afresh; only when the file cannot be written
-// at all does the user see the path and "打开失败".
+// Without a due date of its own (during setup, or none ever set) the stored date values
+// are left as they are. A missing profile (and a missing conf folder) is written afresh;
+// an unreadable one is first kept beside it as "userdata.xml.unreadable". Only when the
+// file cannot be written at all does the user see the path and "打开失败".
 void SaveProfile(CTavroAppData& app);
 
 // The steps behind the two operations, on a document in memory.

@@ -1,9 +1,8 @@
 #include "profile/xml_text.h"
 
 #include <string>
-#include <tinyxml.h>
 
-bool ParseXmlText(TiXmlDocument& doc, std::string_view text)
+bool ParseXmlText(TiXmlDocument& doc, std::string_view text, TiXmlEncoding encoding)
 {
     // A UTF-8 sequence is at most 4 bytes, so a step over the end lands at most 3 bytes
     // past it; the padding keeps that inside the buffer, on a NUL that ends the parse.
@@ -14,6 +13,6 @@ bool ParseXmlText(TiXmlDocument& doc, std::string_view text)
     padded.append(kPadding, '\0');
     doc.Clear();
     doc.ClearError();
-    doc.Parse(padded.c_str());
+    doc.Parse(padded.c_str(), nullptr, encoding);
     return !doc.Error();
 }

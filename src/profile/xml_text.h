@@ -9,9 +9,10 @@
 // TiXmlDocument::Parse on a plain string or TiXmlDocument::LoadFile.
 
 #include <string_view>
-
-class TiXmlDocument;
+#include <tinyxml.h>
 
 // Parses `text` (it need not be NUL-terminated) into `doc`, replacing what it held.
-// Returns whether the text was well-formed.
-bool ParseXmlText(TiXmlDocument& doc, std::string_view text);
+// Returns whether the text was well-formed. `encoding` is TinyXML's: the default follows
+// the text's declaration.
+bool ParseXmlText(TiXmlDocument& doc, std::string_view text,
+                  TiXmlEncoding encoding = TIXML_DEFAULT_ENCODING);

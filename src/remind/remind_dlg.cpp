@@ -1,28 +1,40 @@
 #include "remind/remind_dlg.h"
 
+#include "host/file_io.h"
 #include "host/paths.h"
 #include "host/services.h"
 #include "profile/app_data.h"
 #include "remind/tip_database.h"
 #include "skin/skin.h"
 
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
 #include <QString>
 
 #include <cwchar>
+#include <optional>
 
 namespace {
 
 constexpr const wchar_t* kBitmapFailed = L"获取位图失败";
 constexpr const wchar_t* kCaption = L"Tavro";
+constexpr const wchar_t* kQueryFailed = L"false";
+
+// What the user has been told already (see ForgetToldFailures).
+std::optional<int> g_pictureToldDay;
+bool g_figuresToldFailing = false;
 
 // The decoded picture, or a null image. Transparent pixels are laid onto opaque black, as
 // the frame draws the picture as it is.
 QImage LoadPicture(const std::wstring& path)
 {
-    QImageReader reader(QString::fromStdWString(path));
+    // A FIFO or device named like a picture would block the reader.
+    const QString file = QString::fromStdWString(path);
+    if (!IsRegularFile(QFile::encodeName(file).toStdString()))
+        return {};
+    QImageReader reader(file);
     QImage image = reader.read();
     if (image.isNull() || !image.hasAlphaChannel())
         return image;
@@ -34,6 +46,12 @@ QImage LoadPicture(const std::wstring& path)
 }
 
 } // namespace
+
+void CTavroRemindDlg::ForgetToldFailures()
+{
+    g_pictureToldDay.reset();
+    g_figuresToldFailing = false;
+}
 
 QPoint PopupPositionBesideOwner(QSize popup, const QRect& owner, const QRect& workArea)
 {
@@ -94,8 +112,10 @@ LRESULT CTavroRemindDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_MOUSELEAVE:
-        // The widget decides whether the popup goes.
-        ::PostMessage(GetOwner(), WM_MOUSELEAVE, 0, 0);
+        // The widget decides whether the popup goes. The pointer "leaves" when the popup's
+        // own message box takes it; that is no leaving, and the popup must outlive the box.
+        if (!m_bFilling)
+            ::PostMessage(GetOwner(), WM_MOUSELEAVE, 0, 0);
         result = CWnd::WindowProc(message, wParam, lParam);
         break;
     default:
@@ -121,7 +141,8 @@ void CTavroRemindDlg::FillContent()
 {
     // The message boxes below run a nested event loop, in which the widget may destroy this
     // window; the object itself stays until this handler has returned, but once the window
-    // is gone nothing more is written into it.
+    // is gone nothing more is written into it. Every text is in place before any box
+    // appears, so a broken picture or figure query never hides the day's content.
     m_bFilling = true;
     struct Done
     {
@@ -131,11 +152,6 @@ void CTavroRemindDlg::FillContent()
 
     const CTavroAppData& app = TheApp();
     const QImage picture = LoadPicture(DayPicturePath(app.programDir, app.daysPregnant));
-    if (picture.isNull()) {
-        CurrentServices().messageBox->Show(kBitmapFailed, kCaption, BoxIcon::Warning);
-        if (!IsWindow())
-            return;
-    }
     SetPictureBitmap(m_pPicture, picture);
 
     SetLabelText(m_pWeekLabel, std::to_wstring(app.pregnancyWeek - 1));
@@ -145,11 +161,21 @@ void CTavroRemindDlg::FillContent()
         ShowControl(m_pDayLabels[i - 1], shown, shown, shown);
     }
 
-    const std::wstring figures = FiguresWithLineBreaks(GetBabyOfWeek());
-    if (!IsWindow())
-        return;
-    SetLabelText(m_pTitleLabel, figures);
-
     SetEditText(m_pContentEdit, GetTipOfDay());
     SetScrollPosition(m_pScrollBar, 0, true, true);
+
+    // A failed figures query shows its own box before it returns.
+    const bool tellFigures = !g_figuresToldFailing;
+    const std::wstring raw = GetBabyOfWeek(app, tellFigures);
+    g_figuresToldFailing = raw == kQueryFailed;
+    if (!IsWindow())
+        return;
+    SetLabelText(m_pTitleLabel, FiguresWithLineBreaks(raw));
+
+    if (picture.isNull() && g_pictureToldDay != app.daysPregnant) {
+        g_pictureToldDay = app.daysPregnant;
+        CurrentServices().messageBox->Show(kBitmapFailed, kCaption, BoxIcon::Warning);
+    } else if (!picture.isNull()) {
+        g_pictureToldDay.reset();
+    }
 }

@@ -36,6 +36,11 @@ public:
     static constexpr int kOverlap = 5;
     static constexpr UINT kHoverTimeMs = 1;
 
+    // The popup tells about a missing picture once per day and about failing figures once
+    // until they work again: its box takes the pointer, the widget then closes the popup,
+    // and a box at every hover would keep the day's texts from ever being seen.
+    static void ForgetToldFailures();
+
     CTavroRemindDlg() = default;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -1,5 +1,6 @@
 #include "remind/tip_database.h"
 
+#include "host/file_io.h"
 #include "host/host_utils.h"
 #include "host/paths.h"
 #include "host/services.h"
@@ -50,8 +51,9 @@ void CTipDatabase::Open(const std::wstring& programDir)
     if (m_bOpen)
         return;
     // Read-only: the program never writes here, and a missing file must stay missing
-    // instead of turning into an empty database.
-    if (!m_db.Open(m_strPath, SqliteDb::Mode::ReadOnly))
+    // instead of turning into an empty database. Only a regular file: opening a FIFO in
+    // its place would block the program.
+    if (!IsRegularFile(m_strPath) || !m_db.Open(m_strPath, SqliteDb::Mode::ReadOnly))
         return;
     m_bOpen = true;
 }
@@ -77,7 +79,10 @@ std::wstring CTipDatabase::Query(const char* statement, int n, bool reportFailur
 
 std::wstring CTipDatabase::QueryTip(int nDay) { return Query(kTipStatement, nDay, false); }
 
-std::wstring CTipDatabase::QueryBaby(int nWeek) { return Query(kBabyStatement, nWeek, true); }
+std::wstring CTipDatabase::QueryBaby(int nWeek, bool reportFailure)
+{
+    return Query(kBabyStatement, nWeek, reportFailure);
+}
 
 void CTipDatabase::ResetForTesting()
 {
@@ -92,9 +97,9 @@ std::wstring GetTipOfDay(const CTavroAppData& app)
     return CTipDatabase::QueryTip(app.daysPregnant);
 }
 
-std::wstring GetBabyOfWeek(const CTavroAppData& app)
+std::wstring GetBabyOfWeek(const CTavroAppData& app, bool reportFailure)
 {
-    return CTipDatabase::QueryBaby(app.pregnancyWeek);
+    return CTipDatabase::QueryBaby(app.pregnancyWeek, reportFailure);
 }
 
 std::wstring GetTipOfDay() { return GetTipOfDay(TheApp()); }

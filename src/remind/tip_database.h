@@ -29,8 +29,9 @@ public:
     // Row nDay of "tavro_tip", counted from 1 in stored order. Empty when there is no such
     // row; "false" when the query fails.
     static std::wstring QueryTip(int nDay);
-    // Row nWeek of "tavro_baby". A failed query shows "查询婴儿状态by周错误" first.
-    static std::wstring QueryBaby(int nWeek);
+    // Row nWeek of "tavro_baby". A failed query shows "查询婴儿状态by周错误" first, unless
+    // the caller has told the user already (reportFailure false).
+    static std::wstring QueryBaby(int nWeek, bool reportFailure = true);
 
     // sqlite3_exec's row callback: collects the second column of every row.
     static int OnRow(void* user, int columns, char** values, char** names);
@@ -55,7 +56,7 @@ private:
 // The application object's shorthands for the reminder window: the tip of the day and the
 // figures of the week, for the calendar values as they stand in the given object.
 std::wstring GetTipOfDay(const CTavroAppData& app);
-std::wstring GetBabyOfWeek(const CTavroAppData& app);
+std::wstring GetBabyOfWeek(const CTavroAppData& app, bool reportFailure = true);
 // The same for the process's application object, TheApp().
 std::wstring GetTipOfDay();
 std::wstring GetBabyOfWeek();

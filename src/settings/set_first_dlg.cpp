@@ -1,5 +1,23 @@
 #include "settings/set_first_dlg.h"
 
+#include "profile/calendar.h"
+
+namespace {
+
+// Whether the pickers offer `dueTime` today: from today up to the latest due date.
+bool IsOffered(std::int64_t dueTime)
+{
+    const DateWindow w = CurrentDateWindow();
+    try {
+        return dueTime >= MakeLocalDate(w.TY, w.TM, w.TD) &&
+               dueTime <= MakeLocalDate(w.LY, w.LM, w.LD);
+    } catch (const HResultError&) {
+        return false;
+    }
+}
+
+} // namespace
+
 CTavroSetFirstDlg::CTavroSetFirstDlg(CTavroAppData& app) : CTavroDateDlgBase(app) {}
 
 int CTavroSetFirstDlg::OnCreate()
@@ -7,7 +25,11 @@ int CTavroSetFirstDlg::OnCreate()
     if (CTavroDateDlgBase::OnCreate() == -1)
         return -1;
     BindForm(true);
-    m_pickers.FillPickersFromToday();
+    // A date the profile kept without a setup mark is offered again rather than lost.
+    if (m_app.setupDueTime != 0 && IsOffered(m_app.setupDueTime))
+        m_pickers.FillPickersFromDueDate(m_app.setupDueTime);
+    else
+        m_pickers.FillPickersFromToday();
     SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     // The owner, the parent window, is never visible: this centres on the work area.
     CenterWindow();

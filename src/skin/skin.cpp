@@ -4,6 +4,9 @@
 #include "skin/skin_layout.h"
 #include "skin/skin_style.h"
 
+#include "host/file_io.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMouseEvent>
@@ -76,6 +79,7 @@ public:
     SkinLayout layout;
     QString layoutDir;
     QString styleSheet;
+    QStringList problems;
     std::vector<std::unique_ptr<SkinForm>> forms;
     QSet<QString> reported;
 
@@ -125,12 +129,13 @@ QString FromWide(const wchar_t* text) { return text ? QString::fromWCharArray(te
 // Reads a whole file of at most `limit` bytes; false when it cannot.
 bool ReadSmallFile(const QString& path, QByteArray& content)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    // Only a regular file, opened without waiting: a FIFO in its place must not hang us.
+    if (path.isEmpty())
         return false;
-    if (file.size() > static_cast<qint64>(kMaxLayoutBytes))
+    const auto text = ReadWholeFile(QFile::encodeName(path).toStdString(), kMaxLayoutBytes);
+    if (!text)
         return false;
-    content = file.readAll();
+    content = QByteArray(text->data(), static_cast<qsizetype>(text->size()));
     return true;
 }
 
@@ -456,21 +461,26 @@ bool SkinForm::HandleMouse(SkinControl* control, QMouseEvent* event)
 SkinEngine* OpenSkinW(const wchar_t* layoutPath, const wchar_t* skinPath, int, int, int)
 {
     auto engine = std::make_unique<SkinEngine>();
-    const QString layoutFile = FromWide(layoutPath);
-    const QString skinFile = FromWide(skinPath);
+    // Cleaned ("Release/../Skin" reads "Skin"), as the paths are shown to the user.
+    const QString layoutFile = QDir::cleanPath(FromWide(layoutPath));
+    const QString skinFile = QDir::cleanPath(FromWide(skinPath));
     engine->layoutDir = QFileInfo(layoutFile).absolutePath();
 
+    const auto problem = [&engine](const QString& message) {
+        engine->problems.push_back(message);
+        Report(message);
+    };
     QByteArray content;
     if (!ReadSmallFile(layoutFile, content)) {
-        Report(QStringLiteral("cannot read layout file \"%1\"").arg(layoutFile));
+        problem(QStringLiteral("cannot read layout file \"%1\"").arg(layoutFile));
     } else {
         engine->layout = ParseSkinLayout(content.toStdString());
         if (!engine->layout.error.isEmpty())
-            Report(QStringLiteral("layout file \"%1\" is not used: %2")
-                       .arg(layoutFile, engine->layout.error));
+            problem(QStringLiteral("layout file \"%1\" is not used: %2")
+                        .arg(layoutFile, engine->layout.error));
     }
     if (!ReadSmallFile(skinFile, content)) {
-        Report(QStringLiteral("cannot read skin file \"%1\"").arg(skinFile));
+        problem(QStringLiteral("cannot read skin file \"%1\"").arg(skinFile));
     } else {
         engine->styleSheet =
             ResolveStyleUrls(QString::fromUtf8(content), QFileInfo(skinFile).absolutePath());
@@ -490,6 +500,13 @@ void FreeSkin()
     for (const auto& engine : g_engines)
         g_liveEngines.erase(engine.get());
     g_engines.clear();
+}
+
+std::wstring SkinProblems(const SkinEngine* engine)
+{
+    if (!Live(engine))
+        return L"no skin is open";
+    return engine->problems.join(QLatin1Char('\n')).toStdWString();
 }
 
 SkinForm* AttachForm(SkinEngine* engine, const wchar_t* formName, HWND window)

@@ -37,6 +37,9 @@ constexpr int SKIN_ANY_CONTROL = 90000;
 SkinEngine* OpenSkinW(const wchar_t* layoutPath, const wchar_t* skinPath, int, int, int);
 // Releases every engine with its forms; controls vanish from windows that still exist.
 void FreeSkin();
+// What keeps the engine's windows from being drawn: one line per skin file that could not
+// be read or used, naming the file; empty when the package is complete.
+std::wstring SkinProblems(const SkinEngine* engine);
 
 // Builds the named form inside the window, gives the window the form's size and makes it
 // frameless. Attaching the same form to the same window again gives the same form.

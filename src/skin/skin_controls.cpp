@@ -1,5 +1,7 @@
 #include "skin/skin_controls.h"
 
+#include "skin/skin_style.h"
+
 #include <QAbstractItemView>
 #include <QImageReader>
 #include <QKeyEvent>
@@ -33,7 +35,7 @@ void PaintStyledBackground(QWidget* widget, QPainter& painter)
 
 SkinArt::SkinArt(const QString& path)
 {
-    if (path.isEmpty())
+    if (!IsRegularSkinFile(path))
         return;
     if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
         auto svg = std::make_unique<QSvgRenderer>(path);

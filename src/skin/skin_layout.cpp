@@ -1,5 +1,7 @@
 #include "skin/skin_layout.h"
 
+#include "profile/xml_text.h"
+
 #include <tinyxml.h>
 
 #include <QSet>
@@ -232,8 +234,7 @@ SkinLayout ParseSkinLayout(const std::string& text)
         return layout;
     }
     TiXmlDocument document;
-    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UTF8);
-    if (document.Error()) {
+    if (!ParseXmlText(document, text, TIXML_ENCODING_UTF8)) {
         layout.error = QStringLiteral("not readable as XML (%1, line %2)")
                            .arg(QString::fromUtf8(document.ErrorDesc()))
                            .arg(document.ErrorRow());

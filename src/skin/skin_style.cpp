@@ -1,6 +1,10 @@
 #include "skin/skin_style.h"
 
+#include "host/file_io.h"
+
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -37,6 +41,10 @@ QString ResolveStyleUrls(const QString& sheet, const QString& baseDir)
         const QString path = match.captured(2).trimmed();
         if (path.isEmpty() || IsKeptAsIs(path)) {
             result += match.captured(0);
+        } else if (const QString resolved = ResolveSkinPath(path, baseDir);
+                   QFileInfo::exists(resolved) && !IsRegularSkinFile(resolved)) {
+            // Left out rather than handed to the style engine, which would block on it.
+            result += QStringLiteral("none");
         } else {
             // Quoted, so folders with blanks or parentheses still work.
             QString absolute = ResolveSkinPath(path, baseDir);
@@ -47,4 +55,9 @@ QString ResolveStyleUrls(const QString& sheet, const QString& baseDir)
     }
     result += QStringView(sheet).mid(last);
     return result;
+}
+
+bool IsRegularSkinFile(const QString& path)
+{
+    return !path.isEmpty() && IsRegularFile(QFile::encodeName(path).toStdString());
 }

@@ -12,3 +12,7 @@ QString ResolveStyleUrls(const QString& sheet, const QString& baseDir);
 
 // An image path from the layout file, resolved the same way against the layout's folder.
 QString ResolveSkinPath(const QString& path, const QString& baseDir);
+
+// Whether `path` names a regular file. Art and style images are opened only then: a FIFO
+// or device in their place would block the program while it opens it.
+bool IsRegularSkinFile(const QString& path);

@@ -1,7 +1,9 @@
 #include "ui/app_icon.h"
 
+#include "host/file_io.h"
+
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -74,7 +76,8 @@ QIcon AppIcon(const QString& skinDir)
     if (!skinDir.isEmpty()) {
         for (const char* name : {"tavro_icon.svg", "tavro_icon.png"}) {
             const QString path = QDir(skinDir).filePath(QString::fromLatin1(name));
-            if (!QFileInfo(path).isFile())
+            // Only a regular file: a FIFO in its place would block the icon's loading.
+            if (!IsRegularFile(QFile::encodeName(path).toStdString()))
                 continue;
             // Loading checks that the file decodes; a file that does not gives a null icon.
             // The SVG is kept as vector art and rendered per size when one is asked for.

@@ -14,6 +14,8 @@
 
 void QtMessageBox::Show(const std::wstring& text, const std::wstring& caption, BoxIcon icon)
 {
+    if (m_closing)
+        return;
     QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
     switch (icon) {
     case BoxIcon::None:
@@ -32,6 +34,16 @@ void QtMessageBox::Show(const std::wstring& text, const std::wstring& caption, B
                     QMessageBox::Ok);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
+}
+
+void QtMessageBox::CloseAll()
+{
+    m_closing = true;
+    // Boxes shown from inside another box's nested loop are closed as well.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            box->done(QMessageBox::Ok);
+    }
 }
 
 void QtShell::OpenUrl(const std::wstring& url)

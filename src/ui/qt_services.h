@@ -16,6 +16,10 @@ class QtMessageBox : public IMessageBox
 {
 public:
     void Show(const std::wstring& text, const std::wstring& caption, BoxIcon icon) override;
+    void CloseAll() override;
+
+private:
+    bool m_closing = false;
 };
 
 class QtShell : public IShell

@@ -4,19 +4,24 @@
 #include "app/tavro_app.h"
 #include "fake_services.h"
 #include "fake_ui_services.h"
+#include "host/text_codec.h"
 #include "profile/calendar.h"
 #include "remind/tip_database.h"
 #include "temp_program_dir.h"
 #include "test_windows.h"
+#include "ui/qt_services.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 
@@ -229,6 +234,94 @@ TEST_F(StartupTest, MissingProfileStartsTheSetup)
     EXPECT_TRUE(app.firstRun);
     EXPECT_EQ(windows.log.Count("show SetFirst"), 1);
     EXPECT_EQ(windows.log.Count("show Main"), 0);
+}
+
+TEST_F(StartupTest, WithoutAUsableSkinTheUserIsToldWhatIsMissingAndTheProgramEnds)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<void(const TempProgramDir&)> damage;
+        const char* named;
+    };
+    const std::vector<Case> cases = {
+        {"layout missing",
+         [](const TempProgramDir& d) { std::filesystem::remove(d.Sub("Skin/RizIrozara.dui")); },
+         "RizIrozara.dui"},
+        {"skin missing",
+         [](const TempProgramDir& d) { std::filesystem::remove(d.Sub("Skin/Default.skn")); },
+         "Default.skn"},
+        {"layout malformed",
+         [](const TempProgramDir& d) { d.Write("Skin/RizIrozara.dui", "<skin><form"); },
+         "RizIrozara.dui"},
+        {"layout is a FIFO",
+         [](const TempProgramDir& d) {
+             std::filesystem::remove(d.Sub("Skin/RizIrozara.dui"));
+             ASSERT_EQ(mkfifo(d.Sub("Skin/RizIrozara.dui").c_str(), 0600), 0);
+         },
+         "RizIrozara.dui"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempProgramDir program;
+        program.CopyStage();
+        program.Write("Release/conf/userdata.xml",
+                      R"(<userdata first="0"><date year="2015" month="6" day="15"/></userdata>)");
+        c.damage(program);
+        CTavroV4App fresh;
+        StartupHost damaged = host;
+        damaged.getProgramDir = [&program] { return program.WidePath(); };
+        damaged.getExecutableDir = [&program] { return program.WidePath() + L"/Release"; };
+        services.messageBox.shown.clear();
+        EXPECT_FALSE(fresh.InitInstance({}, damaged));
+        EXPECT_TRUE(std::find(fresh.m_steps.begin(), fresh.m_steps.end(), "parent running") ==
+                    fresh.m_steps.end());
+        ASSERT_EQ(services.messageBox.shown.size(), 1u);
+        EXPECT_NE(services.messageBox.shown[0].text.find(L"重新安装"), std::wstring::npos);
+        EXPECT_NE(services.messageBox.shown[0].text.find(Utf8ToWide(c.named)), std::wstring::npos);
+        EXPECT_EQ(services.messageBox.shown[0].icon, BoxIcon::Error);
+        EXPECT_TRUE(windows.log.events.empty());
+        // Shutdown runs normally, with a code that says the start failed.
+        EXPECT_EQ(fresh.ExitInstance(), 1);
+        EXPECT_NE(program.Read("Release/conf/userdata.xml").find("year=\"2015\""),
+                  std::string::npos);
+        CTipDatabase::ResetForTesting();
+    }
+}
+
+TEST_F(StartupTest, AQuitRequestClosesAnOpenBoxAndLaterOnesAndEndsTheRun)
+{
+    // The real boxes: a box open inside the parent's run must not hold up the shutdown.
+    QtMessageBox boxes;
+    Services withBoxes = InstallServices({});
+    InstallServices(withBoxes);
+    withBoxes.messageBox = &boxes;
+    ScopedServices real(withBoxes);
+    bool boxReturned = false, secondReturned = false;
+    QTimer::singleShot(0, [&] {
+        CurrentServices().messageBox->Show(L"box", L"Tavro", BoxIcon::None);
+        boxReturned = true;
+        // Shown after the quit request: returns at once.
+        CurrentServices().messageBox->Show(L"second", L"Tavro", BoxIcon::None);
+        secondReturned = true;
+    });
+    // Only a safety net, so that a box left open fails the test instead of hanging it.
+    bool safetyNetUsed = false;
+    QTimer safetyNet;
+    QObject::connect(&safetyNet, &QTimer::timeout, [&] {
+        safetyNetUsed = true;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                box->done(0);
+    });
+    safetyNet.start(20000);
+    EXPECT_EQ(Start(), -1);
+    safetyNet.stop();
+    EXPECT_FALSE(safetyNetUsed) << "the box stayed open after the quit request";
+    EXPECT_TRUE(boxReturned);
+    EXPECT_TRUE(secondReturned);
+    EXPECT_TRUE(Did("parent ended"));
+    EXPECT_EQ(app.ExitInstance(), 0);
 }
 
 } // namespace

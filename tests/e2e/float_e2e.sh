@@ -98,6 +98,32 @@ case_menu_hides_and_tray_shows_the_widget() {
     [ "$x $y" = "$WIDGET_X $WIDGET_Y" ] || fail "the widget came back at $x,$y"
 }
 
+case_broken_picture_box_then_the_days_popup() {
+    make_program_folder "$(profile_for_day $DAY)"
+    rm "$PROG/Release/data/pic/$DAY.jpg"
+    start_desktop
+    start_tavro -restart
+    PID=$LAST_PID
+    wait_for "normal mode" traced_by "$PID" "normal mode"
+    wait_for "the widget" shown $WIDGET $WIDGET
+    xdotool mousemove $((WIDGET_X + 52)) $((WIDGET_Y + 52))
+    # The box about the picture comes up over the filled popup.
+    wait_for "the box" bash -c "xdotool search --onlyvisible --name '^Tavro$' | grep -q ."
+    sleep 0.5
+    screenshot float-broken-picture-box
+    xdotool key Return
+    wait_for "the box to go" bash -c "! xdotool search --onlyvisible --name '^Tavro$' | grep -q ."
+    # The box took the pointer, so the widget closed the popup. The next hover shows the
+    # day's popup with its texts, and the user is not told again.
+    xdotool mousemove 600 400
+    sleep 0.3
+    xdotool mousemove $((WIDGET_X + 50)) $((WIDGET_Y + 50))
+    wait_for "the popup after the box" shown $POPUP_W $POPUP_H
+    sleep 0.5
+    screenshot float-broken-picture-popup
+    ! xdotool search --onlyvisible --name '^Tavro$' | grep -q . || fail "the box came again"
+}
+
 E2E_CASE=$1
 "case_$1"
 echo "PASS: $1"

@@ -5,11 +5,26 @@ set -euo pipefail
 
 source "$SOURCE_DIR/scripts/xsession.sh"
 
-WORK=$(mktemp -d /tmp/tavro-e2e-XXXXXX)
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/tavro-e2e-XXXXXX")
 PROG="$WORK/prog"
 TRACE="$WORK/trace.log"
 SERVER_LOG="$WORK/devserver.log"
 _e2e_pids=()
+# Every process this test starts, and whatever those start in turn (the updater, the
+# restarter, the web engine's helpers), carries this mark, so the cleanup finds them all
+# and nothing else: other tests and other people's copies run on the same machine.
+export TAVRO_E2E_MARK="$WORK"
+
+# The processes other than this shell that carry this test's mark.
+marked_pids() {
+    local file pid
+    for file in $(grep -lszxF "TAVRO_E2E_MARK=$WORK" /proc/[0-9]*/environ); do
+        pid=${file#/proc/}
+        pid=${pid%/environ}
+        [ "$pid" = $$ ] || [ "$pid" = "$BASHPID" ] || echo "$pid"
+    done
+    return 0
+}
 
 # Every process running an executable of the program folder: the program, and what it
 # starts (the updater, which becomes the program, and the restarter), which no list here
@@ -23,10 +38,20 @@ program_pids() {
 }
 
 e2e_cleanup() {
-    local pid
-    for pid in "${_e2e_pids[@]}" $(program_pids); do kill -9 "$pid" 2>/dev/null || true; done
+    local status=$? pid deadline
+    trap - EXIT
+    set +e
+    for pid in "${_e2e_pids[@]}" $(program_pids); do kill -9 "$pid" 2>/dev/null; done
     stop_x_session
+    deadline=$((SECONDS + 10))
+    while pids=$(marked_pids) && [ -n "$pids" ]; do
+        # shellcheck disable=SC2086
+        kill -9 $pids 2>/dev/null
+        [ $SECONDS -lt $deadline ] || break
+        sleep 0.1
+    done
     if [ "${KEEP_WORK:-0}" != 1 ]; then rm -rf "$WORK"; fi
+    exit "$status"
 }
 trap e2e_cleanup EXIT
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -54,6 +55,39 @@ TEST(Endpoints, EnvironmentOverridesEachOne)
     EXPECT_EQ(DesktopServer(), L"http://127.0.0.1:8765");
     EXPECT_EQ(HomePage(), L"https://home.example:443");
     EXPECT_EQ(MobileSite(), L"http://m.tavro.cn");
+}
+
+TEST(Endpoints, ARefusedValueIsNamedWithItsReasonOnceOnStandardError)
+{
+    ScopedEnv mobile("TAVRO_MOBILE_SITE", "http://m.example/path");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MobileSite(), L"http://m.tavro.cn");
+    EXPECT_EQ(MobileSite(), L"http://m.tavro.cn");
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("TAVRO_MOBILE_SITE=\"http://m.example/path\" is ignored"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("http://m.tavro.cn"), std::string::npos) << said;
+    EXPECT_EQ(said.find("is ignored"), said.rfind("is ignored")) << "said more than once";
+
+    // Each refusal has its own reason; an accepted value has none.
+    for (const auto& [value, reason] :
+         std::vector<std::pair<const char*, const char*>>{{"ftp://x", "http:// or https://"},
+                                                          {"http://:80", "host name is empty"},
+                                                          {"http://a b", "character other than"},
+                                                          {"http://h:", "port after ':' is empty"},
+                                                          {"http://h:99999", "between 1 and 65535"},
+                                                          {"http://h:8x", "not a number"},
+                                                          {"http://[]", "IPv6"},
+                                                          {"http://[::1]/x", "only a port"},
+                                                          {"http://h:8080/", ""}}) {
+        std::string problem = "stale";
+        EndpointOrDefault(value, L"f", &problem);
+        if (*reason == 0)
+            EXPECT_TRUE(problem.empty()) << value << ": " << problem;
+        else
+            EXPECT_NE(problem.find(reason), std::string::npos) << value << ": " << problem;
+    }
 }
 
 TEST(Endpoints, AcceptsOnlyHttpOrigins)

@@ -6,8 +6,11 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -122,4 +125,71 @@ TEST(ReadWholeFile, ReadsOnlySmallRegularFiles)
     const std::string big(100000, 'b');
     dir.Write("big", big);
     EXPECT_EQ(ReadWholeFile(dir.Sub("big").string(), big.size()), big);
+}
+
+TEST(ReadWholeFile, RefusesWhatIsNotARegularFileWithoutWaiting)
+{
+    TempProgramDir dir;
+    ASSERT_EQ(mkfifo(dir.Sub("fifo").c_str(), 0600), 0);
+    dir.Write("folder/x", "");
+    fs::create_symlink(dir.Sub("fifo"), dir.Sub("link-to-fifo"));
+    dir.Write("file", "x");
+    fs::create_symlink(dir.Sub("file"), dir.Sub("link-to-file"));
+    // A FIFO without a writer would block a plain open for ever.
+    for (const std::string& path :
+         {dir.Sub("fifo").string(), dir.Sub("link-to-fifo").string(), dir.Sub("folder").string(),
+          std::string("/dev/null"), std::string("/dev/zero")}) {
+        EXPECT_EQ(ReadWholeFile(path, 100), std::nullopt) << path;
+        EXPECT_FALSE(IsRegularFile(path)) << path;
+    }
+    EXPECT_TRUE(IsRegularFile(dir.Sub("link-to-file").string()));
+    EXPECT_EQ(ReadWholeFile(dir.Sub("link-to-file").string(), 100), "x");
+}
+
+TEST(FileIo, MoveAsideNeverReplacesAnEarlierCopy)
+{
+    TempProgramDir dir;
+    const std::string aside = dir.Sub("p.unreadable").string();
+    for (const char* content : {"one", "two", "three"}) {
+        dir.Write("p", content);
+        ASSERT_TRUE(MoveAside(dir.Sub("p").string(), aside));
+        EXPECT_FALSE(fs::exists(dir.Sub("p")));
+    }
+    EXPECT_EQ(dir.Read("p.unreadable"), "one");
+    EXPECT_EQ(dir.Read("p.unreadable-2"), "two");
+    EXPECT_EQ(dir.Read("p.unreadable-3"), "three");
+    EXPECT_EQ(MoveAside(dir.Sub("missing").string(), aside), std::nullopt);
+}
+
+TEST(FileIo, OnlyNewFilesOfWritersThatAreGoneAreRemoved)
+{
+    TempProgramDir dir;
+    // A pid that no longer runs: a child that has been reaped.
+    const pid_t gone = fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0)
+        _exit(0);
+    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+    const std::string dead = std::to_string(gone), self = std::to_string(getpid());
+    for (const std::string& name :
+         std::vector<std::string>{"p.new-" + dead + "-0", "p.new-" + dead + "-7", "p.new-1-0",
+                                  "p.new-" + self + "-1", "p.new-x-1", "q.new-" + dead + "-0", "p"})
+        dir.Write(name, "x");
+    EXPECT_EQ(RemoveStaleNewFiles(dir.Sub("p").string()), 2);
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir.Path()))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"p.new-1-0", "p.new-" + self + "-1", "p.new-x-1",
+                                           "q.new-" + dead + "-0", "p"}));
+}
+
+TEST(FileIo, EnsureFolderMakesOneMissingLevel)
+{
+    TempProgramDir dir;
+    EXPECT_TRUE(EnsureFolder(dir.Sub("conf").string()));
+    EXPECT_TRUE(fs::is_directory(dir.Sub("conf")));
+    EXPECT_TRUE(EnsureFolder(dir.Sub("conf").string()));
+    dir.Write("file", "x");
+    EXPECT_FALSE(EnsureFolder(dir.Sub("file").string()));
+    EXPECT_FALSE(EnsureFolder(dir.Sub("a/b").string()));
 }

@@ -49,9 +49,8 @@ TEST(Processes, FindsThisProcessInTheLiveList)
     const std::wstring wide(self.begin(), self.end());
     EXPECT_TRUE(IsProcessRunning(wide));
     EXPECT_FALSE(IsProcessRunning(wide + L"-no-such-process"));
-    // Nothing in the test run is called like the program or the updater.
-    EXPECT_FALSE(IsAnotherInstanceRunning());
-    EXPECT_FALSE(IsUpdaterRunning());
+    // Whether a Tavro or an updater runs depends on the machine (a user's copy, another
+    // test's), so the two questions are checked on given lists, never on the live one.
 }
 
 TEST(MacText, FormatsTheFirstUsableAdapter)

@@ -136,6 +136,56 @@ TEST_F(CalendarTest, ADateBeyondThirtyTwoBitsOfDaysIsFarAwayNotExpired)
     EXPECT_TRUE(fakes.processExit.codes.empty());
 }
 
+TEST_F(CalendarTest, TheFieldsFollowTheLocalDateWithoutExpiring)
+{
+    SetDueDate(app, DaysAhead(1));
+    CalendarFollower follower;
+    EXPECT_FALSE(follower.Check(app)) << "the first look only notes the day";
+
+    // Times after 10 June noon, and what the calendar shows then.
+    struct Step
+    {
+        std::int64_t now;
+        bool changed;
+        int daysToDue, daysPregnant, week, day;
+    };
+    const std::int64_t midnight = MakeLocalDate(2026, 6, 11);
+    for (const Step& step :
+         {Step{midnight - 1, false, 1, 279, 40, 6},          // a second before midnight
+          Step{midnight, true, 0, 280, 40, 7},               // midnight: the due day
+          Step{midnight + 3600, false, 0, 280, 40, 7},       // later the same day
+          Step{midnight + 3 * 86400, true, -3, 283, 41, 3},  // a resume days later
+          Step{midnight - 86400 + 60, true, 1, 279, 40, 6}}) // the clock set back
+    {
+        fakes.clock.Set(step.now);
+        EXPECT_EQ(follower.Check(app), step.changed) << step.now;
+        EXPECT_EQ(app.daysToDue, step.daysToDue) << step.now;
+        EXPECT_EQ(app.daysPregnant, step.daysPregnant) << step.now;
+        EXPECT_EQ(app.pregnancyWeek, step.week) << step.now;
+        EXPECT_EQ(app.dayOfWeek, step.day) << step.now;
+    }
+    // Expiry applies at start-up and when a date is saved only.
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+    EXPECT_TRUE(fakes.processExit.codes.empty());
+    EXPECT_EQ(app.dueTime, DaysAhead(1));
+}
+
+TEST_F(CalendarTest, NothingIsCountedDuringSetupOrWithoutADate)
+{
+    for (const bool firstRun : {true, false}) {
+        CTavroAppData idle;
+        idle.firstRun = firstRun;
+        idle.dueTime = firstRun ? DaysAhead(10) : 0;
+        CalendarFollower follower;
+        follower.Check(idle);
+        fakes.clock.Set(LocalNoon(2026, 6, 12));
+        EXPECT_FALSE(follower.Check(idle));
+        EXPECT_EQ(idle.daysPregnant, 0);
+        EXPECT_EQ(idle.dayOfWeek, 0);
+        fakes.clock.Set(LocalNoon(2026, 6, 10));
+    }
+}
+
 TEST(MakeLocalDate, RejectsPartsOutOfRangeWithEFail)
 {
     ScopedTimeZone zone("Asia/Shanghai");

@@ -12,6 +12,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <tinyxml.h>
 
 namespace {
@@ -75,26 +76,32 @@ TEST_F(ProfileTest, FirstZeroIsAFirstRunWhateverTheDateHolds)
     EXPECT_TRUE(fakes.processExit.codes.empty());
 }
 
-TEST_F(ProfileTest, NegativeOrNonNumericFirstChangesNothing)
+TEST_F(ProfileTest, AProfileWithoutAUsableSetupMarkStartsSetupOfferingTheStoredDate)
 {
-    for (const char* first : {"-1", "abc", "", "-", "+x1"}) {
-        WriteProfile(Profile(std::string("first=\"") + first + "\" needup=\"1\"",
-                             "year=\"2026\" month=\"9\" day=\"1\""));
+    // "first" absent, negative or not a number: setup starts, the date is kept for it.
+    for (const char* first :
+         {"", "first=\"-1\"", "first=\"abc\"", "first=\"\"", "first=\"-\"", "first=\"+x1\""}) {
+        WriteProfile(
+            Profile(std::string(first) + " needup=\"1\"", "year=\"2026\" month=\"9\" day=\"1\""));
         CTavroAppData loaded = Reload();
-        EXPECT_FALSE(loaded.firstRun) << first;
-        EXPECT_EQ(loaded.dueTime, 0) << first;
+        EXPECT_TRUE(loaded.firstRun) << first;
+        EXPECT_EQ(loaded.setupDueTime, MakeLocalDate(2026, 9, 1)) << first;
+        EXPECT_EQ(loaded.dueTime, 0) << first << ": not counted before it is confirmed";
         EXPECT_EQ(loaded.daysPregnant, 0) << first;
         EXPECT_TRUE(loaded.updatePending) << first;
     }
-}
-
-TEST_F(ProfileTest, AbsentFirstStillReadsNeedupAndNothingElse)
-{
-    WriteProfile(Profile("needup=\"2\"", "year=\"2026\" month=\"9\" day=\"1\""));
-    LoadProfile(app);
-    EXPECT_TRUE(app.updatePending);
-    EXPECT_FALSE(app.firstRun);
-    EXPECT_EQ(app.dueTime, 0);
+    // Nothing to offer when the stored date makes no date, or is already over (the
+    // setup window then starts at today; expiry applies only to a confirmed date).
+    for (const auto& [date, offered] : std::vector<std::pair<std::string, std::int64_t>>{
+             {"year=\"2026\" month=\"13\" day=\"1\"", 0},
+             {"year=\"0\" month=\"0\" day=\"0\"", 0},
+             {"year=\"2020\" month=\"1\" day=\"1\"", MakeLocalDate(2020, 1, 1)}}) {
+        WriteProfile(Profile("first=\"-1\"", date));
+        CTavroAppData loaded = Reload();
+        EXPECT_TRUE(loaded.firstRun) << date;
+        EXPECT_EQ(loaded.setupDueTime, offered) << date;
+        EXPECT_TRUE(fakes.processExit.codes.empty()) << date;
+    }
 }
 
 TEST_F(ProfileTest, NeedupAboveZeroMeansAnUpdateWaits)
@@ -257,18 +264,94 @@ TEST_F(ProfileTest, QuittingBeforeSetupKeepsItAFirstRun)
     EXPECT_TRUE(fakes.processExit.codes.empty());
 }
 
-TEST_F(ProfileTest, AProfileWithoutAUsableSetupMarkNeverTurnsIntoAnExpiredOne)
+TEST_F(ProfileTest, ASaveWithoutADueDateOfItsOwnLeavesTheStoredDate)
 {
-    // Read as "nothing changes", these leave no due date; a save must not then mark setup
-    // as done with the 1970 default date, which the next start would take as expired.
-    for (const char* root : {"needup=\"0\"", "first=\"-1\"", "first=\"abc\""}) {
-        WriteProfile(Profile(root, "year=\"2026\" month=\"9\" day=\"1\""));
-        CTavroAppData loaded = Reload();
+    // Setup not done, a setup mark that is unusable, or a date never set: the save must not
+    // mark setup as done with the 1970 default date (expired at the next start) nor write
+    // that date over the stored one.
+    struct Case
+    {
+        const char* root;
+        bool firstRun;
+    };
+    for (const Case& c :
+         {Case{"first=\"0\"", true}, Case{"needup=\"0\"", true}, Case{"first=\"-1\"", true},
+          Case{"first=\"abc\"", true}, Case{"first=\"1\"", false}}) {
+        WriteProfile(Profile(c.root, "year=\"2026\" month=\"9\" day=\"1\" note=\"n\""));
+        CTavroAppData loaded;
+        loaded.programDir = app.programDir;
+        loaded.firstRun = c.firstRun;
         SaveProfile(loaded);
+        const std::string saved = ReadProfile();
+        EXPECT_NE(saved.find("year=\"2026\" month=\"9\" day=\"1\""), std::string::npos)
+            << c.root << ": " << saved;
+        EXPECT_NE(saved.find("first=\"0\""), std::string::npos) << c.root << ": " << saved;
         CTavroAppData next = Reload();
-        EXPECT_TRUE(next.firstRun) << root;
-        EXPECT_TRUE(fakes.processExit.codes.empty()) << root;
+        EXPECT_TRUE(next.firstRun) << c.root;
+        EXPECT_EQ(next.setupDueTime, MakeLocalDate(2026, 9, 1)) << c.root;
+        EXPECT_TRUE(fakes.processExit.codes.empty()) << c.root;
     }
+}
+
+TEST_F(ProfileTest, AnUnreadableProfileIsKeptAsideOnceBeforeAFreshOneIsWritten)
+{
+    std::string utf16 = "\xFF\xFE";
+    for (char c : Profile("first=\"250\"", "year=\"2026\" month=\"9\" day=\"1\"")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    const std::string oversized = Profile("first=\"250\"", "year=\"2026\" month=\"9\" day=\"1\"") +
+                                  "<!--" + std::string(2 << 20, 'x') + "-->";
+    for (const std::string& content : {utf16, oversized, std::string("<userdata first=")}) {
+        const std::filesystem::path aside = dir.Sub(std::string(kProfile) + ".unreadable");
+        std::filesystem::remove(aside);
+        WriteProfile(content);
+        CTavroAppData loaded = Reload();
+        ASSERT_TRUE(loaded.firstRun);
+        SaveProfile(loaded);
+        ASSERT_TRUE(std::filesystem::exists(aside)) << content.size();
+        EXPECT_EQ(dir.Read(std::string(kProfile) + ".unreadable"), content);
+        EXPECT_TRUE(Reload().firstRun);
+
+        // The fresh profile reads, so later saves keep nothing more.
+        loaded.firstRun = false;
+        SetDueDate(loaded, MakeLocalDate(2026, 10, 1));
+        SaveProfile(loaded);
+        EXPECT_EQ(Reload().dueTime, MakeLocalDate(2026, 10, 1));
+        EXPECT_EQ(dir.Read(std::string(kProfile) + ".unreadable"), content);
+        EXPECT_FALSE(std::filesystem::exists(aside.string() + "-2"));
+    }
+    // A copy kept earlier is never replaced by a later one.
+    WriteProfile("garbage");
+    SaveProfile(app);
+    EXPECT_EQ(dir.Read(std::string(kProfile) + ".unreadable-2"), "garbage");
+    EXPECT_EQ(dir.Read(std::string(kProfile) + ".unreadable"), "<userdata first=");
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+}
+
+TEST_F(ProfileTest, AMissingConfFolderIsCreatedBySave)
+{
+    std::filesystem::create_directories(dir.Sub("Release"));
+    app.firstRun = false;
+    SetDueDate(app, MakeLocalDate(2026, 12, 24));
+    SaveProfile(app);
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+    const CTavroAppData next = Reload();
+    EXPECT_FALSE(next.firstRun);
+    EXPECT_EQ(next.dueTime, MakeLocalDate(2026, 12, 24));
+}
+
+TEST_F(ProfileTest, AFifoInPlaceOfTheProfileIsRefusedWithoutWaiting)
+{
+    std::filesystem::create_directories(dir.Sub("Release/conf"));
+    ASSERT_EQ(mkfifo(dir.Sub(kProfile).c_str(), 0600), 0);
+    LoadProfile(app);
+    EXPECT_TRUE(app.firstRun);
+    // The save puts a real profile in its place; a FIFO holds nothing worth keeping.
+    SaveProfile(app);
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.Sub(kProfile)));
+    EXPECT_FALSE(std::filesystem::exists(dir.Sub(std::string(kProfile) + ".unreadable")));
+    EXPECT_TRUE(Reload().firstRun);
 }
 
 TEST_F(ProfileTest, AMissingProfileIsWrittenAfresh)
@@ -351,15 +434,6 @@ TEST_F(ProfileTest, AFolderInThePlaceOfTheFileIsLeftAlone)
     SaveProfile(app);
     EXPECT_EQ(fakes.messageBox.Texts().size(), 2u);
     EXPECT_EQ(dir.Read(std::string(kProfile) + "/inside"), "kept");
-}
-
-TEST_F(ProfileTest, TheDefaultDueTimeIsWrittenAsTheLocalDateOfTimeZero)
-{
-    WriteProfile(Profile("first=\"0\"", ""));
-    app.firstRun = false;
-    SaveProfile(app);
-    const std::string saved = ReadProfile();
-    EXPECT_NE(saved.find("year=\"1970\" month=\"1\" day=\"1\""), std::string::npos) << saved;
 }
 
 TEST(ScanInt, ReadsLikePercentD)

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -73,6 +74,7 @@ class ReminderWindow : public ::testing::Test
 protected:
     void SetUp() override
     {
+        CTavroRemindDlg::ForgetToldFailures();
         QCursor::setPos(0, 0);
         SetSkinReporter([this](const std::wstring& line) { skinReports.push_back(line); });
         app.skinEngine = OpenSkinW(TAVRO_SOURCE_DIR L"/package/Skin/RizIrozara.dui",
@@ -288,6 +290,8 @@ TEST_F(ReminderWindow, AMissingOrBrokenPictureIsReportedAndTheRestStillFilled)
 {
     MakeDatabase(200);
     dir.Write("Release/data/pic/9.jpg", "not a picture at all");
+    // A FIFO named like a picture is refused without waiting for a writer.
+    ASSERT_EQ(mkfifo(dir.Sub("Release/data/pic/10.jpg").c_str(), 0600), 0);
     CTavroRemindDlg& dlg = CreatePopup();
     SetDay(1);
     dlg.ShowWindow(SW_SHOW);
@@ -361,7 +365,7 @@ TEST_F(ReminderWindow, DestroyedFromInsideItsOwnMessageBoxItStopsFillingAndGoesA
     auto* dlg = new CountedPopup;
     dlg->deleted = &deleted;
     ASSERT_TRUE(dlg->CreatePopup(&owner));
-    // No database and no picture: the picture box comes first, and while it is up the owner
+    // No database and no picture: the figures box comes first, and while it is up the owner
     // destroys the popup as the widget's leave handling does.
     bool deletedDuringBox = true;
     services.messageBox.onShow = [&] {
@@ -373,8 +377,8 @@ TEST_F(ReminderWindow, DestroyedFromInsideItsOwnMessageBoxItStopsFillingAndGoesA
     dlg->ShowWindow(SW_SHOW);
     EXPECT_FALSE(deletedDuringBox);
     EXPECT_TRUE(deleted);
-    // The figures query, which would have shown a second box, never ran.
-    EXPECT_EQ(services.messageBox.Texts(), std::vector<std::wstring>{L"获取位图失败"});
+    // The picture box, which would have come second, is not shown for a popup that is gone.
+    EXPECT_EQ(services.messageBox.Texts(), std::vector<std::wstring>{L"查询婴儿状态by周错误"});
 }
 
 TEST_F(ReminderWindow, AShowArrivingWhileItsBoxIsUpStartsNoSecondFill)
@@ -387,7 +391,66 @@ TEST_F(ReminderWindow, AShowArrivingWhileItsBoxIsUpStartsNoSecondFill)
     };
     dlg.ShowWindow(SW_SHOW);
     EXPECT_EQ(services.messageBox.Texts(),
-              (std::vector<std::wstring>{L"获取位图失败", L"查询婴儿状态by周错误"}));
+              (std::vector<std::wstring>{L"查询婴儿状态by周错误", L"获取位图失败"}));
+    EXPECT_TRUE(dlg.IsWindowVisible());
+}
+
+TEST_F(ReminderWindow, EachFailureIsToldOnceSoThatLaterHoversShowTheDaysTexts)
+{
+    // No database and no picture for day 50: the boxes come at the first show only.
+    CTavroRemindDlg& dlg = CreatePopup();
+    SetDay(50);
+    for (int show = 0; show < 3; ++show) {
+        dlg.ShowWindow(SW_SHOW);
+        EXPECT_EQ(Figures(), QStringLiteral("false"));
+        dlg.ShowWindow(SW_HIDE);
+    }
+    EXPECT_EQ(services.messageBox.Texts(),
+              (std::vector<std::wstring>{L"查询婴儿状态by周错误", L"获取位图失败"}));
+    // Another day's missing picture is told again; the figures, still failing, are not.
+    SetDay(51);
+    dlg.ShowWindow(SW_SHOW);
+    dlg.ShowWindow(SW_HIDE);
+    EXPECT_EQ(services.messageBox.Texts().size(), 3u);
+    EXPECT_EQ(services.messageBox.Texts().back(), L"获取位图失败");
+    // Figures that work again and then fail again are told again.
+    MakeDatabase(200);
+    dlg.ShowWindow(SW_SHOW);
+    dlg.ShowWindow(SW_HIDE);
+    CTipDatabase::ResetForTesting();
+    dlg.ShowWindow(SW_SHOW);
+    EXPECT_EQ(services.messageBox.Texts().back(), L"查询婴儿状态by周错误");
+    EXPECT_EQ(services.messageBox.Texts().size(), 4u);
+}
+
+TEST_F(ReminderWindow, WhileItsBoxIsUpTheDaysContentIsShownAndThePopupStays)
+{
+    // Both boxes: a missing picture and no figures table. At each box the tip is already
+    // in place, and the leave the box causes is not passed on (the widget would destroy
+    // the popup, and the day's content could never be seen).
+    MakeDatabase(200);
+    SqliteDb db;
+    ASSERT_TRUE(
+        db.Open(dir.Sub("Release/data/tavro_tip.db").string(), SqliteDb::Mode::ReadWriteCreate));
+    ASSERT_TRUE(db.Exec("drop table tavro_baby;"));
+    db.Close();
+    CTavroRemindDlg& dlg = CreatePopup();
+    SetDay(50);
+    std::vector<QString> tipsAtBoxes;
+    services.messageBox.onShow = [&] {
+        tipsAtBoxes.push_back(Tip());
+        dlg.SendMessage(WM_MOUSELEAVE, 0, 0);
+    };
+    dlg.ShowWindow(SW_SHOW);
+    EXPECT_EQ(services.messageBox.Texts(),
+              (std::vector<std::wstring>{L"查询婴儿状态by周错误", L"获取位图失败"}));
+    EXPECT_EQ(tipsAtBoxes, (std::vector<QString>(2, QStringLiteral("tip of day 50"))));
+    EXPECT_EQ(Figures(), QStringLiteral("false"));
+    // Whatever the popup posted arrives before a marker posted now.
+    constexpr UINT kMarker = WM_USER + 77;
+    owner.PostMessage(kMarker, 0, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return owner.Count(kMarker) == 1; }, 5000));
+    EXPECT_EQ(owner.Count(WM_MOUSELEAVE), 0);
     EXPECT_TRUE(dlg.IsWindowVisible());
 }
 

@@ -11,6 +11,7 @@
 #include <climits>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -184,6 +185,22 @@ TEST_F(TipDatabaseTest, ADamagedFileFailsTheQueries)
     EXPECT_EQ(CTipDatabase::QueryBaby(1), kFalse);
     EXPECT_EQ(m_services.messageBox.shown.size(), 1u);
     EXPECT_EQ(m_dir.Read(kDatabase), std::string(4096, 'x'));
+}
+
+TEST_F(TipDatabaseTest, AFifoOrAFolderInPlaceOfTheFileIsRefusedWithoutWaiting)
+{
+    for (bool fifo : {true, false}) {
+        CTipDatabase::ResetForTesting();
+        TempProgramDir dir;
+        fs::create_directories(dir.Sub("Release/data"));
+        if (fifo)
+            ASSERT_EQ(mkfifo(dir.Sub(kDatabase).c_str(), 0600), 0);
+        else
+            fs::create_directories(dir.Sub(kDatabase));
+        CTipDatabase db(dir.WidePath());
+        EXPECT_FALSE(CTipDatabase::IsOpen()) << fifo;
+        EXPECT_EQ(CTipDatabase::QueryTip(1), kFalse) << fifo;
+    }
 }
 
 TEST_F(TipDatabaseTest, QueriesInARowAreIndependent)

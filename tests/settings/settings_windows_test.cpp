@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -187,6 +188,29 @@ TEST_F(SettingsWindowsTest, SetupWindowOffersTodayOnTopAndCentred)
     EXPECT_EQ(Items(dlg.m_pYearCombo), Range(2014, 2015));
     EXPECT_EQ(Items(dlg.m_pMonthCombo), Range(8, 12));
     EXPECT_EQ(Items(dlg.m_pDayCombo), Range(27, 31));
+}
+
+TEST_F(SettingsWindowsTest, SetupOffersADateTheProfileKeptWhenThePickersOfferIt)
+{
+    // Today is 27 August 2014; the pickers offer dates up to 2 June 2015.
+    for (const auto& [kept, y, m, d] : std::vector<std::tuple<std::int64_t, int, int, int>>{
+             {MakeLocalDate(2015, 3, 8), 2015, 3, 8},
+             {MakeLocalDate(2014, 8, 27), 2014, 8, 27},
+             {MakeLocalDate(2015, 6, 2), 2015, 6, 2},
+             {MakeLocalDate(2015, 6, 3), 2014, 8, 27},
+             {MakeLocalDate(2014, 8, 26), 2014, 8, 27},
+             {0, 2014, 8, 27}}) {
+        SCOPED_TRACE(kept);
+        app.firstRun = true;
+        app.setupDueTime = kept;
+        CTavroSetFirstDlg& dlg = NewSetFirst();
+        ExpectTexts(dlg, y, m, d);
+        EXPECT_EQ(Items(dlg.m_pYearCombo), Range(2014, 2015));
+        dlg.ShowWindow(SW_SHOW);
+        Click(dlg.m_pBtnGo);
+        EXPECT_EQ(app.dueTime, MakeLocalDate(y, m, d));
+        setFirst.reset();
+    }
 }
 
 TEST_F(SettingsWindowsTest, SetupConfirmedUntouchedStoresToday)

@@ -1,6 +1,11 @@
 #include "skin/skin_style.h"
 
+#include "temp_program_dir.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
 
 TEST(SkinStyle, MakesRelativeImageUrlsAbsoluteAndKeepsTheRest)
 {
@@ -36,4 +41,23 @@ TEST(SkinStyle, ResolvesLayoutImagePaths)
     EXPECT_EQ(ResolveSkinPath(QStringLiteral("/b/c.png"), QStringLiteral("/a/Skin")),
               QStringLiteral("/b/c.png"));
     EXPECT_EQ(ResolveSkinPath(QString(), QStringLiteral("/a/Skin")), QString());
+}
+
+TEST(SkinStyle, AnImageThatIsNoRegularFileIsLeftOutOfTheSheet)
+{
+    // The style engine would block opening a FIFO; a missing file it simply skips.
+    TempProgramDir dir;
+    dir.Write("a.png", "x");
+    ASSERT_EQ(mkfifo(dir.Sub("fifo.png").c_str(), 0600), 0);
+    std::filesystem::create_directories(dir.Sub("folder.png"));
+    const QString base = QString::fromStdString(dir.Path().string());
+    const QString sheet = QStringLiteral("A{image:url(a.png)} B{image:url(fifo.png)} "
+                                         "C{image:url('folder.png')} D{image:url(missing.png)}");
+    EXPECT_EQ(ResolveStyleUrls(sheet, base),
+              QStringLiteral("A{image:url(\"%1/a.png\")} B{image:none} C{image:none} "
+                             "D{image:url(\"%1/missing.png\")}")
+                  .arg(base));
+    EXPECT_TRUE(IsRegularSkinFile(base + "/a.png"));
+    EXPECT_FALSE(IsRegularSkinFile(base + "/fifo.png"));
+    EXPECT_FALSE(IsRegularSkinFile(QString()));
 }

@@ -36,6 +36,7 @@ public:
         if (onShow)
             onShow();
     }
+    void CloseAll() override { ++closeAllCalls; }
     std::vector<std::wstring> Texts() const
     {
         std::vector<std::wstring> texts;
@@ -44,6 +45,7 @@ public:
         return texts;
     }
     std::vector<ShownBox> shown;
+    int closeAllCalls = 0;
     // Runs while the "box" is up, as a real box's nested event loop would run other work.
     std::function<void()> onShow;
 };

@@ -1,5 +1,8 @@
 #include "layout_size.h"
 
+#include "host/file_io.h"
+#include "profile/xml_text.h"
+
 #include <tinyxml.h>
 
 #include <cstdlib>
@@ -33,13 +36,22 @@ bool ReadDimension(const TiXmlElement& element, const char* attribute, int& valu
     return true;
 }
 
+// Far above any real layout.
+constexpr std::size_t kMaxLayoutFileBytes = 16 << 20;
+
 } // namespace
 
 bool ReadControlSize(const std::string& layoutPath, const std::string& controlName,
                      ControlSize& size, std::string& error)
 {
+    // Read whole, then parsed through the one safe parser (LoadFile can read past the end).
+    const auto text = ReadWholeFile(layoutPath, kMaxLayoutFileBytes);
+    if (!text) {
+        error = layoutPath + ": cannot read the layout (missing, not a regular file, or too large)";
+        return false;
+    }
     TiXmlDocument document;
-    if (!document.LoadFile(layoutPath.c_str(), TIXML_ENCODING_UTF8)) {
+    if (!ParseXmlText(document, *text, TIXML_ENCODING_UTF8)) {
         error = layoutPath + ": cannot read the layout (" + document.ErrorDesc() + ")";
         return false;
     }
