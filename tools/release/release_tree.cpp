@@ -2,6 +2,7 @@
 
 #include "host/file_io.h"
 #include "profile/xml_text.h"
+#include "web/html_escape.h"
 
 #include <tinyxml.h>
 
@@ -19,30 +20,6 @@ bool Excluded(const std::string& relative)
 {
     return relative == "Release/version.xml" || relative == "Release/conf/userdata.xml" ||
            relative.rfind("Release/Update.staging/", 0) == 0;
-}
-
-std::string XmlEscape(const std::string& text)
-{
-    std::string escaped;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            escaped += "&amp;";
-            break;
-        case '<':
-            escaped += "&lt;";
-            break;
-        case '>':
-            escaped += "&gt;";
-            break;
-        case '"':
-            escaped += "&quot;";
-            break;
-        default:
-            escaped += c;
-        }
-    }
-    return escaped;
 }
 
 // "p" to "v" of the previous tree's installed list; empty when it has none.
@@ -102,10 +79,10 @@ std::vector<ReleaseEntry> CollectRelease(const ReleaseInput& input)
 
 std::string VersionListText(const std::string& version, const std::vector<ReleaseEntry>& entries)
 {
-    std::string text =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<version v=\"" + XmlEscape(version) + "\">\n";
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<version v=\"" +
+                       HtmlEscape(version) + "\">\n";
     for (const ReleaseEntry& e : entries)
-        text += "    <file p=\"" + XmlEscape(e.p) + "\" v=\"" + XmlEscape(e.v) + "\" sha256=\"" +
+        text += "    <file p=\"" + HtmlEscape(e.p) + "\" v=\"" + HtmlEscape(e.v) + "\" sha256=\"" +
                 e.sha256 + "\" />\n";
     return text + "</version>\n";
 }
