@@ -91,7 +91,6 @@ int main(int argc, char** argv)
     // Asked to stop and joined on every way out (also exit() on an expired date), so a quit
     // during a download ends within about a second instead of waiting for the transfer.
     static UpdateWorkerThread updateWorker;
-    HttpClient::GlobalInit();
     CTavroV4Dlg::SetUpdateWorkerStarter([](CTavroV4Dlg* parent) {
         HWND window = parent;
         updateWorker.Start(DefaultUpdateSettings(),
