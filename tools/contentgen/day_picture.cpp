@@ -84,6 +84,23 @@ QFont PictureFont(int pixelSize, QFont::Weight weight)
     return font;
 }
 
+// The cloud and the baby at each stage are SVG drawings from data/drawings, built into the
+// generator. A drawing's point (0,0) is placed on its anchor and 100 of its units are the
+// size it has on the day, so one drawing serves every day of its stage.
+constexpr qreal kDrawingUnits = 100;
+
+QString DrawingPath(const char* name) { return QStringLiteral(":/drawings/%1.svg").arg(name); }
+
+const char* const kDrawings[] = {"cloud", "seed", "embryo", "baby"};
+
+void PaintDrawing(QPainter& p, const char* name, QPointF anchor, qreal size)
+{
+    QSvgRenderer drawing(DrawingPath(name));
+    const QRectF box = drawing.viewBoxF();
+    const qreal scale = size / kDrawingUnits;
+    drawing.render(&p, QRectF(anchor + box.topLeft() * scale, box.size() * scale));
+}
+
 void PaintSparkle(QPainter& p, QPointF at, qreal size, QColor color)
 {
     QPainterPath star;
@@ -102,15 +119,10 @@ void PaintSky(QPainter& p, const Palette& palette, int day)
     sky.setColorAt(1, palette.skyBottom);
     p.fillRect(QRectF(0, 0, kCanvasWidth, kCanvasHeight), sky);
 
-    // Two soft clouds drifting a little from day to day.
+    // Two soft clouds drifting a little from day to day, drawn one to one.
     const qreal drift = std::fmod(day * 3.7, 40.0);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 255, 255, 120));
-    for (const QPointF base : {QPointF(190 + drift, 150), QPointF(150 - drift * 0.5, 20)}) {
-        p.drawEllipse(QRectF(base.x() - 22, base.y() - 6, 44, 14));
-        p.drawEllipse(QRectF(base.x() - 12, base.y() - 13, 24, 18));
-        p.drawEllipse(QRectF(base.x() + 2, base.y() - 9, 18, 13));
-    }
+    for (const QPointF anchor : {QPointF(190 + drift, 150), QPointF(150 - drift * 0.5, 20)})
+        PaintDrawing(p, "cloud", anchor, kDrawingUnits);
 
     Scatter scatter(day);
     for (int i = 0; i < 7; ++i) {
@@ -142,36 +154,19 @@ void PaintWomb(QPainter& p, const Palette& palette)
     p.drawEllipse(kWombCentre, kWombRadius, kWombRadius);
 }
 
-// The baby at each stage is an SVG drawing from data/drawings, built into the generator.
-// A drawing's point (0,0) sits at the womb's centre and 100 of its units are the size the
-// baby has on the day, so the same drawing serves every day of its stage.
-constexpr qreal kDrawingUnits = 100;
-
-QString DrawingPath(const char* name) { return QStringLiteral(":/drawings/%1.svg").arg(name); }
-
-const char* const kDrawings[] = {"seed", "embryo", "baby"};
-
-void PaintDrawing(QPainter& p, const char* name, qreal size)
-{
-    QSvgRenderer drawing(DrawingPath(name));
-    const QRectF box = drawing.viewBoxF();
-    const qreal scale = size / kDrawingUnits;
-    drawing.render(&p, QRectF(kWombCentre + box.topLeft() * scale, box.size() * scale));
-}
-
 void PaintGrowingBaby(QPainter& p, int day)
 {
     const int week = WeekOf(day);
     if (week <= 5) {
         // The seed's size is its radius, a dot that has grown a little by the end of week 5.
         const qreal t = qreal(day - 1) / (5 * 7 - 1);
-        PaintDrawing(p, "seed", 3 + 4.8 * t);
+        PaintDrawing(p, "seed", kWombCentre, 3 + 4.8 * t);
     } else if (week <= 9) {
         const qreal t = qreal(day - 36) / (9 * 7 - 36);
-        PaintDrawing(p, "embryo", kWombRadius * (0.40 + 0.25 * t));
+        PaintDrawing(p, "embryo", kWombCentre, kWombRadius * (0.40 + 0.25 * t));
     } else {
         const qreal t = qreal(day - 64) / (kPregnancyDays - 64);
-        PaintDrawing(p, "baby", kWombRadius * (0.52 + 0.40 * t));
+        PaintDrawing(p, "baby", kWombCentre, kWombRadius * (0.52 + 0.40 * t));
     }
 }
 

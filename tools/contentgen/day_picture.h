@@ -15,7 +15,7 @@ constexpr int kPregnancyDays = 280;
 QString PictureFontFamily();
 bool PictureFontAvailable();
 
-// The baby's drawings (data/drawings/*.svg) are built into the generator. Names the first
+// The drawings (data/drawings/*.svg) are built into the generator. Names the first
 // one that cannot be read as SVG, or gives an empty string when all can be drawn.
 QString BrokenDrawing();
 
