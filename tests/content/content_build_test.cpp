@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QLineF>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -132,16 +134,16 @@ TEST(LayoutSize, AMissingOrUnusableFrameIsAnErrorNotADefault)
     EXPECT_NE(error.find("none.dui"), std::string::npos);
 }
 
+bool IsBabySkin(const QColor& c) { return c.red() - c.green() > 40 && c.green() - c.blue() > 8; }
+
 // Pixels of the baby's skin tone inside the womb circle.
 int BabyPixels(const QImage& image)
 {
     int count = 0;
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width() * 16 / 28; ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (c.red() - c.green() > 40 && c.green() - c.blue() > 8)
+        for (int x = 0; x < image.width() * 16 / 28; ++x)
+            if (IsBabySkin(image.pixelColor(x, y)))
                 ++count;
-        }
     return count;
 }
 
@@ -163,6 +165,40 @@ TEST(DayPicture, TheBabyGrowsThroughThePregnancy)
         const int pixels = BabyPixels(PaintDayPicture(day, size));
         EXPECT_GT(pixels, previous) << "day " << day;
         previous = pixels;
+    }
+}
+
+// Each stage's drawing sits in the middle of the womb and stays inside it, on the first and
+// the last day of its stage: a drawing moved off its centre point or scaled wrongly in the
+// SVG file shows here, and a drawing that cannot be read leaves the womb empty.
+TEST(DayPicture, EachStagesDrawingIsCentredInsideTheWomb)
+{
+    EXPECT_EQ(BrokenDrawing(), QString());
+    // At this size the canvas is drawn one to one: the womb is centred at (86, 90), radius 68.
+    const QSize size(280, 180);
+    const QPointF womb(86, 90);
+    const struct
+    {
+        int day;
+        int minPixels;
+    } stages[] = {{1, 15}, {35, 100}, {36, 160}, {63, 400}, {64, 700}, {280, 2500}};
+    for (const auto& stage : stages) {
+        const QImage image = PaintDayPicture(stage.day, size);
+        int count = 0;
+        QPointF sum;
+        qreal farthest = 0;
+        // The texts and the progress bar to the right share the skin's warm tones.
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < 160; ++x)
+                if (IsBabySkin(image.pixelColor(x, y))) {
+                    ++count;
+                    sum += QPointF(x + 0.5, y + 0.5);
+                    farthest = std::max(farthest, QLineF(womb, QPointF(x + 0.5, y + 0.5)).length());
+                }
+        ASSERT_GE(count, stage.minPixels) << "day " << stage.day;
+        const QPointF centre = sum / count;
+        EXPECT_LT(QLineF(womb, centre).length(), 10) << "day " << stage.day;
+        EXPECT_LT(farthest, 62) << "day " << stage.day << " reaches the womb's white rim";
     }
 }
 

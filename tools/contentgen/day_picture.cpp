@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgRenderer>
 
 #include <algorithm>
 #include <cmath>
@@ -83,6 +84,23 @@ QFont PictureFont(int pixelSize, QFont::Weight weight)
     return font;
 }
 
+// The cloud and the baby at each stage are SVG drawings from data/drawings, built into the
+// generator. A drawing's point (0,0) is placed on its anchor and 100 of its units are the
+// size it has on the day, so one drawing serves every day of its stage.
+constexpr qreal kDrawingUnits = 100;
+
+QString DrawingPath(const char* name) { return QStringLiteral(":/drawings/%1.svg").arg(name); }
+
+const char* const kDrawings[] = {"cloud", "seed", "embryo", "baby"};
+
+void PaintDrawing(QPainter& p, const char* name, QPointF anchor, qreal size)
+{
+    QSvgRenderer drawing(DrawingPath(name));
+    const QRectF box = drawing.viewBoxF();
+    const qreal scale = size / kDrawingUnits;
+    drawing.render(&p, QRectF(anchor + box.topLeft() * scale, box.size() * scale));
+}
+
 void PaintSparkle(QPainter& p, QPointF at, qreal size, QColor color)
 {
     QPainterPath star;
@@ -101,15 +119,10 @@ void PaintSky(QPainter& p, const Palette& palette, int day)
     sky.setColorAt(1, palette.skyBottom);
     p.fillRect(QRectF(0, 0, kCanvasWidth, kCanvasHeight), sky);
 
-    // Two soft clouds drifting a little from day to day.
+    // Two soft clouds drifting a little from day to day, drawn one to one.
     const qreal drift = std::fmod(day * 3.7, 40.0);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 255, 255, 120));
-    for (const QPointF base : {QPointF(190 + drift, 150), QPointF(150 - drift * 0.5, 20)}) {
-        p.drawEllipse(QRectF(base.x() - 22, base.y() - 6, 44, 14));
-        p.drawEllipse(QRectF(base.x() - 12, base.y() - 13, 24, 18));
-        p.drawEllipse(QRectF(base.x() + 2, base.y() - 9, 18, 13));
-    }
+    for (const QPointF anchor : {QPointF(190 + drift, 150), QPointF(150 - drift * 0.5, 20)})
+        PaintDrawing(p, "cloud", anchor, kDrawingUnits);
 
     Scatter scatter(day);
     for (int i = 0; i < 7; ++i) {
@@ -141,128 +154,19 @@ void PaintWomb(QPainter& p, const Palette& palette)
     p.drawEllipse(kWombCentre, kWombRadius, kWombRadius);
 }
 
-const QColor kBabySkin(0xF4, 0xB4, 0xA4);
-const QColor kBabyShade(0xE4, 0x96, 0x88);
-const QColor kBabyLight(0xFB, 0xD3, 0xC6);
-
-// A tiny glowing seed for the first weeks.
-void PaintSeed(QPainter& p, qreal progress)
-{
-    const qreal radius = 3 + progress * 40;
-    QRadialGradient glow(kWombCentre, radius * 3.5);
-    glow.setColorAt(0, QColor(0xF6, 0xB8, 0xA8, 160));
-    glow.setColorAt(1, QColor(0xF6, 0xB8, 0xA8, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(glow);
-    p.drawEllipse(kWombCentre, radius * 3.5, radius * 3.5);
-    QRadialGradient seed(kWombCentre - QPointF(radius / 3, radius / 3), radius * 1.2);
-    seed.setColorAt(0, kBabyLight);
-    seed.setColorAt(1, kBabySkin);
-    p.setBrush(seed);
-    p.drawEllipse(kWombCentre, radius, radius);
-}
-
-// Shapes of the embryo and the baby are drawn in units of a hundredth of their size:
-// path operations flatten curves in these units, so they must not be tiny.
-constexpr qreal kShapeUnits = 100;
-
-// The little curled embryo of weeks 6 to 9: a round head and a tapering body.
-void PaintEmbryo(QPainter& p, qreal size)
-{
-    p.save();
-    p.translate(kWombCentre);
-    p.scale(size / kShapeUnits, size / kShapeUnits);
-    QPainterPath body;
-    body.addEllipse(QPointF(6, -22), 30, 28);
-    QPainterPath tail;
-    tail.moveTo(-20, -12);
-    tail.cubicTo(-36, 18, -14, 50, 16, 44);
-    tail.cubicTo(30, 41, 30, 30, 18, 28);
-    tail.cubicTo(4, 26, 10, 6, 30, -6);
-    tail.closeSubpath();
-    body = body.united(tail);
-    QLinearGradient fill(-30, -50, 30, 50);
-    fill.setColorAt(0, kBabyLight);
-    fill.setColorAt(1, kBabySkin);
-    p.setPen(QPen(kBabyShade, 3));
-    p.setBrush(fill);
-    p.drawPath(body);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x9A, 0x6A, 0x70));
-    p.drawEllipse(QPointF(17, -24), 4, 4);
-    p.restore();
-}
-
-// The curled baby from week 10: head bowed, back rounded, knees drawn up to the chest and
-// the feet tucked under.
-void PaintBaby(QPainter& p, qreal size)
-{
-    p.save();
-    p.translate(kWombCentre);
-    p.scale(size / kShapeUnits, size / kShapeUnits);
-    p.rotate(-8);
-
-    QPainterPath body;
-    body.moveTo(20, -14);
-    body.cubicTo(38, -8, 58, 0, 56, 20);
-    body.cubicTo(55, 38, 48, 52, 40, 60);
-    body.cubicTo(47, 63, 47, 73, 36, 73);
-    body.cubicTo(15, 75, -10, 74, -28, 62);
-    body.cubicTo(-55, 45, -58, -5, -22, -24);
-    body.closeSubpath();
-    QPainterPath head;
-    head.addEllipse(QPointF(4, -40), 32, 30);
-    const QPainterPath silhouette = body.united(head);
-
-    QLinearGradient fill(-40, -70, 40, 70);
-    fill.setColorAt(0, kBabyLight);
-    fill.setColorAt(1, kBabySkin);
-    p.setPen(QPen(kBabyShade, 2.5));
-    p.setBrush(fill);
-    p.drawPath(silhouette);
-
-    // The thigh, the arm with its little hand, an ear, a closed eye and a curl of hair.
-    p.setPen(QPen(kBabyShade, 2.5, Qt::SolidLine, Qt::RoundCap));
-    p.setBrush(Qt::NoBrush);
-    QPainterPath thigh;
-    thigh.moveTo(-24, 52);
-    thigh.cubicTo(-2, 32, 28, 20, 52, 22);
-    p.drawPath(thigh);
-    QPainterPath arm;
-    arm.moveTo(-10, -8);
-    arm.cubicTo(-4, 10, 16, 12, 28, 2);
-    p.drawPath(arm);
-    p.drawArc(QRectF(-14, -46, 12, 14), 80 * 16, 200 * 16);
-    QPainterPath eye;
-    eye.moveTo(14, -42);
-    eye.quadTo(20, -37, 26, -42);
-    p.drawPath(eye);
-    QPainterPath curl;
-    curl.moveTo(-4, -69);
-    curl.cubicTo(2, -78, 12, -72, 6, -66);
-    p.drawPath(curl);
-
-    p.setBrush(kBabyLight);
-    p.drawEllipse(QPointF(31, -1), 6, 5.5);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0xF7, 0x9C, 0x9C, 110));
-    p.drawEllipse(QPointF(22, -29), 6, 4);
-    p.setBrush(QColor(255, 255, 255, 120));
-    p.drawEllipse(QPointF(-8, -56), 10, 6);
-    p.restore();
-}
-
 void PaintGrowingBaby(QPainter& p, int day)
 {
     const int week = WeekOf(day);
     if (week <= 5) {
-        PaintSeed(p, qreal(day - 1) / (5 * 7 - 1) * 0.12);
+        // The seed's size is its radius, a dot that has grown a little by the end of week 5.
+        const qreal t = qreal(day - 1) / (5 * 7 - 1);
+        PaintDrawing(p, "seed", kWombCentre, 3 + 4.8 * t);
     } else if (week <= 9) {
         const qreal t = qreal(day - 36) / (9 * 7 - 36);
-        PaintEmbryo(p, kWombRadius * (0.40 + 0.25 * t));
+        PaintDrawing(p, "embryo", kWombCentre, kWombRadius * (0.40 + 0.25 * t));
     } else {
         const qreal t = qreal(day - 64) / (kPregnancyDays - 64);
-        PaintBaby(p, kWombRadius * (0.52 + 0.40 * t));
+        PaintDrawing(p, "baby", kWombCentre, kWombRadius * (0.52 + 0.40 * t));
     }
 }
 
@@ -323,6 +227,14 @@ void PaintTexts(QPainter& p, const Palette& palette, int day)
 QString PictureFontFamily() { return QStringLiteral("Noto Sans CJK SC"); }
 
 bool PictureFontAvailable() { return QFontDatabase::families().contains(PictureFontFamily()); }
+
+QString BrokenDrawing()
+{
+    for (const char* name : kDrawings)
+        if (!QSvgRenderer(DrawingPath(name)).isValid())
+            return QStringLiteral("data/drawings/%1.svg").arg(name);
+    return {};
+}
 
 QString DayTitle(int day) { return QStringLiteral("第%1天").arg(day); }
 

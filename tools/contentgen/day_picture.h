@@ -15,6 +15,10 @@ constexpr int kPregnancyDays = 280;
 QString PictureFontFamily();
 bool PictureFontAvailable();
 
+// The drawings (data/drawings/*.svg) are built into the generator. Names the first
+// one that cannot be read as SVG, or gives an empty string when all can be drawn.
+QString BrokenDrawing();
+
 // The texts written on the picture of a day (1..280).
 QString DayTitle(int day);       // "第180天"
 QString WeekTitle(int day);      // "孕第26周"

@@ -71,6 +71,9 @@ int BuildPictures(const std::string& layoutPath, const fs::path& outDir)
     if (!PictureFontAvailable())
         return Fail("the font \"" + PictureFontFamily().toStdString() +
                     "\" is not installed (Debian package fonts-noto-cjk)");
+    if (const QString broken = BrokenDrawing(); !broken.isEmpty())
+        return Fail(broken.toStdString() +
+                    " is not a drawing the generator can read (SVG Tiny 1.2)");
 
     std::error_code ec;
     fs::create_directories(outDir, ec);
