@@ -1,10 +1,12 @@
 #pragma once
 
-// Turns the event loop until a condition holds. Loading the engine and starting its first
-// page can take many seconds on a busy machine, hence the generous default.
+// Turns the event loop until a condition holds; false once the time is up. Loading the web
+// engine and starting its first page can take many seconds on a busy machine, hence the
+// generous default: a condition that holds ends the wait at once.
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEvent>
 
 #include <functional>
 
@@ -15,6 +17,8 @@ inline bool WaitFor(const std::function<bool()>& condition, int ms = 30000)
         if (deadline.hasExpired())
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // Outside an event loop, deleteLater() needs this.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     return true;
 }
