@@ -11,7 +11,7 @@
 
 QPoint FloatPosition(QSize widget, const QRect& workArea)
 {
-    const int areaRight = workArea.x() + workArea.width(); // exclusive, as the platform's
+    const int areaRight = workArea.x() + workArea.width(); // exclusive, unlike QRect::right()
     return {areaRight - widget.width() - CTavroFloatDlg::kMargin,
             workArea.y() + CTavroFloatDlg::kMargin};
 }

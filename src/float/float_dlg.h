@@ -21,14 +21,12 @@ class SkinControl;
 QPoint FloatPosition(QSize widget, const QRect& workArea);
 
 // Whether `point` lies inside both rectangles (left and top inclusive, right and bottom
-// exclusive, as the platform's point-in-rectangle test).
+// exclusive: x + width is already outside).
 bool IsPointInBoth(QPoint point, const QRect& first, const QRect& second);
 
 class CTavroFloatDlg : public CWnd
 {
 public:
-    static constexpr int IDD = 107;
-
     static constexpr std::uintptr_t TIMER_FADE = 1025;
     static constexpr std::uintptr_t TIMER_POPUP = 1026;
     static constexpr int kFadeDelayMs = 1000;

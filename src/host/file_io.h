@@ -37,9 +37,15 @@ using WriteFunction = std::function<long(int fd, const char* data, std::size_t s
 WriteResult WriteFileAtomically(const std::string& path, std::string_view content,
                                 const WriteFunction& write = {});
 
+// Reads a regular file from its start, handing each piece read to `consume`, which returns
+// false to stop early. False when the file is missing, unreadable or not a regular file, or
+// a read fails; a FIFO or device in the file's place is refused without waiting for a
+// writer. Every other way to read a file is built on this one.
+bool ReadFileInPieces(const std::string& path,
+                      const std::function<bool(std::string_view piece)>& consume);
+
 // The whole content of a regular file of at most `maxBytes` bytes; nothing when the file
-// is missing, unreadable, not a regular file or larger. A FIFO or device in the file's
-// place is refused without waiting for a writer.
+// is missing, unreadable, not a regular file or larger.
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes);
 
 // Removes the new files a WriteFileAtomically of `path` left behind when its process was

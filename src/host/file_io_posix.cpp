@@ -171,28 +171,40 @@ WriteResult WriteFileAtomically(const std::string& path, std::string_view conten
     return {};
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes)
+bool ReadFileInPieces(const std::string& path,
+                      const std::function<bool(std::string_view piece)>& consume)
 {
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
     Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.Get() < 0)
-        return std::nullopt;
+        return false;
     struct stat info
     {};
     if (fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    std::string content;
-    char buffer[4096];
+        return false;
+    char buffer[64 * 1024];
     for (;;) {
         const ssize_t n = read(fd.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            return content;
-        if (content.size() + static_cast<std::size_t>(n) > maxBytes)
-            return std::nullopt;
-        content.append(buffer, static_cast<std::size_t>(n));
+            return false;
+        if (n == 0 || !consume(std::string_view(buffer, static_cast<std::size_t>(n))))
+            return true;
     }
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes)
+{
+    std::string content;
+    bool tooBig = false;
+    const bool read = ReadFileInPieces(path, [&](std::string_view piece) {
+        tooBig = content.size() + piece.size() > maxBytes;
+        if (!tooBig)
+            content.append(piece);
+        return !tooBig;
+    });
+    if (!read || tooBig)
+        return std::nullopt;
+    return content;
 }

@@ -77,15 +77,18 @@ const Services& CurrentServices();
 // previous set, so that a test can put it back.
 Services InstallServices(const Services& services);
 
-// Installs a set of services for the lifetime of the object.
-class ScopedServices
+// Installs a set of services, through the function that installs sets of its kind, for
+// the lifetime of the object; the set it replaced is put back at the end.
+template <typename Set, Set (*Install)(const Set&)> class ScopedInstall
 {
 public:
-    explicit ScopedServices(const Services& services) : m_previous(InstallServices(services)) {}
-    ~ScopedServices() { InstallServices(m_previous); }
-    ScopedServices(const ScopedServices&) = delete;
-    ScopedServices& operator=(const ScopedServices&) = delete;
+    explicit ScopedInstall(const Set& services) : m_previous(Install(services)) {}
+    ~ScopedInstall() { Install(m_previous); }
+    ScopedInstall(const ScopedInstall&) = delete;
+    ScopedInstall& operator=(const ScopedInstall&) = delete;
 
 private:
-    Services m_previous;
+    Set m_previous;
 };
+
+using ScopedServices = ScopedInstall<Services, InstallServices>;

@@ -55,7 +55,7 @@ void CTavroRemindDlg::ForgetToldFailures()
 
 QPoint PopupPositionBesideOwner(QSize popup, const QRect& owner, const QRect& workArea)
 {
-    // The platform's rectangles have exclusive right and bottom edges.
+    // Right and bottom edges are exclusive here (x + width), unlike QRect::right().
     const int ownerRight = owner.x() + owner.width();
     const int ownerBottom = owner.y() + owner.height();
     const int areaRight = workArea.x() + workArea.width();

@@ -32,7 +32,6 @@ std::wstring DayPicturePath(const std::wstring& programDir, int day);
 class CTavroRemindDlg : public CWnd
 {
 public:
-    static constexpr int IDD = 110;
     static constexpr int kOverlap = 5;
     static constexpr UINT kHoverTimeMs = 1;
 

@@ -5,31 +5,17 @@
 #include "profile/calendar.h"
 #include "profile/profile_file.h"
 
+#include <chrono>
+
 int DaysInMonth(int month, int year)
 {
-    switch (month) {
-    case 1:
-    case 3:
-    case 5:
-    case 7:
-    case 8:
-    case 10:
-    case 12:
-        return 31;
-    case 4:
-    case 6:
-    case 9:
-    case 11:
-        return 30;
-    case 2:
-        if (year % 400 == 0)
-            return 29;
-        if (year % 100 == 0)
-            return 28;
-        return year % 4 == 0 ? 29 : 28;
-    default:
+    if (month < 1 || month > 12)
         return 0;
-    }
+    // The calendar repeats every 400 years, which keeps any year in the library's range.
+    const std::chrono::year sameLeapRule{2000 + year % 400};
+    const std::chrono::year_month_day_last last{
+        sameLeapRule / std::chrono::month{static_cast<unsigned>(month)} / std::chrono::last};
+    return static_cast<int>(static_cast<unsigned>(last.day()));
 }
 
 DateWindow DateWindowAt(std::int64_t now)
@@ -83,79 +69,79 @@ void CDatePickers::ClearLists()
 
 void CDatePickers::FillPickersFromToday()
 {
-    const DateWindow w = CurrentDateWindow();
-    m_year.SetText(std::to_wstring(w.TY));
-    m_month.SetText(std::to_wstring(w.TM));
-    m_day.SetText(std::to_wstring(w.TD));
-    FillYearList(w.TY, w.LY);
-    if (w.LY > w.TY)
-        FillMonthList(w.TM, 12);
+    const DateWindow offered = CurrentDateWindow();
+    m_year.SetText(std::to_wstring(offered.TY));
+    m_month.SetText(std::to_wstring(offered.TM));
+    m_day.SetText(std::to_wstring(offered.TD));
+    FillYearList(offered.TY, offered.LY);
+    if (offered.LY > offered.TY)
+        FillMonthList(offered.TM, 12);
     else
-        FillMonthList(w.TM, w.LM);
-    FillDayList(w.TD, DaysInMonth(w.TM, w.TY));
+        FillMonthList(offered.TM, offered.LM);
+    FillDayList(offered.TD, DaysInMonth(offered.TM, offered.TY));
 }
 
 void CDatePickers::FillPickersFromDueDate(std::int64_t dueTime)
 {
-    const DateWindow w = CurrentDateWindow();
-    const int dy = YearOf(dueTime);
-    const int dm = MonthOf(dueTime);
-    const int dd = DayOf(dueTime);
-    m_year.SetText(std::to_wstring(dy));
-    m_month.SetText(std::to_wstring(dm));
-    m_day.SetText(std::to_wstring(dd));
-    FillYearList(w.TY, w.LY);
-    if (w.TY < w.LY) {
-        if (dy == w.LY)
-            FillMonthList(1, w.LM);
+    const DateWindow offered = CurrentDateWindow();
+    const int dueYear = YearOf(dueTime);
+    const int dueMonth = MonthOf(dueTime);
+    const int dueDay = DayOf(dueTime);
+    m_year.SetText(std::to_wstring(dueYear));
+    m_month.SetText(std::to_wstring(dueMonth));
+    m_day.SetText(std::to_wstring(dueDay));
+    FillYearList(offered.TY, offered.LY);
+    if (offered.TY < offered.LY) {
+        if (dueYear == offered.LY)
+            FillMonthList(1, offered.LM);
         else
-            FillMonthList(w.TM, 12);
+            FillMonthList(offered.TM, 12);
     } else {
-        FillMonthList(w.TM, w.LM);
+        FillMonthList(offered.TM, offered.LM);
     }
-    if (dy == w.LY && dm == w.LM)
-        FillDayList(1, w.LD);
-    else if (dy == w.TY && dm == w.TM)
-        FillDayList(w.TD, DaysInMonth(w.TM, w.TY));
+    if (dueYear == offered.LY && dueMonth == offered.LM)
+        FillDayList(1, offered.LD);
+    else if (dueYear == offered.TY && dueMonth == offered.TM)
+        FillDayList(offered.TD, DaysInMonth(offered.TM, offered.TY));
     else
-        FillDayList(1, DaysInMonth(dm, dy));
+        FillDayList(1, DaysInMonth(dueMonth, dueYear));
 }
 
 int CDatePickers::OnPickerChanged(const IPickerCombo* changed)
 {
     if (changed != &m_year && changed != &m_month)
         return 1;
-    const DateWindow w = CurrentDateWindow();
-    const int y = PickerNumber(m_year.GetText());
-    const int m = PickerNumber(m_month.GetText());
+    const DateWindow offered = CurrentDateWindow();
+    const int pickedYear = PickerNumber(m_year.GetText());
+    const int pickedMonth = PickerNumber(m_month.GetText());
     if (changed == &m_year) {
         m_month.Clear();
         m_day.Clear();
-        if (y == w.TY) {
-            m_month.SetText(std::to_wstring(w.TM));
-            m_day.SetText(std::to_wstring(w.TD));
-            if (w.LY > w.TY)
-                FillMonthList(w.TM, 12);
+        if (pickedYear == offered.TY) {
+            m_month.SetText(std::to_wstring(offered.TM));
+            m_day.SetText(std::to_wstring(offered.TD));
+            if (offered.LY > offered.TY)
+                FillMonthList(offered.TM, 12);
             else
-                FillMonthList(w.TM, w.LM);
-            FillDayList(w.TD, DaysInMonth(w.TM, w.TY));
+                FillMonthList(offered.TM, offered.LM);
+            FillDayList(offered.TD, DaysInMonth(offered.TM, offered.TY));
         } else {
             m_month.SetText(L"1");
             m_day.SetText(L"1");
-            FillMonthList(1, w.LM);
+            FillMonthList(1, offered.LM);
             FillDayList(1, 31);
         }
         return 1;
     }
     m_day.Clear();
-    if (y == w.TY && m == w.TM) {
-        FillDayList(w.TD, DaysInMonth(w.TM, w.TY));
-        m_day.SetText(std::to_wstring(w.TD));
-    } else if (y == w.LY && m == w.LM) {
-        FillDayList(1, w.LD);
+    if (pickedYear == offered.TY && pickedMonth == offered.TM) {
+        FillDayList(offered.TD, DaysInMonth(offered.TM, offered.TY));
+        m_day.SetText(std::to_wstring(offered.TD));
+    } else if (pickedYear == offered.LY && pickedMonth == offered.LM) {
+        FillDayList(1, offered.LD);
         m_day.SetText(L"1");
     } else {
-        FillDayList(1, DaysInMonth(m, y));
+        FillDayList(1, DaysInMonth(pickedMonth, pickedYear));
         m_day.SetText(L"1");
     }
     return 1;

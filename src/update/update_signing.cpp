@@ -1,10 +1,8 @@
 #include "update/update_signing.h"
 
-#include <sodium.h>
+#include "host/file_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sodium.h>
 
 #include <cctype>
 #include <stdexcept>
@@ -94,30 +92,15 @@ std::string Sha256Hex(std::string_view bytes)
 std::optional<std::string> Sha256FileHex(const std::string& path)
 {
     InitSodium();
-    // O_NONBLOCK so that a FIFO in a file's place is refused instead of waited on.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat info
-    {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
     crypto_hash_sha256_state state;
     crypto_hash_sha256_init(&state);
-    unsigned char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (got == 0)
-            break;
-        crypto_hash_sha256_update(&state, buffer, static_cast<unsigned long long>(got));
-    }
-    ::close(fd);
+    const bool read = ReadFileInPieces(path, [&state](std::string_view piece) {
+        crypto_hash_sha256_update(&state, reinterpret_cast<const unsigned char*>(piece.data()),
+                                  piece.size());
+        return true;
+    });
+    if (!read)
+        return std::nullopt;
     unsigned char digest[crypto_hash_sha256_BYTES];
     crypto_hash_sha256_final(&state, digest);
     return ToHex(digest, sizeof digest);

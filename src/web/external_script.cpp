@@ -1,36 +1,28 @@
 #include "web/external_script.h"
 
-#include <cstdio>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QString>
+
+#include <utility>
 
 namespace {
 
-// JSON string literal (also a JavaScript one) from wide text; characters outside the
-// basic plane are written as surrogate pairs.
+// A JavaScript string literal from wide text, as Qt's JSON writer quotes it (JSON strings
+// are script literals).
 std::string QuoteForScript(const std::wstring& text)
 {
-    std::string out = "\"";
-    auto escape = [&out](unsigned unit) {
-        char buffer[8];
-        std::snprintf(buffer, sizeof buffer, "\\u%04x", unit);
-        out += buffer;
-    };
-    for (wchar_t wc : text) {
-        const auto c = static_cast<std::uint32_t>(wc);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else if (c >= 0x10000 && c <= 0x10FFFF) {
-            escape(0xD800 + ((c - 0x10000) >> 10));
-            escape(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else if (c < 0x10000) {
-            // Control characters, and line separators that older engines reject in literals.
-            escape(c);
-        }
+    // The writer takes whole documents: "[...]" around the one string, stripped again.
+    const QByteArray array =
+        QJsonDocument(QJsonArray{QString::fromStdWString(text)}).toJson(QJsonDocument::Compact);
+    std::string literal = array.sliced(1, array.size() - 2).toStdString();
+    // Line and paragraph separators end a line inside a literal in older script engines.
+    for (const auto& [raw, escaped] :
+         {std::pair{"\xE2\x80\xA8", "\\u2028"}, std::pair{"\xE2\x80\xA9", "\\u2029"}}) {
+        for (auto at = literal.find(raw); at != std::string::npos; at = literal.find(raw, at + 6))
+            literal.replace(at, 3, escaped);
     }
-    out += '"';
-    return out;
+    return literal;
 }
 
 } // namespace
@@ -76,7 +68,7 @@ std::string BuildExternalScript(IDispatch& object, const std::vector<std::wstrin
                    ", {value: " + member + ", enumerable: true});\n";
     }
 
-    // The platform's own window.external has members of its own; pages must see ours only.
+    // The engine's own window.external has members of its own; pages must see ours only.
     return "(function () {\n"
            "  'use strict';\n"
            "  var external = {};\n" +

@@ -37,19 +37,21 @@ program_pids() {
     done
 }
 
+# Kills what still carries the mark; true once nothing does.
+all_marked_killed() {
+    local pids
+    pids=$(marked_pids)
+    # shellcheck disable=SC2086
+    [ -z "$pids" ] || { kill -9 $pids 2>/dev/null; return 1; }
+}
+
 e2e_cleanup() {
-    local status=$? pid deadline
+    local status=$? pid
     trap - EXIT
     set +e
     for pid in "${_e2e_pids[@]}" $(program_pids); do kill -9 "$pid" 2>/dev/null; done
     stop_x_session
-    deadline=$((SECONDS + 10))
-    while pids=$(marked_pids) && [ -n "$pids" ]; do
-        # shellcheck disable=SC2086
-        kill -9 $pids 2>/dev/null
-        [ $SECONDS -lt $deadline ] || break
-        sleep 0.1
-    done
+    poll_until 10 all_marked_killed
     if [ "${KEEP_WORK:-0}" != 1 ]; then rm -rf "$WORK"; fi
     exit "$status"
 }
@@ -119,15 +121,23 @@ start_tavro() {
     _e2e_pids+=($LAST_PID)
 }
 
-# wait_for DESCRIPTION COMMAND...: retries the command for up to E2E_TIMEOUT seconds.
+# poll_until SECONDS COMMAND...: retries the command until it succeeds, for up to SECONDS;
+# false when it never did. The one waiting loop of these tests.
+poll_until() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.1
+    done
+}
+
+# wait_for DESCRIPTION COMMAND...: retries the command for up to E2E_TIMEOUT seconds and
+# fails the test, naming what it waited for, when it never succeeded.
 wait_for() {
     local what=$1
     shift
-    local deadline=$((SECONDS + ${E2E_TIMEOUT:-30}))
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -lt $deadline ] || fail "timed out waiting for $what"
-        sleep 0.1
-    done
+    poll_until "${E2E_TIMEOUT:-30}" "$@" || fail "timed out waiting for $what"
 }
 
 traced() { grep -q -- "$1" "$TRACE" 2>/dev/null; }
@@ -166,6 +176,9 @@ window_of_size() {
 shown() { window_of_size "$@" >/dev/null; }
 hidden() { ! window_of_size "$@" >/dev/null; }
 
+# Whether a window of the program is visible that was not among the given ones.
+new_window_since() { [ -n "$(comm -13 <(echo "$1") <(visible_windows | sort))" ]; }
+
 # Right-clicks at a point the way a person does (press, a moment, release) until a new
 # window of the program, its menu, is up; a click lost on a busy machine is made again.
 open_menu_at() {
@@ -177,14 +190,10 @@ open_menu_at() {
         xdotool mousemove "$x" "$y" mousedown 3
         sleep 0.15
         xdotool mouseup 3
-        local deadline=$((SECONDS + 5))
-        while [ $SECONDS -lt $deadline ]; do
-            if [ -n "$(comm -13 <(echo "$before") <(visible_windows | sort))" ]; then
-                sleep 0.3 # let it take the keyboard
-                return 0
-            fi
-            sleep 0.1
-        done
+        if poll_until 5 new_window_since "$before"; then
+            sleep 0.3 # let it take the keyboard
+            return 0
+        fi
     done
     fail "no menu opened at $x,$y"
 }

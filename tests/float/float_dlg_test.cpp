@@ -10,11 +10,12 @@
 #include "host/endpoints.h"
 #include "profile/app_data.h"
 #include "remind/remind_dlg.h"
-#include "remind/sqlite_db.h"
 #include "remind/tip_database.h"
 #include "skin/skin.h"
 #include "skin/skin_controls.h"
 #include "temp_program_dir.h"
+#include "tip_database_file.h"
+#include "wait_for.h"
 
 #include <QCursor>
 #include <QImage>
@@ -31,8 +32,6 @@ namespace {
 using Timer = std::uintptr_t;
 constexpr Timer kFade = CTavroFloatDlg::TIMER_FADE;
 constexpr Timer kPopup = CTavroFloatDlg::TIMER_POPUP;
-
-bool WaitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 5000); }
 
 // Stands in for the parent window: records the requests and, like the real one, destroys
 // and deletes the widget when its own window is destroyed.
@@ -108,18 +107,9 @@ protected:
         const auto file = dir.Sub("Release/data/pic/180.jpg");
         std::filesystem::create_directories(file.parent_path());
         ASSERT_TRUE(picture.save(QString::fromStdString(file.string()), "JPG"));
-        SqliteDb db;
-        ASSERT_TRUE(db.Open(dir.Sub("Release/data/tavro_tip.db").string(),
-                            SqliteDb::Mode::ReadWriteCreate));
-        std::string sql = "begin; create table tavro_tip (id integer, baby text);"
-                          "create table tavro_baby (id integer, height text);";
-        for (int n = 1; n <= 280; ++n)
-            sql += "insert into tavro_tip values (" + std::to_string(n) + ", 'tip " +
-                   std::to_string(n) + "');" + "insert into tavro_baby values (" +
-                   std::to_string(n) + ", 'week " + std::to_string(n) + "');";
-        sql += "commit;";
-        ASSERT_TRUE(db.Exec(sql.c_str())) << db.LastError();
-        db.Close();
+        WriteTipDatabase(dir.Path(), std::string(kTipTablesSql) +
+                                         NumberedRowsSql("tavro_tip", "tip ", 280) +
+                                         NumberedRowsSql("tavro_baby", "week ", 280));
         CTipDatabase open(dir.WidePath());
     }
 

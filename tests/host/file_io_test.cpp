@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <set>
@@ -144,6 +145,37 @@ TEST(ReadWholeFile, RefusesWhatIsNotARegularFileWithoutWaiting)
     }
     EXPECT_TRUE(IsRegularFile(dir.Sub("link-to-file").string()));
     EXPECT_EQ(ReadWholeFile(dir.Sub("link-to-file").string(), 100), "x");
+}
+
+TEST(ReadFileInPieces, HandsOverTheFileInOrderUntilTheReaderStops)
+{
+    TempProgramDir dir;
+    // Several pieces' worth, so that a lost or repeated piece shows.
+    std::string content;
+    for (int n = 0; n < 300000; ++n)
+        content += static_cast<char>('a' + n % 23);
+    dir.Write("large", content);
+    const std::string path = dir.Sub("large").string();
+    // The reader answers false once it holds `stopAt` bytes.
+    for (const std::size_t stopAt : {content.size() + 1, std::size_t{1}, std::size_t{100000}}) {
+        std::string got;
+        std::size_t lastPiece = 0;
+        EXPECT_TRUE(ReadFileInPieces(path, [&](std::string_view piece) {
+            lastPiece = piece.size();
+            got.append(piece);
+            return got.size() < stopAt;
+        }));
+        EXPECT_EQ(got, content.substr(0, got.size())) << stopAt;
+        if (stopAt > content.size())
+            EXPECT_EQ(got.size(), content.size());
+        else // no piece after the one that answered false
+            EXPECT_LT(got.size() - lastPiece, stopAt) << stopAt;
+        EXPECT_GE(got.size(), std::min(stopAt, content.size())) << stopAt;
+    }
+    EXPECT_FALSE(ReadFileInPieces(dir.Sub("missing").string(), [](std::string_view) {
+        ADD_FAILURE() << "nothing to hand over";
+        return true;
+    }));
 }
 
 TEST(FileIo, MoveAsideNeverReplacesAnEarlierCopy)

@@ -10,6 +10,7 @@
 #include "skin/skin.h"
 #include "skin/skin_controls.h"
 #include "temp_program_dir.h"
+#include "tip_database_file.h"
 
 #include <QColor>
 #include <QCursor>
@@ -26,10 +27,8 @@
 
 namespace {
 
-// The baby's figures and the tips, one row per week and per day.
-constexpr const char* kContentSql = R"(
-    create table tavro_tip (id integer, baby text);
-    create table tavro_baby (id integer, height text);
+// The baby's figures, one row per week.
+constexpr const char* kFiguresSql = R"(
     insert into tavro_baby values (1, '胎芽，约0.1厘米');
     insert into tavro_baby values (2, '，身长约0.2厘米，体重不足1克');
     insert into tavro_baby values (3, 'no comma here');
@@ -108,16 +107,8 @@ protected:
 
     void MakeDatabase(int tipRows)
     {
-        std::string sql = std::string("begin;") + kContentSql;
-        for (int day = 1; day <= tipRows; ++day)
-            sql += "insert into tavro_tip values (" + std::to_string(day) + ", 'tip of day " +
-                   std::to_string(day) + "');";
-        sql += "commit;";
-        const auto file = dir.Sub("Release/data/tavro_tip.db");
-        SqliteDb db;
-        ASSERT_TRUE(db.Open(file.string(), SqliteDb::Mode::ReadWriteCreate));
-        ASSERT_TRUE(db.Exec(sql.c_str())) << db.LastError();
-        db.Close();
+        WriteTipDatabase(dir.Path(), std::string(kTipTablesSql) + kFiguresSql +
+                                         NumberedRowsSql("tavro_tip", "tip of day ", tipRows));
         CTipDatabase open(dir.WidePath());
         ASSERT_TRUE(CTipDatabase::IsOpen());
     }

@@ -5,6 +5,7 @@
 #include "profile/app_data.h"
 #include "remind/sqlite_db.h"
 #include "temp_program_dir.h"
+#include "tip_database_file.h"
 
 #include <gtest/gtest.h>
 
@@ -21,15 +22,6 @@ constexpr const char* kDatabase = "Release/data/tavro_tip.db";
 const std::wstring kFalse = L"false";
 const std::wstring kBabyBox = L"查询婴儿状态by周错误";
 
-std::string NumberedRows(const char* table, const char* prefix, int count)
-{
-    std::string sql;
-    for (int n = 1; n <= count; ++n)
-        sql += std::string("insert into ") + table + " values (" + std::to_string(n) + ", '" +
-               prefix + std::to_string(n) + "');";
-    return sql;
-}
-
 class TipDatabaseTest : public ::testing::Test
 {
 protected:
@@ -37,17 +29,9 @@ protected:
     // Before the folder goes: the connection is process-wide and would outlive it.
     void TearDown() override { CTipDatabase::ResetForTesting(); }
 
-    // Creates the database below `programDir` by running `sql` (SQLite string literals
-    // keep backslashes as they are, so '\r\n' below is the four-character escape).
-    static void MakeDatabase(const fs::path& programDir, const std::string& sql)
-    {
-        const fs::path file = programDir / kDatabase;
-        fs::create_directories(file.parent_path());
-        SqliteDb db;
-        ASSERT_TRUE(db.Open(file.string(), SqliteDb::Mode::ReadWriteCreate));
-        ASSERT_TRUE(db.Exec(("begin;" + sql + "commit;").c_str())) << db.LastError();
-    }
-    void MakeDatabase(const std::string& sql) { MakeDatabase(m_dir.Path(), sql); }
+    // SQLite string literals keep backslashes as they are, so '\r\n' below is the
+    // four-character escape.
+    void MakeDatabase(const std::string& sql) { WriteTipDatabase(m_dir.Path(), sql); }
     void Open() { CTipDatabase db(m_dir.WidePath()); }
 
     TempProgramDir m_dir;
@@ -72,9 +56,8 @@ TEST_F(TipDatabaseTest, RowsArePickedByPositionWithTheEscapeRemoved)
 
 TEST_F(TipDatabaseTest, FirstAndLastDayAndWeekOfFullTables)
 {
-    MakeDatabase("create table tavro_tip (id integer, baby text);"
-                 "create table tavro_baby (id integer, height text);" +
-                 NumberedRows("tavro_tip", "tip ", 280) + NumberedRows("tavro_baby", "week ", 40));
+    MakeDatabase(std::string(kTipTablesSql) + NumberedRowsSql("tavro_tip", "tip ", 280) +
+                 NumberedRowsSql("tavro_baby", "week ", 40));
     Open();
     EXPECT_EQ(CTipDatabase::QueryTip(1), L"tip 1");
     EXPECT_EQ(CTipDatabase::QueryTip(280), L"tip 280");
@@ -205,9 +188,8 @@ TEST_F(TipDatabaseTest, AFifoOrAFolderInPlaceOfTheFileIsRefusedWithoutWaiting)
 
 TEST_F(TipDatabaseTest, QueriesInARowAreIndependent)
 {
-    MakeDatabase("create table tavro_tip (id integer, baby text);"
-                 "create table tavro_baby (id integer, height text);" +
-                 NumberedRows("tavro_tip", "t", 3) + NumberedRows("tavro_baby", "w", 1));
+    MakeDatabase(std::string(kTipTablesSql) + NumberedRowsSql("tavro_tip", "t", 3) +
+                 NumberedRowsSql("tavro_baby", "w", 1));
     Open();
     EXPECT_EQ(CTipDatabase::QueryTip(3), L"t3");
     // Rows of the tip query must not linger into the next one.
@@ -220,7 +202,7 @@ TEST_F(TipDatabaseTest, QueriesInARowAreIndependent)
 TEST_F(TipDatabaseTest, AQueryRunWhileTheFailureBoxIsUpIsUnaffected)
 {
     MakeDatabase("create table tavro_tip (id integer, baby text);" +
-                 NumberedRows("tavro_tip", "t", 2));
+                 NumberedRowsSql("tavro_tip", "t", 2));
     Open();
     std::wstring during;
     m_services.messageBox.onShow = [&] { during = CTipDatabase::QueryTip(2); };
@@ -256,8 +238,8 @@ TEST_F(TipDatabaseTest, OpensOnceBelowTheFirstFolderAndNeverWrites)
 {
     // A folder name outside ASCII must reach SQLite as UTF-8.
     const fs::path first = m_dir.Sub("孕期 资料");
-    MakeDatabase(first, "create table tavro_tip (id integer, baby text);"
-                        "insert into tavro_tip values (1, 'from the first');");
+    WriteTipDatabase(first, "create table tavro_tip (id integer, baby text);"
+                            "insert into tavro_tip values (1, 'from the first');");
     MakeDatabase("create table tavro_tip (id integer, baby text);"
                  "insert into tavro_tip values (1, 'from the second');");
     const std::string before = m_dir.Read("孕期 资料/" + std::string(kDatabase));
@@ -276,9 +258,8 @@ TEST_F(TipDatabaseTest, OpensOnceBelowTheFirstFolderAndNeverWrites)
 
 TEST_F(TipDatabaseTest, ShorthandsReadTheCalendarOfTheApplicationObject)
 {
-    MakeDatabase("create table tavro_tip (id integer, baby text);"
-                 "create table tavro_baby (id integer, height text);" +
-                 NumberedRows("tavro_tip", "day ", 10) + NumberedRows("tavro_baby", "week ", 2));
+    MakeDatabase(std::string(kTipTablesSql) + NumberedRowsSql("tavro_tip", "day ", 10) +
+                 NumberedRowsSql("tavro_baby", "week ", 2));
     Open();
     CTavroAppData app;
     app.daysPregnant = 9;

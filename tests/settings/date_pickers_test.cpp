@@ -73,6 +73,14 @@ TEST(DaysInMonthTest, GregorianLeapYearsAndBadMonths)
     EXPECT_EQ(DaysInMonth(13, 2015), 0);
     EXPECT_EQ(DaysInMonth(0, 2015), 0);
     EXPECT_EQ(DaysInMonth(-1, 2015), 0);
+    // Years far outside the usual range keep the leap rule.
+    EXPECT_EQ(DaysInMonth(2, 2400), 29);
+    EXPECT_EQ(DaysInMonth(2, 2100), 28);
+    EXPECT_EQ(DaysInMonth(2, -4), 29);
+    EXPECT_EQ(DaysInMonth(2, -100), 28);
+    EXPECT_EQ(DaysInMonth(2, 40000), 29);
+    EXPECT_EQ(DaysInMonth(2, 2147483647), 28);
+    EXPECT_EQ(DaysInMonth(12, -2147483647 - 1), 31);
     const int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     for (int m = 1; m <= 12; ++m)
         EXPECT_EQ(DaysInMonth(m, 2015), lengths[m - 1]) << "month " << m;

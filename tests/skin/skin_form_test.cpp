@@ -3,12 +3,12 @@
 #include "skin/skin.h"
 #include "skin/skin_controls.h"
 #include "temp_program_dir.h"
+#include "wait_for.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QMouseEvent>
 #include <QTest>
 #include <QWheelEvent>
@@ -80,19 +80,6 @@ public:
 };
 
 WPARAM Id(SkinControl* control) { return reinterpret_cast<WPARAM>(control); }
-
-bool WaitFor(const std::function<bool()>& condition)
-{
-    QDeadlineTimer deadline(5000);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        // Outside an event loop, deleteLater() needs this.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
-}
 
 class SkinFormTest : public ::testing::Test
 {

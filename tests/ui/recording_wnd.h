@@ -3,6 +3,7 @@
 // A window that records every message it receives and lets a test script its answers.
 
 #include "ui/wnd.h"
+#include "wait_for.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -69,9 +70,6 @@ public:
 protected:
     int OnCreate() override { return createResult; }
 };
-
-// Waits (running the event loop) until `done` holds; false after five seconds.
-inline bool WaitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 5000); }
 
 // Handles the input already queued, then posts a marker message and waits for it, so that
 // every message posted before the marker has arrived too.

@@ -1,8 +1,5 @@
 #include "content_rows.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace {
 
 // Length of the UTF-8 sequence starting at text[at], or 0 when it is not valid UTF-8
@@ -103,15 +100,4 @@ ContentRows CheckContentRows(std::string_view text, std::size_t expectedRows,
                                 std::to_string(expectedRows));
     }
     return result;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& text)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream content;
-    content << in.rdbuf();
-    text = content.str();
-    return !in.bad();
 }

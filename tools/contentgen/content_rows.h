@@ -23,5 +23,5 @@ struct ContentRows
 ContentRows CheckContentRows(std::string_view text, std::size_t expectedRows,
                              std::string_view sourceName);
 
-// Reads a whole file; false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& text);
+// Far above the size of any source of content rows.
+constexpr std::size_t kMaxContentFileBytes = std::size_t{16} << 20;

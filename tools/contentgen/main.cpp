@@ -9,6 +9,8 @@
 #include "day_picture.h"
 #include "layout_size.h"
 
+#include "host/file_io.h"
+
 #include <QGuiApplication>
 #include <QImageWriter>
 
@@ -34,12 +36,12 @@ int Fail(const std::string& message)
 
 bool LoadRows(const std::string& path, std::size_t expected, ContentRows& rows)
 {
-    std::string text;
-    if (!ReadWholeFile(path, text)) {
+    const auto text = ReadWholeFile(path, kMaxContentFileBytes);
+    if (!text) {
         rows.errors.push_back(path + ": cannot read");
         return false;
     }
-    rows = CheckContentRows(text, expected, path);
+    rows = CheckContentRows(*text, expected, path);
     return rows.Ok();
 }
 

@@ -11,6 +11,7 @@
 // be made to answer late or fail (see dated_route.h), also while the server runs.
 
 #include "dated_route.h"
+#include "host/file_io.h"
 #include "pages.h"
 
 #include <httplib.h>
@@ -27,6 +28,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Far above any file of an update; what is larger is not ours.
+constexpr std::size_t kMaxServedBytes = std::size_t{1} << 30;
 
 std::mutex g_logMutex;
 std::ofstream g_log;
@@ -59,12 +63,12 @@ bool ServeUpdateFile(const fs::path& root, const std::string& relative, httplib:
     const auto rel = path.lexically_relative(base);
     if (rel.empty() || *rel.begin() == "..")
         return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // A folder or a FIFO under the root is not a file to serve.
+    const auto data = ReadWholeFile(path.string(), kMaxServedBytes);
+    if (!data)
         return false;
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    res.set_content(data, path.extension() == ".xml" ? "text/xml; charset=utf-8"
-                                                     : "application/octet-stream");
+    res.set_content(*data, path.extension() == ".xml" ? "text/xml; charset=utf-8"
+                                                      : "application/octet-stream");
     return true;
 }
 

@@ -11,11 +11,12 @@
 
 #include "release_tree.h"
 
+#include "host/file_io.h"
+
 #include <sys/stat.h>
 
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -31,12 +32,11 @@ int Usage()
 
 std::string ReadText(const fs::path& path)
 {
-    std::ifstream in(path);
-    if (!in)
+    // A key file is a line of hex digits; anything much larger is not one.
+    const auto text = ReadWholeFile(path.string(), 4096);
+    if (!text)
         throw std::runtime_error("cannot read " + path.string());
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return *text;
 }
 
 int KeyGen(const std::string& prefix)

@@ -37,15 +37,13 @@ public:
 
     std::string ReadHead(const std::string& path, std::size_t bytes) override
     {
+        std::string head;
         if (Kind(path) != FileKind::Regular)
-            return {};
-        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            return {};
-        std::string head(bytes, '\0');
-        const ssize_t got = read(fd, head.data(), bytes);
-        close(fd);
-        head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+            return head;
+        ReadFileInPieces(path, [&](std::string_view piece) {
+            head.append(piece.substr(0, bytes - head.size()));
+            return head.size() < bytes;
+        });
         return head;
     }
 
