@@ -46,6 +46,7 @@ std::unique_ptr<HttpClient> FetchText(const std::wstring& url, const UpdateSetti
     auto client = std::make_unique<HttpClient>(url);
     client->SetLimits(LimitsWithCap(settings, cap));
     client->SetCancelFlag(settings.cancel);
+    client->SetSession(settings.session);
     if (!client->SendHttpRequest(true, L"GET", false) || client->GetStatusCode() / 100 != 2)
         return nullptr;
     return client;
@@ -164,6 +165,7 @@ bool DownloadFile(const std::wstring& url, const std::string& path, std::string_
     HttpClient client(url);
     client.SetLimits(LimitsWithCap(settings, settings.maxFileBytes));
     client.SetCancelFlag(settings.cancel);
+    client.SetSession(settings.session);
     if (!client.SendHttpRequest(false, L"GET", true) || client.GetStatusCode() / 100 != 2)
         return false;
     // libcurl already fails a body shorter than its Content-Length; the hash catches the
@@ -175,8 +177,12 @@ bool DownloadFile(const std::wstring& url, const std::string& path, std::string_
     return WriteStagedFile(path, body);
 }
 
-UpdateOutcome RunUpdateCheck(const UpdateSettings& settings)
+UpdateOutcome RunUpdateCheck(const UpdateSettings& given)
 {
+    // One connection for the list, its signature and every file.
+    HttpSession session;
+    UpdateSettings settings = given;
+    settings.session = &session;
     const std::string root = WideToAnsi(settings.programDir);
     const std::string staging = root + WideToAnsi(kStagingTail);
     const std::wstring listUrl = settings.serverBase + kServerListPath;
