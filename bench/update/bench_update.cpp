@@ -201,8 +201,8 @@ int main(int argc, char** argv)
     const double largestMiB = kLargest / 1048576.0;
     std::printf("update check, %d-file list, %d changed files, %.1f MB (median of %d)\n", kFiles,
                 kChanged, kTotal / 1e6, rounds);
-    std::printf("  worker    %.3f s   cpu %.3f s   peak RSS %.1f MiB\n", worker,
-                Median(workerCpu), workerPeak / 1024.0);
+    std::printf("  worker    %.3f s   cpu %.3f s   peak RSS %.1f MiB\n", worker, Median(workerCpu),
+                workerPeak / 1024.0);
     std::printf("  curl      %.3f s   cpu %.3f s\n", curl, Median(curlCpu));
     std::printf("  ratio     %.2f (goal <= 1.30)\n", worker / curl);
     std::printf("  memory    %.1f MiB over the largest file (%.1f MiB; goal <= 30 MiB over)\n",

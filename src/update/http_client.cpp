@@ -99,9 +99,7 @@ struct HttpTransfer
 void HttpClient::GlobalInit()
 {
     static std::once_flag once;
-    std::call_once(once, [] {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-    });
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
 HttpSession::HttpSession() : m_transfer(std::make_unique<HttpTransfer>()) {}
@@ -114,10 +112,7 @@ HttpClient::HttpClient(std::wstring url)
     GlobalInit();
 }
 
-std::string HttpClient::GetBodySha256Hex() const
-{
-    return m_hash->Hex();
-}
+std::string HttpClient::GetBodySha256Hex() const { return m_hash->Hex(); }
 
 HttpClient::~HttpClient() = default;
 

@@ -85,10 +85,7 @@ const PublicKey& TrustedUpdateKey()
     return key;
 }
 
-void Sha256::Free::operator()(evp_md_ctx_st* context) const
-{
-    EVP_MD_CTX_free(context);
-}
+void Sha256::Free::operator()(evp_md_ctx_st* context) const { EVP_MD_CTX_free(context); }
 
 Sha256::Sha256() : m_context(EVP_MD_CTX_new())
 {
@@ -99,10 +96,7 @@ Sha256::Sha256() : m_context(EVP_MD_CTX_new())
 
 Sha256::~Sha256() = default;
 
-void Sha256::Reset()
-{
-    m_failed = EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr) != 1;
-}
+void Sha256::Reset() { m_failed = EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr) != 1; }
 
 void Sha256::Update(const void* bytes, std::size_t size)
 {
