@@ -2,8 +2,6 @@
 
 #include "host/text_codec.h"
 
-#include "update/update_signing.h"
-
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -106,13 +104,7 @@ HttpSession::HttpSession() : m_transfer(std::make_unique<HttpTransfer>()) {}
 
 HttpSession::~HttpSession() = default;
 
-HttpClient::HttpClient(std::wstring url)
-    : m_requestUrl(std::move(url)), m_hash(std::make_unique<Sha256>())
-{
-    GlobalInit();
-}
-
-std::string HttpClient::GetBodySha256Hex() const { return m_hash->Hex(); }
+HttpClient::HttpClient(std::wstring url) : m_requestUrl(std::move(url)) { GlobalInit(); }
 
 HttpClient::~HttpClient() = default;
 
@@ -147,7 +139,6 @@ void HttpClient::ResetResponse()
     // The buffer keeps its capacity: a retried body refills it from the start.
     m_rawContentLength = 0;
     m_statusCode = 0;
-    m_hash->Reset();
 }
 
 bool HttpClient::AppendBody(const char* data, size_t size)
@@ -156,8 +147,6 @@ bool HttpClient::AppendBody(const char* data, size_t size)
     const size_t cap = std::min<size_t>(m_limits.maxBodyBytes, INT32_MAX);
     if (size > cap || held > cap - size)
         return false;
-    // Hashed while the bytes are still in the cache, and while the next ones are on the way.
-    m_hash->Update(data, size);
     if (m_rawMode)
         return AppendRaw(data, size);
     m_textBytes.append(data, size);

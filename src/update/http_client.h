@@ -15,8 +15,6 @@
 #include <string>
 #include <string_view>
 
-class Sha256;
-
 // Limits that libcurl does not apply by itself. The defaults are the program's; tests
 // shorten them.
 struct HttpLimits
@@ -70,8 +68,6 @@ public:
     std::wstring GetResponseContent() const { return m_responseContent; }
     // The body exactly as received in text mode (a signature covers these bytes).
     const std::string& GetResponseBytes() const { return m_textBytes; }
-    // Lowercase hex of the SHA-256 of the body as received, hashed as it arrived.
-    std::string GetBodySha256Hex() const;
     // The status code of the last response; 0 when none arrived.
     long GetStatusCode() const { return m_statusCode; }
 
@@ -114,7 +110,6 @@ private:
     HttpLimits m_limits;
     const std::atomic<bool>* m_cancel = nullptr;
     HttpSession* m_session = nullptr;
-    std::unique_ptr<Sha256> m_hash;
 };
 
 // The value after "charset=" in the lower-cased header text: up to the first space, ';' or
