@@ -9,7 +9,7 @@ PACKAGES=(
   # libraries
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins
   qt6-webengine-dev qt6-webengine-dev-tools
-  libtinyxml-dev libsqlite3-dev sqlite3 libcurl4-openssl-dev libcpp-httplib-dev libsodium-dev
+  libtinyxml-dev libsqlite3-dev sqlite3 libcurl4-openssl-dev libssl-dev libcpp-httplib-dev libsodium-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # end-to-end runs and screenshots

@@ -2,16 +2,14 @@
 
 #include "host/text_codec.h"
 
-#include "update/update_signing.h"
-
 #include <curl/curl.h>
-#include <sodium.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <cwctype>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -60,7 +58,7 @@ bool SplitUrl(const std::string& url, std::string& host)
 
 } // namespace
 
-// Owns one easy handle for the length of a request.
+// Owns one easy handle: for the length of a request, or of a session.
 struct HttpTransfer
 {
     CURL* curl = curl_easy_init();
@@ -99,26 +97,14 @@ struct HttpTransfer
 void HttpClient::GlobalInit()
 {
     static std::once_flag once;
-    std::call_once(once, [] {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        if (sodium_init() < 0)
-            std::abort();
-    });
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-HttpClient::HttpClient(std::wstring url)
-    : m_requestUrl(std::move(url)), m_hash(std::make_unique<crypto_hash_sha256_state>())
-{
-    GlobalInit();
-}
+HttpSession::HttpSession() : m_transfer(std::make_unique<HttpTransfer>()) {}
 
-std::string HttpClient::GetBodySha256Hex() const
-{
-    crypto_hash_sha256_state copy = *m_hash;
-    unsigned char digest[crypto_hash_sha256_BYTES];
-    crypto_hash_sha256_final(&copy, digest);
-    return ToHex(digest, sizeof digest);
-}
+HttpSession::~HttpSession() = default;
+
+HttpClient::HttpClient(std::wstring url) : m_requestUrl(std::move(url)) { GlobalInit(); }
 
 HttpClient::~HttpClient() = default;
 
@@ -153,7 +139,6 @@ void HttpClient::ResetResponse()
     // The buffer keeps its capacity: a retried body refills it from the start.
     m_rawContentLength = 0;
     m_statusCode = 0;
-    crypto_hash_sha256_init(m_hash.get());
 }
 
 bool HttpClient::AppendBody(const char* data, size_t size)
@@ -162,8 +147,6 @@ bool HttpClient::AppendBody(const char* data, size_t size)
     const size_t cap = std::min<size_t>(m_limits.maxBodyBytes, INT32_MAX);
     if (size > cap || held > cap - size)
         return false;
-    // Hashed while the bytes are still in the cache, and while the next ones are on the way.
-    crypto_hash_sha256_update(m_hash.get(), reinterpret_cast<const unsigned char*>(data), size);
     if (m_rawMode)
         return AppendRaw(data, size);
     m_textBytes.append(data, size);
@@ -206,8 +189,16 @@ bool HttpClient::SendHttpRequest(bool forceUtf8, const std::wstring& verb, bool 
     m_requestHost = Utf8ToWide(host);
     m_rawMode = rawMode;
 
-    HttpTransfer transfer;
-    CURL* curl = transfer.curl;
+    std::optional<HttpTransfer> own;
+    CURL* curl = nullptr;
+    if (m_session) {
+        curl = m_session->m_transfer->curl;
+        // Every option of the previous request goes; its open connection stays.
+        if (curl)
+            curl_easy_reset(curl);
+    } else {
+        curl = own.emplace().curl;
+    }
     if (!curl)
         return false;
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());

@@ -5,7 +5,7 @@
 // as decoded text or as raw bytes in one growing buffer.
 //
 // Calling order: construct, SendHttpRequest once, read the results, destroy. Each instance
-// belongs to one thread.
+// belongs to one thread. Clients that share an HttpSession reuse one connection.
 
 #include <atomic>
 #include <cstddef>
@@ -14,8 +14,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-
-struct crypto_hash_sha256_state;
 
 // Limits that libcurl does not apply by itself. The defaults are the program's; tests
 // shorten them.
@@ -28,6 +26,24 @@ struct HttpLimits
     // Body bytes accepted, counted as they arrive (libcurl does not check a body sent
     // without Content-Length against CURLOPT_MAXFILESIZE).
     std::size_t maxBodyBytes = 256u * 1024 * 1024;
+};
+
+struct HttpTransfer;
+
+// Requests made one after another through one session share one libcurl handle and with it
+// its open connection, so a hundred files from one server cost one connection instead of a
+// hundred. Belongs to one thread, like the clients that use it, and outlives them.
+class HttpSession
+{
+public:
+    HttpSession();
+    ~HttpSession();
+    HttpSession(const HttpSession&) = delete;
+    HttpSession& operator=(const HttpSession&) = delete;
+
+private:
+    friend class HttpClient;
+    std::unique_ptr<HttpTransfer> m_transfer;
 };
 
 class HttpClient
@@ -52,8 +68,6 @@ public:
     std::wstring GetResponseContent() const { return m_responseContent; }
     // The body exactly as received in text mode (a signature covers these bytes).
     const std::string& GetResponseBytes() const { return m_textBytes; }
-    // Lowercase hex of the SHA-256 of the body as received, hashed as it arrived.
-    std::string GetBodySha256Hex() const;
     // The status code of the last response; 0 when none arrived.
     long GetStatusCode() const { return m_statusCode; }
 
@@ -61,6 +75,9 @@ public:
     void SetLimits(const HttpLimits& limits) { m_limits = limits; }
     // When the flag turns true, a running request stops within about a second and fails.
     void SetCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
+    // Must be set before the request; without a session the request has a connection of
+    // its own.
+    void SetSession(HttpSession* session) { m_session = session; }
 
     // Call once before any thread uses the client (libcurl's global set-up is not
     // thread-safe). Later calls do nothing.
@@ -92,7 +109,7 @@ private:
     std::string m_textBytes;
     HttpLimits m_limits;
     const std::atomic<bool>* m_cancel = nullptr;
-    std::unique_ptr<crypto_hash_sha256_state> m_hash;
+    HttpSession* m_session = nullptr;
 };
 
 // The value after "charset=" in the lower-cased header text: up to the first space, ';' or

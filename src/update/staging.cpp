@@ -1,30 +1,56 @@
 #include "update/staging.h"
 
-#include <filesystem>
-#include <fstream>
+#include "update/update_signing.h"
 
-namespace fs = std::filesystem;
+StagedFileWriter::StagedFileWriter(const std::atomic<bool>* cancel)
+    : m_cancel(cancel), m_thread([this] { Run(); })
+{}
 
-bool WriteStagedFile(const std::string& path, std::string_view content)
+StagedFileWriter::~StagedFileWriter()
 {
-    std::error_code error;
-    fs::create_directories(fs::path(path).parent_path(), error);
-    if (error)
-        return false;
-    const std::string part = path + ".part";
     {
-        std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.close();
-        if (!out) {
-            fs::remove(part, error);
-            return false;
-        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
     }
-    fs::rename(part, path, error);
-    if (error) {
-        fs::remove(part, error);
-        return false;
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void StagedFileWriter::Add(Bytes bytes, std::size_t size, std::string path, std::string sha256)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return Idle(); });
+    m_job = Job{std::move(bytes), size, std::move(path), std::move(sha256)};
+    m_changed.notify_all();
+    if (size > kOverlapBytes)
+        m_changed.wait(lock, [this] { return Idle(); });
+}
+
+bool StagedFileWriter::Finish()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return Idle(); });
+    return m_allStaged;
+}
+
+void StagedFileWriter::Run()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_job || m_stopping; });
+        if (!m_job)
+            return;
+        Job job = std::move(*m_job);
+        m_job.reset();
+        m_busy = true;
+        lock.unlock();
+        const std::string_view body(reinterpret_cast<const char*>(job.bytes.get()), job.size);
+        const bool staged = !(m_cancel && m_cancel->load()) && Sha256Hex(body) == job.sha256 &&
+                            WriteStagedFile(job.path, body);
+        job.bytes.reset();
+        lock.lock();
+        m_allStaged = m_allStaged && staged;
+        m_busy = false;
+        m_changed.notify_all();
     }
-    return true;
 }

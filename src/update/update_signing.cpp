@@ -2,9 +2,11 @@
 
 #include "host/file_io.h"
 
+#include <openssl/evp.h>
 #include <sodium.h>
 
 #include <cctype>
+#include <new>
 #include <stdexcept>
 
 namespace {
@@ -81,29 +83,59 @@ const PublicKey& TrustedUpdateKey()
     return key;
 }
 
+void Sha256::Free::operator()(evp_md_ctx_st* context) const { EVP_MD_CTX_free(context); }
+
+Sha256::Sha256() : m_context(EVP_MD_CTX_new())
+{
+    if (!m_context)
+        throw std::bad_alloc();
+    Reset();
+}
+
+Sha256::~Sha256() = default;
+
+void Sha256::Reset() { m_failed = EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr) != 1; }
+
+void Sha256::Update(const void* bytes, std::size_t size)
+{
+    if (!m_failed && size > 0)
+        m_failed = EVP_DigestUpdate(m_context.get(), bytes, size) != 1;
+}
+
+std::string Sha256::Hex() const
+{
+    if (m_failed)
+        return {};
+    // Finished on a copy, so that the running hash can take more bytes.
+    const std::unique_ptr<evp_md_ctx_st, Free> copy(EVP_MD_CTX_new());
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (!copy || EVP_MD_CTX_copy_ex(copy.get(), m_context.get()) != 1 ||
+        EVP_DigestFinal_ex(copy.get(), digest, &size) != 1)
+        return {};
+    return ToHex(digest, size);
+}
+
 std::string Sha256Hex(std::string_view bytes)
 {
-    InitSodium();
-    unsigned char digest[crypto_hash_sha256_BYTES];
-    crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    return ToHex(digest, sizeof digest);
+    Sha256 hash;
+    hash.Update(bytes.data(), bytes.size());
+    return hash.Hex();
 }
 
 std::optional<std::string> Sha256FileHex(const std::string& path)
 {
-    InitSodium();
-    crypto_hash_sha256_state state;
-    crypto_hash_sha256_init(&state);
-    const bool read = ReadFileInPieces(path, [&state](std::string_view piece) {
-        crypto_hash_sha256_update(&state, reinterpret_cast<const unsigned char*>(piece.data()),
-                                  piece.size());
+    Sha256 hash;
+    const bool read = ReadFileInPieces(path, [&hash](std::string_view piece) {
+        hash.Update(piece.data(), piece.size());
         return true;
     });
     if (!read)
         return std::nullopt;
-    unsigned char digest[crypto_hash_sha256_BYTES];
-    crypto_hash_sha256_final(&state, digest);
-    return ToHex(digest, sizeof digest);
+    std::string hex = hash.Hex();
+    if (hex.empty())
+        return std::nullopt;
+    return hex;
 }
 
 bool VerifyListSignature(std::string_view listBytes, std::string_view signatureHex,

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,35 @@ using SecretKey = std::array<unsigned char, 64>;
 
 // The key this build trusts (the build setting TAVRO_UPDATE_PUBLIC_KEY).
 const PublicKey& TrustedUpdateKey();
+
+struct evp_md_ctx_st;
+
+// SHA-256 fed piece by piece. libcrypto computes it because it uses the processor's SHA
+// instructions where there are any: every downloaded byte is hashed, and there it runs
+// several times faster than libsodium's portable code (the signatures stay with libsodium).
+class Sha256
+{
+public:
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+
+    // Starts over with nothing hashed.
+    void Reset();
+    void Update(const void* bytes, std::size_t size);
+    // Lowercase hex of the hash of the bytes so far; more may follow. Empty if libcrypto
+    // failed at any step, which then never matches an expected hash.
+    std::string Hex() const;
+
+private:
+    struct Free
+    {
+        void operator()(evp_md_ctx_st* context) const;
+    };
+    std::unique_ptr<evp_md_ctx_st, Free> m_context;
+    bool m_failed = false;
+};
 
 // Lowercase hex of the SHA-256 of `bytes`.
 std::string Sha256Hex(std::string_view bytes);

@@ -46,6 +46,7 @@ std::unique_ptr<HttpClient> FetchText(const std::wstring& url, const UpdateSetti
     auto client = std::make_unique<HttpClient>(url);
     client->SetLimits(LimitsWithCap(settings, cap));
     client->SetCancelFlag(settings.cancel);
+    client->SetSession(settings.session);
     if (!client->SendHttpRequest(true, L"GET", false) || client->GetStatusCode() / 100 != 2)
         return nullptr;
     return client;
@@ -158,36 +159,55 @@ std::optional<std::string> SafeRelativePath(std::string_view p)
     return normal.generic_string();
 }
 
-bool DownloadFile(const std::wstring& url, const std::string& path, std::string_view sha256,
-                  const UpdateSettings& settings)
+namespace {
+
+// Downloads url and hands the body to `writer`, which stages it at path when its hash is
+// `sha256`. False when the request failed or was not answered with a 2xx status (libcurl
+// already fails a body shorter than its Content-Length; the hash catches the rest: a short
+// body without a length, or the wrong file).
+bool DownloadInto(StagedFileWriter& writer, const std::wstring& url, const std::string& path,
+                  std::string_view sha256, const UpdateSettings& settings)
 {
     HttpClient client(url);
     client.SetLimits(LimitsWithCap(settings, settings.maxFileBytes));
     client.SetCancelFlag(settings.cancel);
+    client.SetSession(settings.session);
     if (!client.SendHttpRequest(false, L"GET", true) || client.GetStatusCode() / 100 != 2)
         return false;
-    // libcurl already fails a body shorter than its Content-Length; the hash catches the
-    // rest (a short body without a length, or the wrong file).
-    if (client.GetBodySha256Hex() != Lowercase(std::string(sha256)))
-        return false;
-    const std::string_view body(reinterpret_cast<const char*>(client.m_rawContent.get()),
-                                static_cast<std::size_t>(client.m_rawContentLength));
-    return WriteStagedFile(path, body);
+    writer.Add(std::move(client.m_rawContent), static_cast<std::size_t>(client.m_rawContentLength),
+               path, Lowercase(std::string(sha256)));
+    return true;
 }
 
-UpdateOutcome RunUpdateCheck(const UpdateSettings& settings)
+} // namespace
+
+bool DownloadFile(const std::wstring& url, const std::string& path, std::string_view sha256,
+                  const UpdateSettings& settings)
 {
+    StagedFileWriter writer(settings.cancel);
+    const bool handedOver = DownloadInto(writer, url, path, sha256, settings);
+    return writer.Finish() && handedOver;
+}
+
+UpdateOutcome RunUpdateCheck(const UpdateSettings& given)
+{
+    // One connection for the list, its signature and every file.
+    HttpSession session;
+    UpdateSettings settings = given;
+    settings.session = &session;
     const std::string root = WideToAnsi(settings.programDir);
     const std::string staging = root + WideToAnsi(kStagingTail);
     const std::wstring listUrl = settings.serverBase + kServerListPath;
 
-    // The list counts only when its exact bytes carry a good signature.
-    const auto list = FetchText(listUrl, settings, settings.maxListBytes);
-    std::unique_ptr<HttpClient> signature;
-    if (list)
-        signature = FetchText(listUrl + L".sig", settings, kMaxSignatureBytes);
+    // The list counts only when its exact bytes carry a good signature. The short signature
+    // comes first: as the first answer on a connection it is not held back by a server that
+    // waits for our delayed acknowledgement before it sends a small last piece (40 ms).
+    const auto signature = FetchText(listUrl + L".sig", settings, kMaxSignatureBytes);
+    std::unique_ptr<HttpClient> list;
+    if (signature)
+        list = FetchText(listUrl, settings, settings.maxListBytes);
     const bool signedList =
-        signature &&
+        list &&
         VerifyListSignature(list->GetResponseBytes(), signature->GetResponseBytes(), settings.key);
     TiXmlDocument serverDoc;
     if (signedList)
@@ -209,6 +229,8 @@ UpdateOutcome RunUpdateCheck(const UpdateSettings& settings)
     fs::remove(staging + "/" + kStagedVersionList, ignored);
     fs::remove(staging + "/" + kStagedVersionList + kSignatureSuffix, ignored);
 
+    // Each file is checked and written while the next one downloads.
+    StagedFileWriter writer(settings.cancel);
     bool allArrived = true;
     for (const PlannedFile& file : plan->files) {
         if (Cancelled(settings)) {
@@ -217,10 +239,12 @@ UpdateOutcome RunUpdateCheck(const UpdateSettings& settings)
         }
         const bool arrived =
             file.relative && file.sha256 &&
-            DownloadFile(ToForwardSlashes(settings.serverBase + L"Bin\\" + AnsiToWide(*file.p)),
+            DownloadInto(writer,
+                         ToForwardSlashes(settings.serverBase + L"Bin\\" + AnsiToWide(*file.p)),
                          staging + "/" + *file.relative, *file.sha256, settings);
         allArrived = allArrived && arrived;
     }
+    allArrived = writer.Finish() && allArrived;
 
     if (!WriteCreatingFolders(staging + "/" + kStagedFileList, StagedFileListText(plan->files)))
         allArrived = false;

@@ -48,6 +48,8 @@ struct UpdateSettings
     std::size_t maxListBytes = kMaxListBytes;
     std::size_t maxFileBytes = kMaxFileBytes;
     const std::atomic<bool>* cancel = nullptr;
+    // The connection the requests share; RunUpdateCheck sets its own for its requests.
+    HttpSession* session = nullptr;
 };
 
 // The program's own settings: its folder, the configured desktop server and the trusted key.

@@ -215,4 +215,56 @@ TEST(HttpClient, ACancelledTransferStopsAtOnce)
     EXPECT_EQ(server.RequestsFor("/slow"), 1);
 }
 
+TEST(HttpClient, ClientsOfOneSessionShareItsConnection)
+{
+    LoopbackServer server;
+    server.Set("/a", {Answer::Body, std::string(300000, 'a')});
+    server.Set("/t", {Answer::Body, "caf\xc3\xa9", 200, "text/plain; charset=utf-8"});
+    server.Set("/short", {Answer::Short, "0123456789"});
+    server.Set("/b", {Answer::Body, "bee"});
+    const struct
+    {
+        const char* path;
+        const wchar_t* verb;
+        bool raw;
+        bool result;
+        long status;
+        std::string body;
+    } cases[] = {
+        {"/a", L"GET", true, true, 200, std::string(300000, 'a')},
+        // A POST and then a GET on the same handle: nothing of one request leaks into the next.
+        {"/t", L"POST", false, true, 200, "caf\xc3\xa9"},
+        {"/t", L"get", false, true, 200, "caf\xc3\xa9"},
+        {"/missing", L"GET", true, true, 404, "<html>not here</html>"},
+        // A connection cut mid-body is not used again; the next request still succeeds.
+        {"/short", L"GET", true, false, 0, ""},
+        {"/b", L"GET", true, true, 200, "bee"},
+    };
+    HttpSession session;
+    std::vector<std::string> sent;
+    for (const auto& c : cases) {
+        HttpClient client(server.Url(c.path));
+        client.SetLimits(QuickLimits());
+        client.SetSession(&session);
+        EXPECT_EQ(client.SendHttpRequest(false, c.verb, c.raw), c.result) << c.path;
+        sent.push_back(WideToUtf8(NormaliseVerb(c.verb)) + " " + c.path);
+        if (!c.result)
+            continue;
+        EXPECT_EQ(client.GetStatusCode(), c.status) << c.path;
+        const std::string body =
+            c.raw ? std::string(reinterpret_cast<const char*>(client.m_rawContent.get()),
+                                static_cast<std::size_t>(client.m_rawContentLength))
+                  : WideToUtf8(client.GetResponseContent());
+        EXPECT_EQ(body, c.body) << c.path;
+        if (std::string(c.path) == "/missing") {
+            // Four requests so far, all on the first connection.
+            EXPECT_EQ(server.Connections(), 1u);
+        }
+    }
+    std::vector<std::string> received = server.Requests();
+    // The cut request was tried three times.
+    sent.insert(sent.end() - 1, {"GET /short", "GET /short"});
+    EXPECT_EQ(received, sent);
+}
+
 } // namespace

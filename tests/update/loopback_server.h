@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -84,6 +85,12 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_requests;
     }
+    // How many connections the requests came on (told apart by the client's port).
+    std::size_t Connections() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_clientPorts.size();
+    }
     int RequestsFor(const std::string& path) const
     {
         int count = 0;
@@ -100,6 +107,7 @@ private:
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_requests.push_back(req.method + " " + req.path);
+            m_clientPorts.insert(req.remote_port);
             const auto found = m_replies.find(req.path);
             if (found == m_replies.end()) {
                 res.status = 404;
@@ -184,4 +192,5 @@ private:
     std::map<std::string, Reply> m_replies;
     std::map<std::string, int> m_seen;
     std::vector<std::string> m_requests;
+    std::set<int> m_clientPorts;
 };

@@ -70,6 +70,37 @@ TEST(UpdateSigning, DevelopmentKeyIsTrustedByDefaultBuilds)
     EXPECT_TRUE(VerifyListSignature("list", SignList("list", *secret)));
 }
 
+TEST(UpdateSigning, Sha256FedInPiecesMatchesKnownVectors)
+{
+    const std::string million(1000000, 'a');
+    const std::string twoBlocks = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+    const struct
+    {
+        const std::string* text;
+        std::size_t piece;
+        const char* hex;
+    } cases[] = {
+        {&million, 1000000, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+        {&million, 1, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+        {&million, 65537, "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+        {&twoBlocks, 3, "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+    };
+    Sha256 hash;
+    for (const auto& c : cases) {
+        hash.Reset();
+        const std::string& text = *c.text;
+        for (std::size_t at = 0; at < text.size(); at += c.piece) {
+            const std::size_t size = std::min(c.piece, text.size() - at);
+            hash.Update(text.data() + at, size);
+            // Reading the hash part-way does not end it.
+            if (at == 0) {
+                EXPECT_EQ(hash.Hex(), Sha256Hex(text.substr(0, size)));
+            }
+        }
+        EXPECT_EQ(hash.Hex(), c.hex) << c.piece;
+    }
+}
+
 TEST(UpdateSigning, Sha256OfTextAndOfFiles)
 {
     EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
