@@ -28,7 +28,6 @@ QString MainPageAddress(int pageMode, std::int64_t dueTime, const std::wstring& 
 class CTavroMainDlg : public CTavroMainDlgBase
 {
 public:
-    static constexpr int IDD = 106;
     static constexpr int kWidth = 601;
     static constexpr int kHeight = 630;
     static constexpr int IDC_BROWSER = 1000;

@@ -22,8 +22,6 @@ QPoint LoadingPosition(const QRect& owner, QSize own);
 class CTavroMainLoadingDlg : public CWnd
 {
 public:
-    static constexpr int IDD = 108;
-
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // The skin objects; they belong to the skin library.
