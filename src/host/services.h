@@ -4,6 +4,8 @@
 // with recording fakes. The defaults here are console fallbacks, so nothing is silently
 // swallowed before the window framework installs the real, Qt-backed ones.
 
+#include "host/scoped_install.h"
+
 #include <cstdint>
 #include <string>
 
@@ -78,14 +80,4 @@ const Services& CurrentServices();
 Services InstallServices(const Services& services);
 
 // Installs a set of services for the lifetime of the object.
-class ScopedServices
-{
-public:
-    explicit ScopedServices(const Services& services) : m_previous(InstallServices(services)) {}
-    ~ScopedServices() { InstallServices(m_previous); }
-    ScopedServices(const ScopedServices&) = delete;
-    ScopedServices& operator=(const ScopedServices&) = delete;
-
-private:
-    Services m_previous;
-};
+using ScopedServices = ScopedInstall<Services, InstallServices>;

@@ -4,6 +4,7 @@
 // icon and the pointer position. The program uses the Qt-backed ones (the defaults, see
 // qt_services.h); tests install recording fakes (tests/support/fake_ui_services.h).
 
+#include "host/scoped_install.h"
 #include "ui/messages.h"
 
 #include <QIcon>
@@ -66,18 +67,8 @@ const UiServices& CurrentUiServices();
 // previous set, so that a test can put it back.
 UiServices InstallUiServices(const UiServices& services);
 
-class ScopedUiServices
-{
-public:
-    explicit ScopedUiServices(const UiServices& services) : m_previous(InstallUiServices(services))
-    {}
-    ~ScopedUiServices() { InstallUiServices(m_previous); }
-    ScopedUiServices(const ScopedUiServices&) = delete;
-    ScopedUiServices& operator=(const ScopedUiServices&) = delete;
-
-private:
-    UiServices m_previous;
-};
+// For tests: the window services swapped for the lifetime of the object.
+using ScopedUiServices = ScopedInstall<UiServices, InstallUiServices>;
 
 // The WM_TRAYICON mouse message for a notification-area activation, by Qt's reason
 // (QSystemTrayIcon::ActivationReason as int); 0 for reasons the windows do not hear of.

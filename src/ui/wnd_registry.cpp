@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 
-#include <algorithm>
 #include <mutex>
 #include <unordered_set>
 #include <vector>
