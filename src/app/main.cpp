@@ -3,6 +3,7 @@
 #include "app/parent_dlg.h"
 #include "app/tavro_app.h"
 #include "app/termination.h"
+#include "app/trace.h"
 #include "float/float_dlg.h"
 #include "settings/set_dlg.h"
 #include "settings/set_first_dlg.h"
@@ -72,6 +73,8 @@ int main(int argc, char** argv)
     // Taken before Qt sees them: Qt removes the arguments it knows, and the command line is
     // compared as the user gave it.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+    // The tavro.* diagnostics: stderr as always, and the trace file TAVRO_TRACE names.
+    const TraceHandler trace(TracePathFromEnvironment());
     g_qtHandler = qInstallMessageHandler(OnQtMessage);
     g_openingDisplay = true;
     QApplication qtApp(argc, argv);

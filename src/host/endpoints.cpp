@@ -1,8 +1,9 @@
 #include "host/endpoints.h"
 
+#include "host/diagnostics.h"
+
 #include <cctype>
 #include <cstdlib>
-#include <iostream>
 #include <mutex>
 #include <set>
 #include <string>
@@ -89,9 +90,9 @@ std::wstring Endpoint(const char* variable, const wchar_t* fallback)
         static std::set<std::string> told;
         std::lock_guard lock(mutex);
         if (told.insert(std::string(variable) + "=" + value).second)
-            std::cerr << "Tavro: " << variable << "=\"" << value << "\" is ignored: " << problem
-                      << "; the built-in address " << std::string(endpoint.begin(), endpoint.end())
-                      << " is used instead." << std::endl;
+            HostWarning("Tavro: " + std::string(variable) + "=\"" + value +
+                        "\" is ignored: " + problem + "; the built-in address " +
+                        std::string(endpoint.begin(), endpoint.end()) + " is used instead.");
     }
     return endpoint;
 }

@@ -1,9 +1,9 @@
 #include "host/services.h"
 
+#include "host/diagnostics.h"
 #include "host/services_posix.h"
 #include "host/text_codec.h"
 
-#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -20,20 +20,17 @@ class ConsoleMessageBox : public IMessageBox
 public:
     void Show(const std::wstring& text, const std::wstring& caption, BoxIcon) override
     {
-        std::fprintf(stderr, "[%s] %s\n", WideToUtf8(caption).c_str(), WideToUtf8(text).c_str());
+        HostWarning("[" + WideToUtf8(caption) + "] " + WideToUtf8(text));
     }
 };
 
 class ConsoleShell : public IShell
 {
 public:
-    void OpenUrl(const std::wstring& url) override
-    {
-        std::fprintf(stderr, "open: %s\n", WideToUtf8(url).c_str());
-    }
+    void OpenUrl(const std::wstring& url) override { HostWarning("open: " + WideToUtf8(url)); }
     bool StartProgram(const std::wstring& path) override
     {
-        std::fprintf(stderr, "start: %s\n", WideToUtf8(path).c_str());
+        HostWarning("start: " + WideToUtf8(path));
         return SpawnDetached(WideToAnsi(path));
     }
 };

@@ -4,6 +4,8 @@
 // with recording fakes. The defaults here are console fallbacks, so nothing is silently
 // swallowed before the window framework installs the real, Qt-backed ones.
 
+#include "host/scoped_install.h"
+
 #include <cstdint>
 #include <string>
 
@@ -77,18 +79,5 @@ const Services& CurrentServices();
 // previous set, so that a test can put it back.
 Services InstallServices(const Services& services);
 
-// Installs a set of services, through the function that installs sets of its kind, for
-// the lifetime of the object; the set it replaced is put back at the end.
-template <typename Set, Set (*Install)(const Set&)> class ScopedInstall
-{
-public:
-    explicit ScopedInstall(const Set& services) : m_previous(Install(services)) {}
-    ~ScopedInstall() { Install(m_previous); }
-    ScopedInstall(const ScopedInstall&) = delete;
-    ScopedInstall& operator=(const ScopedInstall&) = delete;
-
-private:
-    Set m_previous;
-};
-
+// Installs a set of services for the lifetime of the object.
 using ScopedServices = ScopedInstall<Services, InstallServices>;

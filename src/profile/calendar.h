@@ -3,12 +3,12 @@
 // The pregnancy calendar: local dates as 64-bit times, and the fields derived from the
 // due date, with the expiry rule.
 
+#include "host/hresult.h"
 #include "profile/app_data.h"
 
 #include <cstdint>
 #include <stdexcept>
 
-using HRESULT = std::int32_t;
 inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
 inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
 

@@ -1,6 +1,7 @@
 #include "skin/skin.h"
 
 #include "skin/skin_controls.h"
+#include "skin/skin_form.h"
 #include "skin/skin_layout.h"
 #include "skin/skin_style.h"
 
@@ -9,119 +10,36 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMouseEvent>
-#include <QPointer>
-#include <QRegularExpression>
 #include <QScrollBar>
-#include <QSet>
 #include <QWidget>
 
 #include <algorithm>
-#include <iostream>
 #include <memory>
-#include <set>
 #include <unordered_set>
 #include <vector>
-
-// ---------------------------------------------------------------------------------------
-// The library's objects
-
-class SkinControl
-{
-public:
-    SkinForm* form = nullptr;
-    QString name;
-    SkinControlType type = SkinControlType::Panel;
-    bool outermost = false;   // a direct child of the form
-    bool dragsWindow = false; // pressing and moving it moves the window
-    QPointer<QWidget> widget;
-
-    template <class T> T* As(SkinControlType wanted) const
-    {
-        return type == wanted && widget ? static_cast<T*>(widget.data()) : nullptr;
-    }
-};
-
-class SkinForm : public QObject
-{
-public:
-    SkinForm(SkinEngine* engine, const SkinFormDef& def, HWND window);
-    ~SkinForm() override;
-
-    SkinControl* Find(const QString& name, bool searchChildren) const;
-    void Notify(UINT message, SkinControl* control);
-
-    SkinEngine* engine;
-    QString name;
-    HWND window;
-    QPointer<QWidget> host;
-    QPointer<SkinPanel> root;
-    std::vector<std::unique_ptr<SkinControl>> controls;
-    std::set<UINT> passedMessages;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void Build(const SkinControlDef& def, QWidget* parent, bool outermost,
-               const QString& layoutDir);
-    bool HandleMouse(SkinControl* control, QMouseEvent* event);
-
-    QHash<const QObject*, SkinControl*> m_byWidget;
-    QPoint m_dragOffset;
-    bool m_dragging = false;
-    SkinControl* m_skipClick = nullptr; // the release after a double click is no click
-};
-
-class SkinEngine
-{
-public:
-    SkinLayout layout;
-    QString layoutDir;
-    QString styleSheet;
-    QStringList problems;
-    std::vector<std::unique_ptr<SkinForm>> forms;
-    QSet<QString> reported;
-
-    void ReportOnce(const QString& key, const QString& message);
-    void ReleaseForm(SkinForm* form);
-};
-
-// ---------------------------------------------------------------------------------------
-// Liveness: every operation checks that its object still exists, so stale pointers kept by
-// a window after its form went away are harmless.
 
 namespace {
 
 std::vector<std::unique_ptr<SkinEngine>> g_engines;
 std::unordered_set<const SkinEngine*> g_liveEngines;
-std::unordered_set<const SkinForm*> g_liveForms;
-std::unordered_set<const SkinControl*> g_liveControls;
-SkinReporter g_reporter;
-// Mouse events being handled by forms right now. A form released meanwhile (FreeSkin from a
-// notification handler) must not delete the widget Qt is still delivering to.
-int g_mouseDepth = 0;
 
 bool Live(const SkinEngine* engine) { return engine && g_liveEngines.count(engine); }
-bool Live(const SkinForm* form) { return form && g_liveForms.count(form); }
-bool Live(const SkinControl* control)
-{
-    return control && g_liveControls.count(control) && control->widget;
-}
 
 // The control as the given kind when it is alive and of that kind; null otherwise.
 template <class T> T* LiveAs(const SkinControl* control, SkinControlType type)
 {
-    return Live(control) ? control->As<T>(type) : nullptr;
+    return IsLiveControl(control) ? control->As<T>(type) : nullptr;
 }
 
-void Report(const QString& message)
+// Runs `apply` on the control as the given kind; false when it is gone or of another kind.
+template <class T, class Apply>
+bool WithControl(SkinControl* control, SkinControlType type, Apply apply)
 {
-    const QString line = QStringLiteral("skin: ") + message;
-    if (g_reporter)
-        g_reporter(line.toStdWString());
-    else
-        std::cerr << line.toLocal8Bit().constData() << std::endl;
+    T* widget = LiveAs<T>(control, type);
+    if (!widget)
+        return false;
+    apply(*widget);
+    return true;
 }
 
 QString FromWide(const wchar_t* text) { return text ? QString::fromWCharArray(text) : QString(); }
@@ -139,321 +57,7 @@ bool ReadSmallFile(const QString& path, QByteArray& content)
     return true;
 }
 
-Qt::Alignment ParseAlignment(const QString& text)
-{
-    Qt::Alignment horizontal = Qt::AlignLeft;
-    Qt::Alignment vertical = Qt::AlignVCenter;
-    for (const QString& word :
-         text.toLower().split(QRegularExpression(QStringLiteral("[\\s|,]+")), Qt::SkipEmptyParts)) {
-        if (word == QLatin1String("left"))
-            horizontal = Qt::AlignLeft;
-        else if (word == QLatin1String("right"))
-            horizontal = Qt::AlignRight;
-        else if (word == QLatin1String("center"))
-            horizontal = Qt::AlignHCenter;
-        else if (word == QLatin1String("top"))
-            vertical = Qt::AlignTop;
-        else if (word == QLatin1String("bottom"))
-            vertical = Qt::AlignBottom;
-    }
-    return horizontal | vertical;
-}
-
-int IntOr(const QString& text, int fallback)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    return ok ? value : fallback;
-}
-
-bool RaisesClicks(SkinControlType type)
-{
-    switch (type) {
-    case SkinControlType::Panel:
-    case SkinControlType::Label:
-    case SkinControlType::Button:
-    case SkinControlType::Picture:
-    case SkinControlType::Animation:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
-
-void SkinEngine::ReportOnce(const QString& key, const QString& message)
-{
-    if (reported.contains(key))
-        return;
-    reported.insert(key);
-    Report(message);
-}
-
-void SkinEngine::ReleaseForm(SkinForm* form)
-{
-    std::erase_if(forms, [form](const std::unique_ptr<SkinForm>& f) { return f.get() == form; });
-}
-
-// ---------------------------------------------------------------------------------------
-// Forms
-
-SkinForm::SkinForm(SkinEngine* owner, const SkinFormDef& def, HWND wnd)
-    : engine(owner), name(def.name), window(wnd), host(wnd->GetWidget())
-{
-    g_liveForms.insert(this);
-
-    // Rounded panels need a see-through window; forms that embed other native windows
-    // (a web page) can ask for an opaque one.
-    if (def.attributes.value(QStringLiteral("translucent"), QStringLiteral("1")) !=
-        QLatin1String("0"))
-        host->setAttribute(Qt::WA_TranslucentBackground);
-    if (!host->windowFlags().testFlag(Qt::FramelessWindowHint))
-        host->setWindowFlag(Qt::FramelessWindowHint, true);
-
-    root = new SkinPanel(
-        host, ResolveSkinPath(def.attributes.value(QStringLiteral("image")), engine->layoutDir));
-    root->setObjectName(def.name);
-    root->setProperty("skinType", QStringLiteral("form"));
-    const QString styleClass = def.attributes.value(QStringLiteral("class")).trimmed();
-    if (!styleClass.isEmpty())
-        root->setProperty("skinClass", styleClass);
-    for (const auto& control : def.controls)
-        Build(control, root, true, engine->layoutDir);
-
-    // Scroll bars follow the text box they name, wherever it sits in the form.
-    for (const auto& control : controls) {
-        if (control->type != SkinControlType::ScrollBar)
-            continue;
-        const QString target = control->widget->property("skinTarget").toString();
-        SkinControl* edit = Find(target, true);
-        if (edit && edit->type == SkinControlType::Edit)
-            static_cast<SkinScrollBar*>(control->widget.data())
-                ->Attach(static_cast<SkinEdit*>(edit->widget.data()));
-        else if (!target.isEmpty())
-            engine->ReportOnce(QStringLiteral("target:%1/%2").arg(name, control->name),
-                               QStringLiteral("scroll bar \"%1\" of form \"%2\" names no text "
-                                              "box \"%3\"")
-                                   .arg(control->name, name, target));
-    }
-
-    root->setStyleSheet(engine->styleSheet);
-    root->setGeometry(0, 0, def.size.width(), def.size.height());
-    root->show();
-    host->installEventFilter(this);
-    window->SetWindowPos(HWND_TOP, 0, 0, def.size.width(), def.size.height(),
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    root->setGeometry(host->rect());
-    // Forms that only show something next to the window the user works in leave the
-    // keyboard where it is; every other window takes it when it is shown.
-    if (def.attributes.value(QStringLiteral("activate")) == QLatin1String("0"))
-        window->SetNoActivate(true);
-
-    // The form and its controls end with their window.
-    connect(host, &QObject::destroyed, this, [this] { engine->ReleaseForm(this); });
-}
-
-SkinForm::~SkinForm()
-{
-    for (const auto& control : controls)
-        g_liveControls.erase(control.get());
-    g_liveForms.erase(this);
-    if (host)
-        host->removeEventFilter(this);
-    if (root && g_mouseDepth > 0) {
-        root->hide();
-        root->deleteLater();
-    } else {
-        delete root.data();
-    }
-}
-
-void SkinForm::Build(const SkinControlDef& def, QWidget* parent, bool outermost,
-                     const QString& layoutDir)
-{
-    auto control = std::make_unique<SkinControl>();
-    control->form = this;
-    control->name = def.name;
-    control->type = def.type;
-    control->outermost = outermost;
-    control->dragsWindow = def.Flag(QStringLiteral("drag"));
-
-    const QString text = def.Attribute(QStringLiteral("text"));
-    const QString image = ResolveSkinPath(def.Attribute(QStringLiteral("image")), layoutDir);
-    QWidget* widget = nullptr;
-    switch (def.type) {
-    case SkinControlType::Panel:
-        widget = new SkinPanel(parent, image);
-        break;
-    case SkinControlType::Label: {
-        auto* label = new SkinLabel(parent, def.Attribute(QStringLiteral("format")));
-        label->setAlignment(ParseAlignment(def.Attribute(QStringLiteral("align"))));
-        label->setWordWrap(def.Flag(QStringLiteral("wrap")));
-        label->SetSkinText(text);
-        widget = label;
-        break;
-    }
-    case SkinControlType::Button: {
-        auto* button = new SkinButton(parent);
-        button->setText(text);
-        widget = button;
-        break;
-    }
-    case SkinControlType::Picture:
-        widget = new SkinPicture(parent, image, IntOr(def.Attribute(QStringLiteral("radius")), 0));
-        break;
-    case SkinControlType::Edit: {
-        auto* edit = new SkinEdit(parent, IntOr(def.Attribute(QStringLiteral("lineheight")), 100));
-        edit->SetSkinText(text);
-        widget = edit;
-        break;
-    }
-    case SkinControlType::ScrollBar:
-        widget = new SkinScrollBar(parent);
-        widget->setProperty("skinTarget", def.Attribute(QStringLiteral("target")).trimmed());
-        break;
-    case SkinControlType::Combo: {
-        auto* combo = new SkinCombo(parent);
-        combo->SetShownText(text);
-        SkinControl* self = control.get();
-        combo->onUserChoice = [this, self] { Notify(WM_SKIN_SELCHANGE, self); };
-        widget = combo;
-        break;
-    }
-    case SkinControlType::Holder:
-        widget = new SkinHolder(parent);
-        break;
-    case SkinControlType::Animation: {
-        const bool pulse = def.Attribute(QStringLiteral("mode")) == QLatin1String("pulse");
-        auto* animation = new SkinAnimation(
-            parent, image, pulse ? SkinAnimation::Mode::Pulse : SkinAnimation::Mode::Spin,
-            IntOr(def.Attribute(QStringLiteral("interval")), 80),
-            IntOr(def.Attribute(QStringLiteral("steps")), 12));
-        if (def.Flag(QStringLiteral("autoplay")))
-            animation->Play(true);
-        widget = animation;
-        break;
-    }
-    }
-
-    widget->setObjectName(def.name);
-    widget->setProperty("skinType", QString::fromLatin1(SkinControlTypeName(def.type)));
-    widget->setGeometry(def.geometry);
-    // A free word for the style sheet, so that several controls can share one look.
-    const QString styleClass = def.Attribute(QStringLiteral("class")).trimmed();
-    if (!styleClass.isEmpty())
-        widget->setProperty("skinClass", styleClass);
-    const QString tip = def.Attribute(QStringLiteral("tooltip"));
-    if (!tip.isEmpty())
-        widget->setToolTip(tip);
-    if (def.Attribute(QStringLiteral("visible")) == QLatin1String("0"))
-        widget->hide();
-    if (RaisesClicks(def.type) || control->dragsWindow)
-        widget->installEventFilter(this);
-    control->widget = widget;
-
-    m_byWidget.insert(widget, control.get());
-    g_liveControls.insert(control.get());
-    controls.push_back(std::move(control));
-    for (const auto& child : def.children)
-        Build(child, widget, false, layoutDir);
-}
-
-SkinControl* SkinForm::Find(const QString& controlName, bool searchChildren) const
-{
-    for (const auto& control : controls) {
-        if (control->name == controlName && (searchChildren || control->outermost))
-            return control.get();
-    }
-    return nullptr;
-}
-
-void SkinForm::Notify(UINT message, SkinControl* control)
-{
-    // The checked calls: the window object may already be deleted.
-    if (!host || !::IsWindow(window))
-        return;
-    ::SendMessage(window, message, reinterpret_cast<WPARAM>(control), 0);
-}
-
-bool SkinForm::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == host) {
-        if (event->type() == QEvent::Resize && root)
-            root->setGeometry(host->rect());
-        return false;
-    }
-    SkinControl* control = m_byWidget.value(watched);
-    if (!control)
-        return false;
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-        return HandleMouse(control, static_cast<QMouseEvent*>(event));
-    default:
-        return false;
-    }
-}
-
-// Returns whether the event is consumed. A handler may destroy the window, and with it
-// this form and the control, so nothing of either is touched after a notification unless
-// both are known to be alive.
-bool SkinForm::HandleMouse(SkinControl* control, QMouseEvent* event)
-{
-    QPointer<SkinForm> self(this);
-    QPointer<QWidget> widget(control->widget);
-    struct Depth
-    {
-        Depth() { ++g_mouseDepth; }
-        ~Depth() { --g_mouseDepth; }
-    } depth;
-    // Buttons need their own events to draw the pressed state; other controls have no use
-    // for left-button events, which would otherwise reach their parent controls too.
-    const bool consume = control->type != SkinControlType::Button;
-    const bool clicks = RaisesClicks(control->type);
-    auto alive = [&] { return self && widget; };
-
-    // Other buttons are left alone: the framework routes them to the window anyway, and
-    // leaving them unconsumed lets them reach the window's widget the ordinary way too.
-    if (event->type() != QEvent::MouseMove && event->button() != Qt::LeftButton)
-        return false;
-
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        m_skipClick = nullptr;
-        if (control->dragsWindow && host) {
-            m_dragging = true;
-            m_dragOffset = event->globalPosition().toPoint() - host->pos();
-        }
-        if (clicks)
-            Notify(WM_SKIN_PRESS, control);
-        return alive() ? consume : true;
-    case QEvent::MouseButtonDblClick:
-        if (clicks) {
-            m_skipClick = control;
-            Notify(WM_SKIN_DBLCLK, control);
-        }
-        return alive() ? consume : true;
-    case QEvent::MouseButtonRelease: {
-        m_dragging = false;
-        const bool skip = m_skipClick == control;
-        m_skipClick = nullptr;
-        if (clicks && !skip && widget->rect().contains(event->position().toPoint()))
-            Notify(WM_SKIN_CLICK, control);
-        return alive() ? consume : true;
-    }
-    case QEvent::MouseMove:
-        if (m_dragging && host && (event->buttons() & Qt::LeftButton)) {
-            host->move(event->globalPosition().toPoint() - m_dragOffset);
-            return consume;
-        }
-        return false;
-    default:
-        return false;
-    }
-}
 
 // ---------------------------------------------------------------------------------------
 // The operations
@@ -468,7 +72,7 @@ SkinEngine* OpenSkinW(const wchar_t* layoutPath, const wchar_t* skinPath, int, i
 
     const auto problem = [&engine](const QString& message) {
         engine->problems.push_back(message);
-        Report(message);
+        ReportSkinProblem(message);
     };
     QByteArray content;
     if (!ReadSmallFile(layoutFile, content)) {
@@ -535,7 +139,7 @@ SkinForm* AttachForm(SkinEngine* engine, const wchar_t* formName, HWND window)
 
 SkinControl* FindControl(SkinForm* form, int, const wchar_t* name, int searchChildren)
 {
-    if (!Live(form))
+    if (!IsLiveForm(form))
         return nullptr;
     const QString controlName = FromWide(name);
     SkinControl* control = form->Find(controlName, searchChildren != 0);
@@ -548,23 +152,21 @@ SkinControl* FindControl(SkinForm* form, int, const wchar_t* name, int searchChi
 
 bool SetFormAlpha(SkinForm* form, int alpha)
 {
-    if (!Live(form) || !form->host || !::IsWindow(form->window))
+    if (!IsLiveForm(form) || !form->host || !::IsWindow(form->window))
         return false;
     form->window->SetOpacity(std::clamp(alpha, 0, 255));
     return true;
 }
 
-bool PassMessage(SkinForm* form, UINT message)
+bool PassMessage(SkinForm* form, UINT)
 {
-    if (!Live(form))
-        return false;
-    form->passedMessages.insert(message);
-    return true;
+    // Nothing to record: the framework hands every mouse message to the window anyway.
+    return IsLiveForm(form);
 }
 
 bool ShowControl(SkinControl* control, int show, int, int)
 {
-    if (!Live(control))
+    if (!IsLiveControl(control))
         return false;
     if (auto* bar = control->As<SkinScrollBar>(SkinControlType::ScrollBar))
         bar->SetWanted(show != 0);
@@ -575,16 +177,14 @@ bool ShowControl(SkinControl* control, int show, int, int)
 
 bool PlayAnimation(SkinControl* control, int play, int, int)
 {
-    auto* animation = LiveAs<SkinAnimation>(control, SkinControlType::Animation);
-    if (!animation)
-        return false;
-    animation->Play(play != 0);
-    return true;
+    return WithControl<SkinAnimation>(
+        control, SkinControlType::Animation,
+        [play](SkinAnimation& animation) { animation.Play(play != 0); });
 }
 
 bool SetLabelText(SkinControl* control, const wchar_t* text)
 {
-    if (!Live(control))
+    if (!IsLiveControl(control))
         return false;
     if (auto* label = control->As<SkinLabel>(SkinControlType::Label)) {
         label->SetSkinText(FromWide(text));
@@ -599,25 +199,19 @@ bool SetLabelText(SkinControl* control, const wchar_t* text)
 
 bool SetEditText(SkinControl* control, const wchar_t* text)
 {
-    auto* edit = LiveAs<SkinEdit>(control, SkinControlType::Edit);
-    if (!edit)
-        return false;
-    edit->SetSkinText(FromWide(text));
-    return true;
+    return WithControl<SkinEdit>(control, SkinControlType::Edit,
+                                 [text](SkinEdit& edit) { edit.SetSkinText(FromWide(text)); });
 }
 
 bool SetPictureBitmap(SkinControl* control, const QImage& image)
 {
-    auto* picture = LiveAs<SkinPicture>(control, SkinControlType::Picture);
-    if (!picture)
-        return false;
-    picture->SetImage(image);
-    return true;
+    return WithControl<SkinPicture>(control, SkinControlType::Picture,
+                                    [&image](SkinPicture& picture) { picture.SetImage(image); });
 }
 
 bool SetScrollPosition(SkinControl* control, int position, int, int)
 {
-    if (!Live(control))
+    if (!IsLiveControl(control))
         return false;
     if (auto* bar = control->As<SkinScrollBar>(SkinControlType::ScrollBar)) {
         bar->setValue(position);
@@ -632,11 +226,8 @@ bool SetScrollPosition(SkinControl* control, int position, int, int)
 
 bool SetComboText(SkinControl* control, const wchar_t* text)
 {
-    auto* combo = LiveAs<SkinCombo>(control, SkinControlType::Combo);
-    if (!combo)
-        return false;
-    combo->SetShownText(FromWide(text));
-    return true;
+    return WithControl<SkinCombo>(control, SkinControlType::Combo,
+                                  [text](SkinCombo& combo) { combo.SetShownText(FromWide(text)); });
 }
 
 std::wstring GetComboText(SkinControl* control)
@@ -647,22 +238,17 @@ std::wstring GetComboText(SkinControl* control)
 
 bool InsertComboItem(SkinControl* control, const wchar_t* text, int index, std::uintptr_t data)
 {
-    auto* combo = LiveAs<SkinCombo>(control, SkinControlType::Combo);
-    if (!combo)
-        return false;
-    if (index < 0 || index > combo->count())
-        index = combo->count();
-    combo->insertItem(index, FromWide(text), QVariant::fromValue<quint64>(data));
-    return true;
+    return WithControl<SkinCombo>(control, SkinControlType::Combo, [&](SkinCombo& combo) {
+        if (index < 0 || index > combo.count())
+            index = combo.count();
+        combo.insertItem(index, FromWide(text), QVariant::fromValue<quint64>(data));
+    });
 }
 
 bool ClearCombo(SkinControl* control)
 {
-    auto* combo = LiveAs<SkinCombo>(control, SkinControlType::Combo);
-    if (!combo)
-        return false;
-    combo->clear();
-    return true;
+    return WithControl<SkinCombo>(control, SkinControlType::Combo,
+                                  [](SkinCombo& combo) { combo.clear(); });
 }
 
 int GetComboCount(SkinControl* control)
@@ -693,7 +279,5 @@ bool ShowBoundWindow(SkinControl* holder, QWidget* child)
 
 QWidget* GetControlWidget(SkinControl* control)
 {
-    return Live(control) ? control->widget.data() : nullptr;
+    return IsLiveControl(control) ? control->widget.data() : nullptr;
 }
-
-void SetSkinReporter(SkinReporter reporter) { g_reporter = std::move(reporter); }

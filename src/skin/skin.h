@@ -19,7 +19,6 @@
 #include <QImage>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 class QWidget;
@@ -50,7 +49,7 @@ SkinControl* FindControl(SkinForm* form, int kind, const wchar_t* name, int sear
 bool SetFormAlpha(SkinForm* form, int alpha); // 0-255, the whole window
 // Asks that a mouse message on the form's controls (WM_RBUTTONUP, 517) reach the window.
 // Controls never hold mouse messages back from their window, which hears of all mouse
-// input through the framework, so the request is recorded and always honoured.
+// input through the framework, so the request is always honoured.
 bool PassMessage(SkinForm* form, UINT message);
 
 // Shown when `show` is non-zero. The two other flags are accepted for compatibility.
@@ -80,10 +79,8 @@ bool ShowBoundWindow(SkinControl* holder, QWidget* child);
 // The widget that draws a control (for tests and for rendering the skin); null if none.
 QWidget* GetControlWidget(SkinControl* control);
 
-// Where reports of missing files, forms and controls go; stderr when unset. Each missing
-// item is reported once per engine.
-using SkinReporter = std::function<void(const std::wstring& message)>;
-void SetSkinReporter(SkinReporter reporter);
+// Missing files, forms and controls are warnings of the tavro.skin logging category, each
+// said once per engine.
 
 inline SkinEngine* OpenSkinW(const std::wstring& layout, const std::wstring& skin, int a, int b,
                              int c)

@@ -69,7 +69,7 @@ constexpr WPARAM SIZE_MINIMIZED = 1;
 constexpr UINT TME_HOVER = 0x00000001;
 constexpr UINT TME_LEAVE = 0x00000002;
 constexpr UINT TME_CANCEL = 0x80000000;
-constexpr UINT HOVER_DEFAULT = 0xFFFFFFFF; // the platform's hover time, 400 ms
+constexpr UINT HOVER_DEFAULT = 0xFFFFFFFF; // Windows' default hover time, 400 ms
 constexpr int HOVER_DEFAULT_MS = 400;
 
 // Show states.

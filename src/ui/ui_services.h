@@ -4,7 +4,7 @@
 // icon and the pointer position. The program uses the Qt-backed ones (the defaults, see
 // qt_services.h); tests install recording fakes (tests/support/fake_ui_services.h).
 
-#include "host/services.h"
+#include "host/scoped_install.h"
 #include "ui/messages.h"
 
 #include <QIcon>
@@ -67,6 +67,7 @@ const UiServices& CurrentUiServices();
 // previous set, so that a test can put it back.
 UiServices InstallUiServices(const UiServices& services);
 
+// For tests: the window services swapped for the lifetime of the object.
 using ScopedUiServices = ScopedInstall<UiServices, InstallUiServices>;
 
 // The WM_TRAYICON mouse message for a notification-area activation, by Qt's reason

@@ -15,7 +15,7 @@ QRect ApplyWindowPos(const QRect& current, int x, int y, int cx, int cy, UINT fl
 
 QPoint CenteredPosition(QSize size, const QRect& over, const QRect& workArea)
 {
-    // Edges as the platform keeps them: right and bottom exclusive.
+    // Edges as Windows keeps them: right and bottom exclusive.
     const int overRight = over.x() + over.width();
     const int overBottom = over.y() + over.height();
     int x = (over.x() + overRight) / 2 - size.width() / 2;

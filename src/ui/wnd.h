@@ -91,7 +91,7 @@ public:
     // resizes deliver WM_MOVE and WM_SIZE before SetWindowPos returns. Without
     // SWP_NOACTIVATE a visible window is activated; the flag concerns this call only.
     bool SetWindowPos(CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
-    // Screen coordinates. QRect::right() is inclusive: the platform's exclusive right
+    // Screen coordinates. QRect::right() is inclusive: Windows' exclusive right
     // edge is x() + width(), and QRect::contains() matches its point-in-rectangle test.
     QRect GetWindowRect() const;
     QRect GetClientRect() const; // (0, 0, width, height): the window has no frame

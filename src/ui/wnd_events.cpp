@@ -87,7 +87,7 @@ bool MouseRouter::eventFilter(QObject* watched, QEvent* event)
         return false;
     // Qt hands an ignored mouse event on to the parent widgets as fresh, non-spontaneous
     // copies; only the first delivery is spontaneous, so each input is routed once. The
-    // platform window (a QWindow, not a widget) sees the event before its widgets do.
+    // native window (a QWindow, not a widget) sees the event before its widgets do.
     if (!event->spontaneous() || !watched->isWidgetType())
         return false;
     auto* window = dynamic_cast<WndWidget*>(static_cast<QWidget*>(watched)->window());

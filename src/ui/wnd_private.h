@@ -81,6 +81,13 @@ struct WndImpl : std::enable_shared_from_this<WndImpl>
     void OnPointerLeft();
 };
 
+// The registry of windows that exist (user-interface thread only): a window is in it from
+// its creation until its teardown.
+void RegisterWindow(WndImpl* impl);
+void UnregisterWindow(WndImpl* impl);
+// The window objects of the existing windows that `owner` owns.
+std::vector<CWnd*> OwnedWindows(const CWnd* owner);
+
 // A window message waiting in the event queue.
 class WndMessageEvent : public QEvent
 {

@@ -2,12 +2,13 @@
 
 // The few COM types the scripting object speaks. Pages reach the object through a
 // dispatch-style interface, so its answers keep the numeric conventions of that interface
-// (result codes, dispatch ids, variant types) on every platform.
+// (result codes, dispatch ids, variant types) on every system, not only on Windows.
+
+#include "host/hresult.h"
 
 #include <cstdint>
 #include <cstring>
 
-using HRESULT = std::int32_t;
 using ULONG = std::uint32_t;
 using DISPID = std::int32_t;
 using LCID = std::uint32_t;
@@ -21,8 +22,6 @@ constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
 constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
 constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
 constexpr HRESULT DISP_E_UNKNOWNNAME = static_cast<HRESULT>(0x80020006u);
-
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 
 // A 16-byte interface identifier; two are the same interface only when all bytes match.
 struct GUID

@@ -5,7 +5,7 @@
 
 QPoint LoadingPosition(const QRect& owner, QSize own)
 {
-    // The platform's exclusive right and bottom edges; QRect's own are inclusive.
+    // Windows' exclusive right and bottom edges; QRect's own are inclusive.
     const int left = owner.x(), right = owner.x() + owner.width();
     const int top = owner.y(), bottom = owner.y() + owner.height();
     return {(left + right) / 2 - own.width() / 2, (top + bottom) / 2 - own.height() / 2};

@@ -4,11 +4,10 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QLibrary>
+#include <QLoggingCategory>
 #include <QOpenGLContext>
 #include <QStringList>
 #include <QThread>
-
-#include <cstdio>
 
 // Exported by QtGui but declared only in a private header. The engine shares its textures
 // through this context and crashes when it is missing at load time.
@@ -16,6 +15,8 @@ QT_BEGIN_NAMESPACE
 Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
 Q_GUI_EXPORT QOpenGLContext* qt_gl_global_share_context();
 QT_END_NAMESPACE
+
+Q_LOGGING_CATEGORY(lcWeb, "tavro.web")
 
 namespace {
 
@@ -38,12 +39,12 @@ void EnsureGlobalShareContext()
         return;
     auto* context = new QOpenGLContext;
     context->setFormat(QSurfaceFormat::defaultFormat());
-    // A context that cannot be made current (no GL on the platform) still serves: the engine
+    // A context that cannot be made current (no OpenGL on this system) still serves: the engine
     // only needs the object to exist and falls back to software drawing.
     context->create();
     g_shareContext = context;
     qt_gl_set_global_share_context(context);
-    // Runs while the GUI application still exists, before the platform goes away.
+    // Runs while the GUI application still exists, before Qt's windowing system goes away.
     qAddPostRoutine(DeleteShareContext);
 }
 
@@ -94,7 +95,7 @@ IWebModule* LoadWebModule(const QString& fallbackDir)
     QString error;
     g_module = OpenWebModule(dirs, &error);
     if (!g_module)
-        std::fprintf(stderr, "tavro: cannot load the web module: %s\n", qPrintable(error));
+        qCWarning(lcWeb).noquote() << "tavro: cannot load the web module:" << error;
     return g_module;
 }
 

@@ -15,7 +15,7 @@ constexpr const char* kWebModuleBaseName = "tavro_webengine";
 // Loads the module once per process and answers it; later calls answer the same module.
 // The module is looked for next to the executable first, then in `fallbackDir` (tests run
 // from their own folder). Must run on the user-interface thread after QApplication exists.
-// On failure the reason goes to stderr and the answer is null; a later call tries again.
+// On failure the reason is a warning of tavro.web and the answer is null; a later call tries again.
 IWebModule* LoadWebModule(const QString& fallbackDir = QString());
 
 // Opens the module from the first of `dirs` that holds a usable one, without keeping it for
@@ -30,6 +30,6 @@ IWebModule* LoadedWebModule();
 void DestroyWebViews();
 
 // Makes the process-wide shared OpenGL context that the engine requires before it starts,
-// unless one exists. Where the platform has no OpenGL (the offscreen platform) the context
+// unless one exists. Where there is no OpenGL (Qt's offscreen platform plugin) the context
 // stays invalid and the engine draws in software.
 void EnsureGlobalShareContext();

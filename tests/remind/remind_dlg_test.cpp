@@ -4,6 +4,7 @@
 #include "remind/remind_dlg.h"
 
 #include "fake_services.h"
+#include "log_capture.h"
 #include "profile/app_data.h"
 #include "remind/sqlite_db.h"
 #include "remind/tip_database.h"
@@ -75,7 +76,6 @@ protected:
     {
         CTavroRemindDlg::ForgetToldFailures();
         QCursor::setPos(0, 0);
-        SetSkinReporter([this](const std::wstring& line) { skinReports.push_back(line); });
         app.skinEngine = OpenSkinW(TAVRO_SOURCE_DIR L"/package/Skin/RizIrozara.dui",
                                    TAVRO_SOURCE_DIR L"/package/Skin/Default.skn", 0, 0, 0);
         app.programDir = dir.WidePath();
@@ -102,7 +102,6 @@ protected:
         FreeSkin();
         SetTheApp(nullptr);
         CTipDatabase::ResetForTesting();
-        SetSkinReporter(nullptr);
     }
 
     void MakeDatabase(int tipRows)
@@ -150,7 +149,7 @@ protected:
     CTavroAppData app;
     OwnerWnd owner;
     std::unique_ptr<CTavroRemindDlg> popup;
-    std::vector<std::wstring> skinReports;
+    LogCapture skinReports{"tavro.skin"};
 };
 
 TEST(ReminderPlacement, RightOfTheOwnerWhenThereIsRoomElseLeftOverlappingByFive)
@@ -217,7 +216,7 @@ TEST_F(ReminderWindow, BindsEveryControlOfItsFormAndTakesTheFormsSize)
     std::sort(controls.begin(), controls.end());
     EXPECT_EQ(std::unique(controls.begin(), controls.end()), controls.end());
     EXPECT_EQ(GetControlWidget(dlg.m_pDayLabels[3])->objectName(), QStringLiteral("StaDay4"));
-    EXPECT_TRUE(skinReports.empty());
+    EXPECT_TRUE(skinReports.Lines().empty());
 }
 
 TEST_F(ReminderWindow, ShowsTheDaysPictureWeekMarkerFiguresAndTip)

@@ -1,6 +1,7 @@
 #include "app/parent_dlg.h"
 #include "fake_services.h"
 #include "fake_ui_services.h"
+#include "log_capture.h"
 #include "profile/app_data.h"
 #include "profile/calendar.h"
 #include "settings/set_dlg.h"
@@ -114,7 +115,6 @@ class SettingsWindowsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        SetSkinReporter([this](const std::wstring& line) { skinReports.push_back(line); });
         const std::filesystem::path skin = std::filesystem::path(TAVRO_SOURCE_DIR) / "package/Skin";
         app.skinEngine = OpenSkinW((skin / "RizIrozara.dui").wstring(),
                                    (skin / "Default.skn").wstring(), 0, 0, 0);
@@ -131,8 +131,7 @@ protected:
         owner.DestroyWindow();
         ReleaseDestroyedWindows();
         FreeSkin();
-        SetSkinReporter(nullptr);
-        EXPECT_TRUE(skinReports.empty()) << "the skin misses something the windows look up";
+        EXPECT_TRUE(skinReports.Lines().empty()) << "the skin misses something the windows look up";
     }
 
     CTavroSetFirstDlg& NewSetFirst()
@@ -168,7 +167,7 @@ protected:
     OwnerWnd owner;
     std::unique_ptr<CTavroSetFirstDlg> setFirst;
     std::unique_ptr<CTavroSetDlg> set;
-    std::vector<std::wstring> skinReports;
+    LogCapture skinReports{"tavro.skin"};
 };
 
 TEST_F(SettingsWindowsTest, SetupWindowOffersTodayOnTopAndCentred)

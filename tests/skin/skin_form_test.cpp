@@ -1,5 +1,6 @@
 // The skin's forms inside real framework windows, under the offscreen platform.
 
+#include "log_capture.h"
 #include "skin/skin.h"
 #include "skin/skin_controls.h"
 #include "temp_program_dir.h"
@@ -86,7 +87,6 @@ class SkinFormTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        SetSkinReporter([this](const std::wstring& line) { reports.push_back(line); });
         dir.Write("Skin/layout.dui", kLayout);
         dir.Write("Skin/skin.skn", "#btn { color: red; }");
         engine = Open("Skin/layout.dui", "Skin/skin.skn");
@@ -96,7 +96,6 @@ protected:
     {
         windows.clear();
         FreeSkin();
-        SetSkinReporter(nullptr);
     }
 
     SkinEngine* Open(const std::string& layout, const std::string& skin)
@@ -124,7 +123,7 @@ protected:
     int ReportsNaming(const std::wstring& text) const
     {
         int count = 0;
-        for (const auto& line : reports)
+        for (const auto& line : reports.Lines())
             count += line.find(text) != std::wstring::npos;
         return count;
     }
@@ -132,7 +131,7 @@ protected:
     TempProgramDir dir;
     SkinEngine* engine = nullptr;
     std::vector<std::unique_ptr<RecordingWnd>> windows;
-    std::vector<std::wstring> reports;
+    LogCapture reports{"tavro.skin"};
 };
 
 } // namespace
@@ -621,6 +620,53 @@ TEST_F(SkinFormTest, DraggingAMovableControlMovesTheWindowAndStillClicks)
 
     EXPECT_EQ(wnd->GetWindowRect().topLeft(), start + QPoint(30, 20));
     EXPECT_EQ(wnd->Messages(), (std::vector<UINT>{WM_SKIN_PRESS, WM_SKIN_CLICK}));
+}
+
+// Every operation on a control acts on its own kinds only, and on nothing once the skin is
+// freed: a stale pointer kept by a window must never reach a deleted widget.
+TEST_F(SkinFormTest, ControlOperationsTakeTheirKindsAndLiveControlsOnly)
+{
+    struct Case
+    {
+        const wchar_t* control;
+        const wchar_t* otherKind;
+        std::function<bool(SkinControl*)> operation;
+    };
+    const QImage image(4, 4, QImage::Format_RGB32);
+    QPointer<QWidget> child = new QWidget;
+    const std::vector<Case> cases = {
+        {L"lbl", L"pic", [](SkinControl* c) { return SetLabelText(c, L"x"); }},
+        {L"btn", L"edit", [](SkinControl* c) { return SetLabelText(c, L"x"); }},
+        {L"edit", L"lbl", [](SkinControl* c) { return SetEditText(c, L"x"); }},
+        {L"pic", L"lbl", [&](SkinControl* c) { return SetPictureBitmap(c, image); }},
+        {L"bar", L"btn", [](SkinControl* c) { return SetScrollPosition(c, 0, 0, 0); }},
+        {L"edit", L"cbx", [](SkinControl* c) { return SetScrollPosition(c, 0, 0, 0); }},
+        {L"cbx", L"lbl", [](SkinControl* c) { return SetComboText(c, L"x"); }},
+        {L"cbx", L"edit", [](SkinControl* c) { return InsertComboItem(c, L"x", -1, 7); }},
+        {L"cbx", L"btn", [](SkinControl* c) { return ClearCombo(c); }},
+        {L"anim", L"pic", [](SkinControl* c) { return PlayAnimation(c, 0, 0, 0); }},
+        {L"holder", L"card", [&child](SkinControl* c) { return BindWindow(c, child); }},
+        {L"holder", L"card", [&child](SkinControl* c) { return ShowBoundWindow(c, child); }},
+    };
+    RecordingWnd* wnd = NewWindow();
+    SkinForm* form = AttachShown(wnd);
+    std::vector<SkinControl*> stale;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString::fromWCharArray(c.control).toStdString());
+        EXPECT_TRUE(c.operation(Find(form, c.control)));
+        EXPECT_FALSE(c.operation(Find(form, c.otherKind)));
+        EXPECT_FALSE(c.operation(nullptr));
+        stale.push_back(Find(form, c.control));
+    }
+    FreeSkin();
+    // The holder took the window bound to it along.
+    EXPECT_TRUE(child.isNull());
+    child = new QWidget;
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_FALSE(cases[i].operation(stale[i])) << i;
+    EXPECT_EQ(GetComboCount(stale[6]), 0);
+    EXPECT_EQ(GetComboText(stale[6]), L"");
+    delete child.data();
 }
 
 TEST_F(SkinFormTest, FreeSkinTakesTheControlsOutOfLiveWindows)

@@ -2,6 +2,7 @@
 // local server whose dated page answers only when the test lets it.
 
 #include "fake_services.h"
+#include "log_capture.h"
 #include "profile/app_data.h"
 #include "profile/calendar.h"
 #include "skin/skin.h"
@@ -110,7 +111,6 @@ protected:
     {
         ASSERT_NE(LoadWebModule(QStringLiteral(TAVRO_STAGE_DIR "/Release")), nullptr);
         setenv("TAVRO_DESKTOP_SERVER", server.Origin().c_str(), 1);
-        SetSkinReporter([this](const std::wstring& line) { skinReports.push_back(line); });
         const std::filesystem::path skin = std::filesystem::path(TAVRO_SOURCE_DIR) / "package/Skin";
         app.skinEngine = OpenSkinW((skin / "RizIrozara.dui").wstring(),
                                    (skin / "Default.skn").wstring(), 0, 0, 0);
@@ -132,9 +132,8 @@ protected:
         ReleaseDestroyedWindows();
         SetTheApp(nullptr);
         FreeSkin();
-        SetSkinReporter(nullptr);
         unsetenv("TAVRO_DESKTOP_SERVER");
-        EXPECT_TRUE(skinReports.empty()) << "the skin misses something the windows look up";
+        EXPECT_TRUE(skinReports.Lines().empty()) << "the skin misses something the windows look up";
         EXPECT_TRUE(services.messageBox.shown.empty()) << "a show reported a failure";
     }
 
@@ -162,7 +161,7 @@ protected:
     CTavroAppData app;
     CWnd owner;
     CTavroMainDlg* main = nullptr;
-    std::vector<std::wstring> skinReports;
+    LogCapture skinReports{"tavro.skin"};
 };
 
 TEST(MainPageAddress, ComposesTheAddressOfEachPageMode)
