@@ -298,15 +298,31 @@ TEST_F(ParentWindowTest, UnknownKeysAndMissingClassesMakeNoWindow)
     EXPECT_EQ(bare.m_pSetDlg, nullptr);
 }
 
-TEST_F(ParentWindowTest, MenuChoiceIsDroppedWhenTheParentWentAwayMeanwhile)
+TEST_F(ParentWindowTest, AMainClassThatMakesNoMainWindowLeavesNothingBehind)
 {
-    ASSERT_TRUE(parent.CreateAndInitialise());
-    // The menu's own loop runs a quit (the widget's, or a logout) before the choice returns.
-    ui.menu.onTrack = [&] { parent.DestroyWindow(); };
-    ui.menu.answer = TrayIcon::ID_TRAY_CHANGE_DUE;
-    parent.SendMessage(WM_TRAYICON, TrayIcon::TRAY_ICON_ID, WM_RBUTTONDOWN);
-    EXPECT_EQ(parent.m_pSetDlg, nullptr);
-    EXPECT_EQ(windows.log.Count("construct Set"), 0);
+    struct PlainWindow : CWnd
+    {
+        explicit PlainWindow(int& deleted) : m_deleted(deleted) {}
+        ~PlainWindow() override { ++m_deleted; }
+        int& m_deleted;
+    };
+    int made = 0, deleted = 0;
+    ParentWindowParts parts = windows.Parts();
+    parts.windowClasses["Main"] = [&] {
+        ++made;
+        return new PlainWindow(deleted);
+    };
+    {
+        CTavroV4Dlg dlg(app, std::move(parts));
+        ASSERT_TRUE(dlg.CreateAndInitialise());
+        // Every way to the main window tries to make one, and none may keep the object.
+        for (const UINT message : {WM_SHOW_MAIN, WM_VIEW_MAIN, WM_SETUP_DONE})
+            dlg.SendMessage(message, 1, 0);
+        EXPECT_EQ(dlg.m_pMainDlg, nullptr);
+        EXPECT_TRUE(dlg.m_pFloatDlg->IsWindowVisible());
+    }
+    EXPECT_EQ(made, 4);
+    EXPECT_EQ(deleted, made);
 }
 
 } // namespace

@@ -445,10 +445,16 @@ protected:
         SettingsWindowsTest::TearDown();
     }
 
+    ParentWindowParts SettingsWindows()
+    {
+        ParentWindowParts parts;
+        parts.windowClasses["SetFirst"] = [this] { return new CTavroSetFirstDlg(app); };
+        parts.windowClasses["Set"] = [this] { return new CTavroSetDlg(app); };
+        return parts;
+    }
+
     FakeUiServices ui;
-    std::unique_ptr<CTavroV4Dlg> parent = std::make_unique<CTavroV4Dlg>(
-        app, ParentWindowParts{{{"SetFirst", [this] { return new CTavroSetFirstDlg(app); }},
-                                {"Set", [this] { return new CTavroSetDlg(app); }}}});
+    std::unique_ptr<CTavroV4Dlg> parent = std::make_unique<CTavroV4Dlg>(app, SettingsWindows());
 };
 
 TEST_F(SettingsWithParentTest, FirstRunThenChangingTheDateFromTheTrayMenu)
