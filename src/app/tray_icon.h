@@ -35,10 +35,10 @@ public:
     // chooses the menu's fourth item, "隐藏浮窗" or "显示浮窗".
     void OnNotify(WPARAM id, LPARAM mouseMessage, bool widgetVisible);
 
+private:
     // The menu as it is built for the widget's visibility, in menu order.
     static std::vector<MenuItem> MenuItems(bool widgetVisible);
 
-private:
     CWnd& m_owner;
     QIcon m_icon;
 };

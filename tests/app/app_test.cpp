@@ -110,7 +110,12 @@ protected:
     // Answers the exit code when start-up ended the process, -1 when it ran through.
     int Start(std::vector<std::string> arguments = {})
     {
-        QTimer::singleShot(0, [this] { app.RequestQuit(); });
+        // A timer of this call's own: a start that ends the process never runs an event
+        // loop, and a request left queued would reach this fixture after it is gone.
+        QTimer quit;
+        quit.setSingleShot(true);
+        QObject::connect(&quit, &QTimer::timeout, [this] { app.RequestQuit(); });
+        quit.start(0);
         try {
             EXPECT_FALSE(app.InitInstance(arguments, host, windows.Parts()));
         } catch (const ProcessExited& exited) {
