@@ -13,6 +13,6 @@ enum class StartSwitch
     Other
 };
 
-// The raw command line as the platform hands it over: the arguments joined by one blank.
+// The command line as Windows hands it to a program: the arguments joined by one blank.
 std::string RawCommandLine(const std::vector<std::string>& arguments);
 StartSwitch ClassifyCommandLine(const std::string& raw);

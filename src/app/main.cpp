@@ -87,20 +87,23 @@ int main(int argc, char** argv)
 
     InstanceLock lock(InstanceLock::DefaultPath());
     static CTavroV4App theApp;
-    CTavroV4Dlg::RegisterWindowClass("SetFirst", [] { return new CTavroSetFirstDlg; });
-    CTavroV4Dlg::RegisterWindowClass("Set", [] { return new CTavroSetDlg; });
-    CTavroV4Dlg::RegisterWindowClass("Float", [] { return new CTavroFloatDlg; });
-    CTavroV4Dlg::RegisterWindowClass("Main", [] { return new CTavroMainDlg(theApp); });
     // Asked to stop and joined on every way out (also exit() on an expired date), so a quit
     // during a download ends within about a second instead of waiting for the transfer.
     static UpdateWorkerThread updateWorker;
-    CTavroV4Dlg::SetUpdateWorkerStarter([](CTavroV4Dlg* parent) {
+    ParentWindowParts parentParts;
+    parentParts.windowClasses = {
+        {"SetFirst", [] { return new CTavroSetFirstDlg; }},
+        {"Main", [] { return new CTavroMainDlg(theApp); }},
+        {"Set", [] { return new CTavroSetDlg; }},
+        {"Float", [] { return new CTavroFloatDlg; }},
+    };
+    parentParts.startUpdateWorker = [](CTavroV4Dlg* parent) {
         HWND window = parent;
         updateWorker.Start(DefaultUpdateSettings(),
                            [window] { PostMessage(window, WM_UPDATE_READY, 1, 0); });
-    });
+    };
     InstallTerminationHandler([] { theApp.RequestQuit(); });
-    theApp.InitInstance(arguments, StartupHost::System(lock));
+    theApp.InitInstance(arguments, StartupHost::System(lock), parentParts);
     updateWorker.Stop();
     const int code = theApp.ExitInstance();
     accessibilityBuses.join();

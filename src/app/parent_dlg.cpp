@@ -9,27 +9,13 @@
 #include "profile/app_data.h"
 #include "profile/profile_file.h"
 #include "ui/app_icon.h"
-#include "ui/ui_services.h"
 #include "web/main_dlg_base.h"
 
 #include <QWidget>
 
 #include <cstdio>
-#include <map>
 
 namespace {
-
-std::map<std::string, CTavroV4Dlg::WindowMaker>& WindowClasses()
-{
-    static std::map<std::string, CTavroV4Dlg::WindowMaker> classes;
-    return classes;
-}
-
-CTavroV4Dlg::UpdateWorkerStarter& UpdateWorker()
-{
-    static CTavroV4Dlg::UpdateWorkerStarter start;
-    return start;
-}
 
 bool HasWindow(const CWnd* wnd) { return wnd && wnd->IsWindow(); }
 
@@ -42,23 +28,6 @@ template <typename T> void DestroyMember(T*& member)
     member = nullptr;
 }
 
-} // namespace
-
-const QString CTavroV4Dlg::kTitle = QStringLiteral("Tavro父窗口");
-const QString CTavroV4Dlg::kTrayTip = QStringLiteral("Tavro");
-
-void CTavroV4Dlg::RegisterWindowClass(const std::string& key, WindowMaker make)
-{
-    WindowClasses()[key] = std::move(make);
-}
-
-void CTavroV4Dlg::ClearWindowClasses() { WindowClasses().clear(); }
-
-void CTavroV4Dlg::SetUpdateWorkerStarter(UpdateWorkerStarter start)
-{
-    UpdateWorker() = std::move(start);
-}
-
 void ShowAndRaise(CWnd* wnd)
 {
     wnd->ShowWindow(SW_RESTORE);
@@ -66,10 +35,29 @@ void ShowAndRaise(CWnd* wnd)
     wnd->BringWindowToTop();
 }
 
-CTavroV4Dlg::CTavroV4Dlg(CTavroAppData& app)
+bool IsRoutedMessage(UINT message)
+{
+    return message == WM_TRAYICON || message == WM_COMMAND ||
+           (message >= WM_SHOW_MAIN && message <= WM_SHOW_SETTINGS);
+}
+
+void TraceMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    char line[64];
+    std::snprintf(line, sizeof line, "message 0x%X %llu %lld", message,
+                  static_cast<unsigned long long>(wParam), static_cast<long long>(lParam));
+    Trace(line);
+}
+
+} // namespace
+
+const QString CTavroV4Dlg::kTitle = QStringLiteral("Tavro父窗口");
+
+CTavroV4Dlg::CTavroV4Dlg(CTavroAppData& app, ParentWindowParts parts)
     // The skin's art, the same picture as the installed launcher's icon.
     : m_hIcon(AppIcon(QString::fromStdWString(app.programDir) + QStringLiteral("/Skin"))),
-      m_app(app), m_runningCopyListener([this](UINT message, WPARAM wParam, LPARAM lParam) {
+      m_app(app), m_parts(std::move(parts)), m_tray(*this, m_hIcon),
+      m_runningCopyListener([this](UINT message, WPARAM wParam, LPARAM lParam) {
           PostMessage(message, wParam, lParam);
       })
 {}
@@ -103,20 +91,13 @@ int CTavroV4Dlg::DoModal()
 void CTavroV4Dlg::OnInitDialog()
 {
     GetWidget()->setWindowIcon(m_hIcon);
-
-    // An update waits, or an install was cut short: hand over to the updater once. Shutdown
-    // writes the profile with the flag cleared, so the next start runs normally.
+    // An install cut short is finished by the updater as a pending update would be.
     if (m_app.updatePending || UnfinishedInstallFound(m_app.programDir)) {
-        m_app.updatePending = false;
-        CurrentServices().shell->StartProgram(m_app.programDir + kUpdaterTail);
-        m_bEndedDuringInit = true;
-        m_nEndResult = IDOK;
-        EndDialog(IDOK);
+        HandOverToUpdater();
         return;
     }
-
-    if (IsNetworkAlive() && UpdateWorker())
-        UpdateWorker()(this);
+    if (IsNetworkAlive() && m_parts.startUpdateWorker)
+        m_parts.startUpdateWorker(this);
 
     SetTaskbarButton(false);
     SetWindowPos(HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOACTIVATE);
@@ -129,25 +110,45 @@ void CTavroV4Dlg::OnInitDialog()
         m_pSetFirstDlg = CreateChildWindow("SetFirst");
         if (m_pSetFirstDlg)
             m_pSetFirstDlg->ShowWindow(SW_SHOW);
-        return;
+        return; // the rest waits for WM_SETUP_DONE
     }
+    // A restart keeps the main window hidden until it is asked for.
+    std::optional<int> mainShowState;
+    if (!m_app.restartMode)
+        mainShowState = IsNetworkAlive() ? SW_SHOW : SW_HIDE;
+    EnterNormalMode(mainShowState);
+    Trace("normal mode");
+}
 
+void CTavroV4Dlg::HandOverToUpdater()
+{
+    // Shutdown writes the profile with the flag cleared, so the handover happens once.
+    m_app.updatePending = false;
+    CurrentServices().shell->StartProgram(m_app.programDir + kUpdaterTail);
+    m_bEndedDuringInit = true;
+    m_nEndResult = IDOK;
+    EndDialog(IDOK);
+}
+
+void CTavroV4Dlg::EnterNormalMode(std::optional<int> mainShowState)
+{
     if (!m_pMainDlg)
-        m_pMainDlg = dynamic_cast<CTavroMainDlgBase*>(CreateChildWindow("Main"));
-    if (m_pMainDlg && !m_app.restartMode)
-        m_pMainDlg->ShowWindow(IsNetworkAlive() ? SW_SHOW : SW_HIDE);
+        m_pMainDlg = CreateMainWindow();
+    if (mainShowState && HasWindow(m_pMainDlg))
+        m_pMainDlg->ShowWindow(*mainShowState);
     if (!m_pFloatDlg)
         m_pFloatDlg = CreateChildWindow("Float");
-    if (m_pFloatDlg)
+    if (HasWindow(m_pFloatDlg))
         m_pFloatDlg->ShowWindow(SW_SHOW);
-    AddTrayIcon();
-    Trace("normal mode");
+    if (HasWindow(m_pSetFirstDlg))
+        DestroyMember(m_pSetFirstDlg);
+    m_tray.Add();
 }
 
 CWnd* CTavroV4Dlg::CreateChildWindow(const std::string& key)
 {
-    const auto found = WindowClasses().find(key);
-    if (found == WindowClasses().end() || !found->second)
+    const auto found = m_parts.windowClasses.find(key);
+    if (found == m_parts.windowClasses.end() || !found->second)
         return nullptr;
     CWnd* wnd = found->second();
     if (!wnd)
@@ -167,52 +168,37 @@ void CTavroV4Dlg::EnsureWindow(CWnd*& member, const std::string& key)
     member = CreateChildWindow(key);
 }
 
+CTavroMainDlgBase* CTavroV4Dlg::CreateMainWindow()
+{
+    CWnd* wnd = CreateChildWindow("Main");
+    auto* main = dynamic_cast<CTavroMainDlgBase*>(wnd);
+    // A "Main" class that is not a main window would never be deleted otherwise.
+    if (wnd && !main)
+        DeleteWnd(wnd);
+    return main;
+}
+
 void CTavroV4Dlg::EnsureMainWindow()
 {
     if (HasWindow(m_pMainDlg))
         return;
     DeleteWnd(m_pMainDlg);
-    CWnd* wnd = CreateChildWindow("Main");
-    m_pMainDlg = dynamic_cast<CTavroMainDlgBase*>(wnd);
-    if (wnd && !m_pMainDlg)
-        DeleteWnd(wnd);
+    m_pMainDlg = CreateMainWindow();
 }
 
-void CTavroV4Dlg::AddTrayIcon()
+void CTavroV4Dlg::ReloadMainWindow()
 {
-    const bool added = CurrentUiServices().tray->Add(TRAY_ICON_ID, kTrayTip, m_hIcon, this);
-    Trace(added ? "tray icon added" : "no notification area");
-}
-
-void CTavroV4Dlg::RemoveTrayIcon() { CurrentUiServices().tray->Remove(TRAY_ICON_ID); }
-
-std::vector<std::pair<UINT, QString>> CTavroV4Dlg::TrayMenuItems() const
-{
-    std::vector<std::pair<UINT, QString>> items = {
-        {ID_TRAY_ABOUT, QStringLiteral("关于我们")},
-        {ID_TRAY_FEEDBACK, QStringLiteral("提点意见")},
-        {ID_TRAY_CHANGE_DUE, QStringLiteral("修改预产期")},
-    };
-    if (HasWindow(m_pFloatDlg) && m_pFloatDlg->IsWindowVisible())
-        items.emplace_back(ID_TRAY_HIDE_FLOAT, QStringLiteral("隐藏浮窗"));
-    else
-        items.emplace_back(ID_TRAY_SHOW_FLOAT, QStringLiteral("显示浮窗"));
-    items.emplace_back(ID_TRAY_EXIT, QStringLiteral("退出"));
-    return items;
+    m_pMainDlg->ShowWindow(SW_HIDE);
+    m_pMainDlg->ShowWindow(SW_SHOW);
 }
 
 LRESULT CTavroV4Dlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_TRAYICON || (message >= WM_SHOW_MAIN && message <= WM_SHOW_SETTINGS) ||
-        message == WM_COMMAND) {
-        char line[64];
-        std::snprintf(line, sizeof line, "message 0x%X %llu %lld", message,
-                      static_cast<unsigned long long>(wParam), static_cast<long long>(lParam));
-        Trace(line);
-    }
+    if (IsRoutedMessage(message))
+        TraceMessage(message, wParam, lParam);
     switch (message) {
     case WM_TRAYICON:
-        OnTrayIcon(wParam, lParam);
+        m_tray.OnNotify(wParam, lParam, IsWidgetVisible());
         return 1;
     case WM_SHOW_MAIN:
         OnShowMain();
@@ -240,48 +226,29 @@ LRESULT CTavroV4Dlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-void CTavroV4Dlg::OnTrayIcon(WPARAM id, LPARAM mouseMessage)
-{
-    if (id != TRAY_ICON_ID)
-        return;
-    if (mouseMessage == WM_LBUTTONDOWN || mouseMessage == WM_LBUTTONDBLCLK) {
-        SendMessage(WM_SHOW_MAIN, 1, 0);
-        return;
-    }
-    if (mouseMessage != WM_RBUTTONDOWN)
-        return;
-    SetForegroundWindow();
-    std::vector<MenuItem> items;
-    for (const auto& [itemId, text] : TrayMenuItems())
-        items.push_back({itemId, text, true});
-    const UINT chosen = CurrentUiServices().menu->Track(items, GetCursorPos(), this);
-    if (chosen && IsWindow())
-        SendMessage(WM_COMMAND, chosen, 0);
-}
-
 void CTavroV4Dlg::OnCommand(UINT id)
 {
     switch (id) {
-    case ID_TRAY_ABOUT:
+    case TrayIcon::ID_TRAY_ABOUT:
         OpenPage(HomePage());
         break;
-    case ID_TRAY_FEEDBACK:
+    case TrayIcon::ID_TRAY_FEEDBACK:
         OpenPage(DesktopServer() + L"/tavro_fankui/");
         break;
-    case ID_TRAY_CHANGE_DUE:
+    case TrayIcon::ID_TRAY_CHANGE_DUE:
         EnsureWindow(m_pSetDlg, "Set");
         if (HasWindow(m_pSetDlg))
             m_pSetDlg->ShowWindow(SW_SHOW);
         break;
-    case ID_TRAY_HIDE_FLOAT:
+    case TrayIcon::ID_TRAY_HIDE_FLOAT:
         if (HasWindow(m_pFloatDlg))
             m_pFloatDlg->ShowWindow(SW_HIDE);
         break;
-    case ID_TRAY_SHOW_FLOAT:
+    case TrayIcon::ID_TRAY_SHOW_FLOAT:
         if (HasWindow(m_pFloatDlg))
             m_pFloatDlg->ShowWindow(SW_SHOW);
         break;
-    case ID_TRAY_EXIT:
+    case TrayIcon::ID_TRAY_EXIT:
         EndDialog(IDOK);
         break;
     default:
@@ -296,6 +263,7 @@ void CTavroV4Dlg::OnShowMain()
     EnsureMainWindow();
     if (!HasWindow(m_pMainDlg))
         return;
+    // Already visible: raised without hiding it first, so its page is not loaded again.
     if (IsNetworkAlive())
         ShowAndRaise(m_pMainDlg);
     else
@@ -305,26 +273,18 @@ void CTavroV4Dlg::OnShowMain()
 void CTavroV4Dlg::OnSetupDone()
 {
     SaveProfile(m_app);
-    if (!m_pMainDlg)
-        m_pMainDlg = dynamic_cast<CTavroMainDlgBase*>(CreateChildWindow("Main"));
-    if (HasWindow(m_pMainDlg) && IsNetworkAlive())
-        m_pMainDlg->ShowWindow(SW_SHOW);
-    if (!m_pFloatDlg)
-        m_pFloatDlg = CreateChildWindow("Float");
-    if (HasWindow(m_pFloatDlg))
-        m_pFloatDlg->ShowWindow(SW_SHOW);
-    if (HasWindow(m_pSetFirstDlg))
-        DestroyMember(m_pSetFirstDlg);
-    AddTrayIcon();
+    // Without the network the main window keeps the visibility it has.
+    std::optional<int> mainShowState;
+    if (IsNetworkAlive())
+        mainShowState = SW_SHOW;
+    EnterNormalMode(mainShowState);
 }
 
 void CTavroV4Dlg::OnDueDateChanged()
 {
-    // Showing makes the main window compose and load its page anew from the new calendar.
-    if (!HasWindow(m_pMainDlg))
-        return;
-    m_pMainDlg->ShowWindow(SW_HIDE);
-    m_pMainDlg->ShowWindow(SW_SHOW);
+    // No network test: the page is loaded anew from the new calendar either way.
+    if (HasWindow(m_pMainDlg))
+        ReloadMainWindow();
 }
 
 void CTavroV4Dlg::OnViewMain(WPARAM pageMode)
@@ -334,8 +294,7 @@ void CTavroV4Dlg::OnViewMain(WPARAM pageMode)
         return;
     if (m_pMainDlg->m_nPageMode != static_cast<int>(pageMode)) {
         m_pMainDlg->m_nPageMode = static_cast<int>(pageMode);
-        m_pMainDlg->ShowWindow(SW_HIDE);
-        m_pMainDlg->ShowWindow(SW_SHOW);
+        ReloadMainWindow();
     }
     if (IsNetworkAlive()) {
         m_pMainDlg->ShowWindow(SW_SHOW);
@@ -347,6 +306,7 @@ void CTavroV4Dlg::OnViewMain(WPARAM pageMode)
 
 void CTavroV4Dlg::OnUpdateReady()
 {
+    // The updater runs at the next start.
     m_app.updatePending = true;
     SaveProfile(m_app);
 }
@@ -364,7 +324,12 @@ void CTavroV4Dlg::OnDestroy()
     DestroyMember(m_pMainDlg);
     DestroyMember(m_pFloatDlg);
     DestroyMember(m_pSetDlg);
-    RemoveTrayIcon();
+    m_tray.Remove();
+}
+
+bool CTavroV4Dlg::IsWidgetVisible() const
+{
+    return HasWindow(m_pFloatDlg) && m_pFloatDlg->IsWindowVisible();
 }
 
 bool CTavroV4Dlg::IsNetworkAlive() const { return CurrentServices().network->IsNetworkAlive(); }

@@ -5,40 +5,35 @@
 // ask it to with the custom messages.
 
 #include "app/running_copy.h"
+#include "app/tray_icon.h"
 #include "ui/wnd.h"
 
 #include <QIcon>
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 
 class CTavroAppData;
 class CTavroMainDlgBase;
+class CTavroV4Dlg;
+
+// What the program hands the parent window: the window classes of its factory, by key
+// ("SetFirst", "Main", "Set", "Float"; a key left out makes no window), and how the update
+// worker starts (once per run, when the network is up; nothing when empty).
+struct ParentWindowParts
+{
+    std::map<std::string, std::function<CWnd*()>> windowClasses;
+    std::function<void(CTavroV4Dlg*)> startUpdateWorker;
+};
 
 class CTavroV4Dlg : public CWnd
 {
 public:
-    static constexpr UINT TRAY_ICON_ID = 1074;
-    static constexpr UINT ID_TRAY_ABOUT = 1124;
-    static constexpr UINT ID_TRAY_FEEDBACK = 1125;
-    static constexpr UINT ID_TRAY_EXIT = 1126;
-    static constexpr UINT ID_TRAY_SHOW_FLOAT = 1127;
-    static constexpr UINT ID_TRAY_HIDE_FLOAT = 1128;
-    static constexpr UINT ID_TRAY_CHANGE_DUE = 1129;
     static const QString kTitle;
-    static const QString kTrayTip;
 
-    // The windows the factory can make, by key ("SetFirst", "Main", "Set", "Float"). The
-    // program registers its window classes at start; a key nobody registered makes none.
-    using WindowMaker = std::function<CWnd*()>;
-    static void RegisterWindowClass(const std::string& key, WindowMaker make);
-    static void ClearWindowClasses();
-
-    // Started once per run with the parent window when the network is up.
-    using UpdateWorkerStarter = std::function<void(CTavroV4Dlg*)>;
-    static void SetUpdateWorkerStarter(UpdateWorkerStarter start);
-
-    explicit CTavroV4Dlg(CTavroAppData& app);
+    CTavroV4Dlg(CTavroAppData& app, ParentWindowParts parts);
     ~CTavroV4Dlg() override;
 
     // Creates the window, initialises it and runs it modally until the tray's "退出", the
@@ -53,12 +48,6 @@ public:
     CWnd* CreateChildWindow(const std::string& key);
     // Makes sure the member holds an object whose window exists.
     void EnsureWindow(CWnd*& member, const std::string& key);
-    void EnsureMainWindow();
-
-    void AddTrayIcon();
-    void RemoveTrayIcon();
-    // The tray menu as it would be built now: (id, text) in menu order.
-    std::vector<std::pair<UINT, QString>> TrayMenuItems() const;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -70,7 +59,6 @@ public:
 
 private:
     void OnInitDialog();
-    void OnTrayIcon(WPARAM id, LPARAM mouseMessage);
     void OnCommand(UINT id);
     void OnShowMain();
     void OnSetupDone();
@@ -79,14 +67,23 @@ private:
     void OnUpdateReady();
     void OnShowSettings();
     void OnDestroy() override;
+
+    void HandOverToUpdater();
+    // The main window and the widget, made where missing, the setup window gone and the
+    // tray icon added. The main window is shown in the given state, or left as it is.
+    void EnterNormalMode(std::optional<int> mainShowState);
+    CTavroMainDlgBase* CreateMainWindow();
+    void EnsureMainWindow();
+    // Hiding and showing again makes the main window compose and load its page anew.
+    void ReloadMainWindow();
+    bool IsWidgetVisible() const;
     bool IsNetworkAlive() const;
     void OpenPage(const std::wstring& url) const;
 
     CTavroAppData& m_app;
+    ParentWindowParts m_parts;
+    TrayIcon m_tray;
     RunningCopyListener m_runningCopyListener;
     bool m_bEndedDuringInit = false;
     int m_nEndResult = 0;
 };
-
-// Shows a window the way the handlers do it: restore and show, then raise it.
-void ShowAndRaise(CWnd* wnd);

@@ -62,9 +62,10 @@ CTavroV4App::~CTavroV4App()
         SetTheApp(nullptr);
 }
 
-bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const StartupHost& host)
+bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const StartupHost& host,
+                               const ParentWindowParts& parentParts)
 {
-    // The platform's object and control initialisation has no counterpart here: Qt is
+    // Windows' object and control initialisation has no counterpart here: Qt is
     // ready once the QApplication exists.
 
     // A running copy's parent window is told to show the main window, and this copy ends.
@@ -144,7 +145,7 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
 
     // A logout that came during start-up goes straight to shutdown.
     if (!m_bQuitRequested) {
-        CTavroV4Dlg parent(*this);
+        CTavroV4Dlg parent(*this, parentParts);
         m_pParentDlg = &parent;
         m_steps.push_back("parent running");
         parent.DoModal();
@@ -182,5 +183,5 @@ void CTavroV4App::RequestQuit()
         }
     }
     if (m_pParentDlg && m_pParentDlg->IsWindow())
-        m_pParentDlg->PostMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_EXIT, 0);
+        m_pParentDlg->PostMessage(WM_COMMAND, TrayIcon::ID_TRAY_EXIT, 0);
 }

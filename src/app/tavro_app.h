@@ -12,6 +12,7 @@
 #include <vector>
 
 class CTavroV4Dlg;
+struct ParentWindowParts;
 
 // What start-up asks of the machine, replaceable so that tests decide the answers.
 struct StartupHost
@@ -42,10 +43,12 @@ public:
     CTavroV4App(const CTavroV4App&) = delete;
     CTavroV4App& operator=(const CTavroV4App&) = delete;
 
-    // Start-up: checks, services, profile, then the parent window's modal run. Always
+    // Start-up: checks, services, profile, then the parent window's modal run with the
+    // parts the program hands it. Always
     // answers false (no message loop of its own). The refusals end the process through
     // CurrentServices().processExit with code 0.
-    bool InitInstance(const std::vector<std::string>& arguments, const StartupHost& host);
+    bool InitInstance(const std::vector<std::string>& arguments, const StartupHost& host,
+                      const ParentWindowParts& parentParts);
     // Shutdown: releases the skin, writes the profile, frees the document and the database.
     // 0, or 1 when start-up could not show any window (the skin package is unusable).
     int ExitInstance();

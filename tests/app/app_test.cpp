@@ -110,9 +110,14 @@ protected:
     // Answers the exit code when start-up ended the process, -1 when it ran through.
     int Start(std::vector<std::string> arguments = {})
     {
-        QTimer::singleShot(0, [this] { app.RequestQuit(); });
+        // A timer of this call's own: a start that ends the process never runs an event
+        // loop, and a request left queued would reach this fixture after it is gone.
+        QTimer quit;
+        quit.setSingleShot(true);
+        QObject::connect(&quit, &QTimer::timeout, [this] { app.RequestQuit(); });
+        quit.start(0);
         try {
-            EXPECT_FALSE(app.InitInstance(arguments, host));
+            EXPECT_FALSE(app.InitInstance(arguments, host, windows.Parts()));
         } catch (const ProcessExited& exited) {
             return exited.code;
         }
@@ -126,7 +131,7 @@ protected:
     FakeServices services;
     FakeUiServices ui;
     TempProgramDir dir;
-    RegisteredTestWindows windows;
+    TestWindows windows;
     CTavroV4App app;
     StartupHost host;
     std::vector<std::tuple<UINT, WPARAM, LPARAM>> posted;
@@ -273,7 +278,7 @@ TEST_F(StartupTest, WithoutAUsableSkinTheUserIsToldWhatIsMissingAndTheProgramEnd
         damaged.getProgramDir = [&program] { return program.WidePath(); };
         damaged.getExecutableDir = [&program] { return program.WidePath() + L"/Release"; };
         services.messageBox.shown.clear();
-        EXPECT_FALSE(fresh.InitInstance({}, damaged));
+        EXPECT_FALSE(fresh.InitInstance({}, damaged, windows.Parts()));
         EXPECT_TRUE(std::find(fresh.m_steps.begin(), fresh.m_steps.end(), "parent running") ==
                     fresh.m_steps.end());
         ASSERT_EQ(services.messageBox.shown.size(), 1u);

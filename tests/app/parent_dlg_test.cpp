@@ -38,8 +38,8 @@ protected:
     FakeUiServices ui;
     TempProgramDir dir;
     CTavroAppData app;
-    RegisteredTestWindows windows;
-    CTavroV4Dlg parent{app};
+    TestWindows windows;
+    CTavroV4Dlg parent{app, windows.Parts()};
 };
 
 TEST_F(ParentWindowTest, NormalStartShowsMainWindowWidgetAndTrayIcon)
@@ -52,9 +52,9 @@ TEST_F(ParentWindowTest, NormalStartShowsMainWindowWidgetAndTrayIcon)
     EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
     EXPECT_TRUE(parent.m_pFloatDlg->IsWindowVisible());
     EXPECT_EQ(parent.m_pSetFirstDlg, nullptr);
-    ASSERT_EQ(ui.tray.icons.count(CTavroV4Dlg::TRAY_ICON_ID), 1u);
-    EXPECT_EQ(ui.tray.icons[CTavroV4Dlg::TRAY_ICON_ID].tip, QStringLiteral("Tavro"));
-    EXPECT_EQ(ui.tray.icons[CTavroV4Dlg::TRAY_ICON_ID].notify, &parent);
+    ASSERT_EQ(ui.tray.icons.count(TrayIcon::TRAY_ICON_ID), 1u);
+    EXPECT_EQ(ui.tray.icons[TrayIcon::TRAY_ICON_ID].tip, QStringLiteral("Tavro"));
+    EXPECT_EQ(ui.tray.icons[TrayIcon::TRAY_ICON_ID].notify, &parent);
 }
 
 TEST_F(ParentWindowTest, NetworkDownOrRestartKeepsTheMainWindowHidden)
@@ -67,10 +67,10 @@ TEST_F(ParentWindowTest, NetworkDownOrRestartKeepsTheMainWindowHidden)
     EXPECT_EQ(ui.tray.icons.size(), 1u);
 
     // A click on the tray icon still shows nothing while the network is down.
-    parent.SendMessage(WM_TRAYICON, CTavroV4Dlg::TRAY_ICON_ID, WM_LBUTTONDOWN);
+    parent.SendMessage(WM_TRAYICON, TrayIcon::TRAY_ICON_ID, WM_LBUTTONDOWN);
     EXPECT_FALSE(parent.m_pMainDlg->IsWindowVisible());
     services.network.alive = true;
-    parent.SendMessage(WM_TRAYICON, CTavroV4Dlg::TRAY_ICON_ID, WM_LBUTTONDOWN);
+    parent.SendMessage(WM_TRAYICON, TrayIcon::TRAY_ICON_ID, WM_LBUTTONDOWN);
     EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
 }
 
@@ -145,19 +145,14 @@ TEST_F(ParentWindowTest, PendingUpdateEndsTheModalRunAtOnce)
 
 TEST_F(ParentWindowTest, UpdateWorkerStartsOnlyWithTheNetworkUp)
 {
-    std::vector<CTavroV4Dlg*> started;
-    CTavroV4Dlg::SetUpdateWorkerStarter([&](CTavroV4Dlg* dlg) { started.push_back(dlg); });
-    services.network.alive = false;
-    ASSERT_TRUE(parent.CreateAndInitialise());
-    EXPECT_TRUE(started.empty());
-
-    CTavroAppData otherApp;
-    otherApp.programDir = dir.WidePath();
-    CTavroV4Dlg other(otherApp);
-    services.network.alive = true;
-    ASSERT_TRUE(other.CreateAndInitialise());
-    EXPECT_EQ(started, std::vector<CTavroV4Dlg*>{&other});
-    CTavroV4Dlg::SetUpdateWorkerStarter(nullptr);
+    for (const bool alive : {false, true}) {
+        SCOPED_TRACE(alive ? "network up" : "network down");
+        services.network.alive = alive;
+        std::vector<CTavroV4Dlg*> started;
+        CTavroV4Dlg dlg(app, windows.Parts([&](CTavroV4Dlg* p) { started.push_back(p); }));
+        ASSERT_TRUE(dlg.CreateAndInitialise());
+        EXPECT_EQ(started, alive ? std::vector<CTavroV4Dlg*>{&dlg} : std::vector<CTavroV4Dlg*>{});
+    }
 }
 
 TEST_F(ParentWindowTest, UpdateReadySetsTheFlagAndSavesIt)
@@ -175,13 +170,13 @@ TEST_F(ParentWindowTest, TrayClicksAndDoubleClicksAskForTheMainWindow)
     ClearEvents();
     // Other icon ids and other mouse messages do nothing.
     parent.SendMessage(WM_TRAYICON, 999, WM_LBUTTONDOWN);
-    parent.SendMessage(WM_TRAYICON, CTavroV4Dlg::TRAY_ICON_ID, WM_MOUSEMOVE);
+    parent.SendMessage(WM_TRAYICON, TrayIcon::TRAY_ICON_ID, WM_MOUSEMOVE);
     EXPECT_TRUE(Events().empty());
 
     // A double click arrives as a button-down and a double click: two requests, but the
     // already visible window is raised, not reloaded.
-    parent.SendMessage(WM_TRAYICON, CTavroV4Dlg::TRAY_ICON_ID, WM_LBUTTONDOWN);
-    parent.SendMessage(WM_TRAYICON, CTavroV4Dlg::TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+    parent.SendMessage(WM_TRAYICON, TrayIcon::TRAY_ICON_ID, WM_LBUTTONDOWN);
+    parent.SendMessage(WM_TRAYICON, TrayIcon::TRAY_ICON_ID, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
     EXPECT_EQ(windows.log.Count("show Main"), 1);
     EXPECT_EQ(windows.log.Count("hide Main"), 0);
@@ -190,7 +185,7 @@ TEST_F(ParentWindowTest, TrayClicksAndDoubleClicksAskForTheMainWindow)
 TEST_F(ParentWindowTest, TrayMenuOffersHideOrShowByTheWidgetsVisibility)
 {
     ASSERT_TRUE(parent.CreateAndInitialise());
-    using P = CTavroV4Dlg;
+    using P = TrayIcon;
     const std::vector<UINT> whileVisible = {P::ID_TRAY_ABOUT, P::ID_TRAY_FEEDBACK,
                                             P::ID_TRAY_CHANGE_DUE, P::ID_TRAY_HIDE_FLOAT,
                                             P::ID_TRAY_EXIT};
@@ -218,13 +213,13 @@ TEST_F(ParentWindowTest, TrayMenuOffersHideOrShowByTheWidgetsVisibility)
 TEST_F(ParentWindowTest, TrayCommandsOpenPagesAndTheSettingsWindow)
 {
     ASSERT_TRUE(parent.CreateAndInitialise());
-    parent.SendMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_ABOUT, 0);
-    parent.SendMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_FEEDBACK, 0);
+    parent.SendMessage(WM_COMMAND, TrayIcon::ID_TRAY_ABOUT, 0);
+    parent.SendMessage(WM_COMMAND, TrayIcon::ID_TRAY_FEEDBACK, 0);
     const std::vector<std::wstring> pages = {HomePage(), DesktopServer() + L"/tavro_fankui/"};
     EXPECT_EQ(services.shell.openedUrls, pages);
 
     EXPECT_EQ(parent.m_pSetDlg, nullptr);
-    parent.SendMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_CHANGE_DUE, 0);
+    parent.SendMessage(WM_COMMAND, TrayIcon::ID_TRAY_CHANGE_DUE, 0);
     ASSERT_TRUE(parent.m_pSetDlg);
     EXPECT_TRUE(parent.m_pSetDlg->IsWindowVisible());
     // The settings window is kept and reused.
@@ -237,9 +232,9 @@ TEST_F(ParentWindowTest, ExitCommandEndsTheModalRunAndDestroysEverythingInOrder)
 {
     app.firstRun = false;
     QTimer::singleShot(0, [&] {
-        parent.SendMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_CHANGE_DUE, 0);
+        parent.SendMessage(WM_COMMAND, TrayIcon::ID_TRAY_CHANGE_DUE, 0);
         ClearEvents();
-        parent.SendMessage(WM_COMMAND, CTavroV4Dlg::ID_TRAY_EXIT, 0);
+        parent.SendMessage(WM_COMMAND, TrayIcon::ID_TRAY_EXIT, 0);
     });
     EXPECT_EQ(parent.DoModal(), IDOK);
     // Objects are deleted once the parent's destroy handling has returned.
@@ -291,10 +286,43 @@ TEST_F(ParentWindowTest, UnknownKeysAndMissingClassesMakeNoWindow)
     ASSERT_TRUE(parent.CreateAndInitialise());
     EXPECT_EQ(parent.CreateChildWindow("Remind"), nullptr);
     EXPECT_EQ(parent.CreateChildWindow("main"), nullptr);
-    CTavroV4Dlg::ClearWindowClasses();
-    parent.m_pMainDlg->DestroyWindow();
-    parent.SendMessage(WM_SHOW_MAIN, 1, 0); // nothing registered: no crash, no window
-    EXPECT_EQ(parent.m_pMainDlg, nullptr);
+
+    // Handed no window classes at all: every request is answered without a window.
+    CTavroV4Dlg bare(app, {});
+    ASSERT_TRUE(bare.CreateAndInitialise());
+    for (const UINT message : {WM_SHOW_MAIN, WM_VIEW_MAIN, WM_SHOW_SETTINGS, WM_SETUP_DONE})
+        bare.SendMessage(message, 1, 0);
+    bare.SendMessage(WM_COMMAND, TrayIcon::ID_TRAY_CHANGE_DUE, 0);
+    EXPECT_EQ(bare.m_pMainDlg, nullptr);
+    EXPECT_EQ(bare.m_pFloatDlg, nullptr);
+    EXPECT_EQ(bare.m_pSetDlg, nullptr);
+}
+
+TEST_F(ParentWindowTest, AMainClassThatMakesNoMainWindowLeavesNothingBehind)
+{
+    struct PlainWindow : CWnd
+    {
+        explicit PlainWindow(int& deleted) : m_deleted(deleted) {}
+        ~PlainWindow() override { ++m_deleted; }
+        int& m_deleted;
+    };
+    int made = 0, deleted = 0;
+    ParentWindowParts parts = windows.Parts();
+    parts.windowClasses["Main"] = [&] {
+        ++made;
+        return new PlainWindow(deleted);
+    };
+    {
+        CTavroV4Dlg dlg(app, std::move(parts));
+        ASSERT_TRUE(dlg.CreateAndInitialise());
+        // Every way to the main window tries to make one, and none may keep the object.
+        for (const UINT message : {WM_SHOW_MAIN, WM_VIEW_MAIN, WM_SETUP_DONE})
+            dlg.SendMessage(message, 1, 0);
+        EXPECT_EQ(dlg.m_pMainDlg, nullptr);
+        EXPECT_TRUE(dlg.m_pFloatDlg->IsWindowVisible());
+    }
+    EXPECT_EQ(made, 4);
+    EXPECT_EQ(deleted, made);
 }
 
 } // namespace

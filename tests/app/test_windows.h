@@ -6,6 +6,8 @@
 #include "app/parent_dlg.h"
 #include "web/main_dlg_base.h"
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,10 +17,7 @@ struct WindowLog
     std::vector<std::string> events;
     int Count(const std::string& event) const
     {
-        int n = 0;
-        for (const auto& e : events)
-            n += e == event;
-        return n;
+        return static_cast<int>(std::count(events.begin(), events.end(), event));
     }
 };
 
@@ -45,15 +44,19 @@ private:
     WindowLog& m_log;
 };
 
-// Registers a recording window under each of the factory's keys for the test's lifetime.
-struct RegisteredTestWindows
+// A recording window under each of the factory's keys, all writing to one log.
+struct TestWindows
 {
     WindowLog log;
-    RegisteredTestWindows()
+    // The parent window's parts with these windows, and no update worker unless given.
+    ParentWindowParts Parts(std::function<void(CTavroV4Dlg*)> startUpdateWorker = nullptr)
     {
+        ParentWindowParts parts;
         for (const char* key : {"SetFirst", "Main", "Set", "Float"})
-            CTavroV4Dlg::RegisterWindowClass(
-                key, [this, k = std::string(key)] { return new RecordingWindow(k, log); });
+            parts.windowClasses[key] = [this, name = std::string(key)] {
+                return new RecordingWindow(name, log);
+            };
+        parts.startUpdateWorker = std::move(startUpdateWorker);
+        return parts;
     }
-    ~RegisteredTestWindows() { CTavroV4Dlg::ClearWindowClasses(); }
 };

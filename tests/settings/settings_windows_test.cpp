@@ -438,21 +438,22 @@ TEST_F(SettingsWindowsTest, ConfirmingAPassedDueDateEndsTheProgram)
 class SettingsWithParentTest : public SettingsWindowsTest
 {
 protected:
-    void SetUp() override
-    {
-        SettingsWindowsTest::SetUp();
-        CTavroV4Dlg::RegisterWindowClass("SetFirst", [this] { return new CTavroSetFirstDlg(app); });
-        CTavroV4Dlg::RegisterWindowClass("Set", [this] { return new CTavroSetDlg(app); });
-    }
     void TearDown() override
     {
         parent.reset();
-        CTavroV4Dlg::ClearWindowClasses();
         SettingsWindowsTest::TearDown();
     }
 
+    ParentWindowParts SettingsWindows()
+    {
+        ParentWindowParts parts;
+        parts.windowClasses["SetFirst"] = [this] { return new CTavroSetFirstDlg(app); };
+        parts.windowClasses["Set"] = [this] { return new CTavroSetDlg(app); };
+        return parts;
+    }
+
     FakeUiServices ui;
-    std::unique_ptr<CTavroV4Dlg> parent = std::make_unique<CTavroV4Dlg>(app);
+    std::unique_ptr<CTavroV4Dlg> parent = std::make_unique<CTavroV4Dlg>(app, SettingsWindows());
 };
 
 TEST_F(SettingsWithParentTest, FirstRunThenChangingTheDateFromTheTrayMenu)
@@ -472,14 +473,14 @@ TEST_F(SettingsWithParentTest, FirstRunThenChangingTheDateFromTheTrayMenu)
     Choose(setup->m_pDayCombo, 30);
     Click(setup->m_pBtnGo);
     ASSERT_TRUE(QTest::qWaitFor([&] { return parent->m_pSetFirstDlg == nullptr; }, 5000));
-    EXPECT_EQ(ui.tray.icons.count(CTavroV4Dlg::TRAY_ICON_ID), 1u);
+    EXPECT_EQ(ui.tray.icons.count(TrayIcon::TRAY_ICON_ID), 1u);
     std::string profile = dir.Read("Release/conf/userdata.xml");
     EXPECT_NE(profile.find(R"(first="250")"), std::string::npos) << profile;
     EXPECT_NE(profile.find(R"(year="2015" month="4" day="30")"), std::string::npos) << profile;
 
     // The tray menu's "修改预产期".
-    ui.menu.answer = CTavroV4Dlg::ID_TRAY_CHANGE_DUE;
-    parent->SendMessage(WM_TRAYICON, CTavroV4Dlg::TRAY_ICON_ID, WM_RBUTTONDOWN);
+    ui.menu.answer = TrayIcon::ID_TRAY_CHANGE_DUE;
+    parent->SendMessage(WM_TRAYICON, TrayIcon::TRAY_ICON_ID, WM_RBUTTONDOWN);
     auto* settings = dynamic_cast<CTavroSetDlg*>(parent->m_pSetDlg);
     ASSERT_NE(settings, nullptr);
     EXPECT_TRUE(settings->IsWindowVisible());

@@ -1,0 +1,44 @@
+#pragma once
+
+// The notification-area icon and its menu. The icon's clicks arrive at the owner window as
+// WM_TRAYICON, which hands them here: a left click or double click asks the owner for the
+// main window, a right click opens the menu, and the chosen item goes back to the owner
+// as a command. What each command does is the owner's business.
+
+#include "ui/ui_services.h"
+
+#include <QIcon>
+#include <QString>
+
+#include <vector>
+
+class CWnd;
+
+class TrayIcon
+{
+public:
+    static constexpr UINT TRAY_ICON_ID = 1074;
+    static constexpr UINT ID_TRAY_ABOUT = 1124;
+    static constexpr UINT ID_TRAY_FEEDBACK = 1125;
+    static constexpr UINT ID_TRAY_EXIT = 1126;
+    static constexpr UINT ID_TRAY_SHOW_FLOAT = 1127;
+    static constexpr UINT ID_TRAY_HIDE_FLOAT = 1128;
+    static constexpr UINT ID_TRAY_CHANGE_DUE = 1129;
+    static const QString kTip;
+
+    TrayIcon(CWnd& owner, QIcon icon);
+
+    void Add();
+    void Remove();
+
+    // WM_TRAYICON: wParam is the icon's id, lParam the mouse message. widgetVisible
+    // chooses the menu's fourth item, "隐藏浮窗" or "显示浮窗".
+    void OnNotify(WPARAM id, LPARAM mouseMessage, bool widgetVisible);
+
+private:
+    // The menu as it is built for the widget's visibility, in menu order.
+    static std::vector<MenuItem> MenuItems(bool widgetVisible);
+
+    CWnd& m_owner;
+    QIcon m_icon;
+};
