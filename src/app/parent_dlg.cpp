@@ -12,6 +12,7 @@
 #include "ui/ui_services.h"
 #include "web/main_dlg_base.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
@@ -132,14 +133,24 @@ void CTavroV4Dlg::OnInitDialog()
         return;
     }
 
-    if (!m_pMainDlg)
+    // A main window that stays hidden (a start at login, no network) is made just after the
+    // widget is up rather than before it: nobody sees the difference, and building its form
+    // (with the accessibility set-up its first text starts) held the widget back.
+    const bool showMain = !m_app.restartMode && IsNetworkAlive();
+    if (!m_pMainDlg && showMain)
         m_pMainDlg = dynamic_cast<CTavroMainDlgBase*>(CreateChildWindow("Main"));
     if (m_pMainDlg && !m_app.restartMode)
-        m_pMainDlg->ShowWindow(IsNetworkAlive() ? SW_SHOW : SW_HIDE);
+        m_pMainDlg->ShowWindow(showMain ? SW_SHOW : SW_HIDE);
     if (!m_pFloatDlg)
         m_pFloatDlg = CreateChildWindow("Float");
     if (m_pFloatDlg)
         m_pFloatDlg->ShowWindow(SW_SHOW);
+    if (!m_pMainDlg) {
+        QTimer::singleShot(0, GetWidget(), [this] {
+            if (!m_pMainDlg && IsWindow())
+                m_pMainDlg = dynamic_cast<CTavroMainDlgBase*>(CreateChildWindow("Main"));
+        });
+    }
     AddTrayIcon();
     Trace("normal mode");
 }
