@@ -17,6 +17,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
+#include <QTimer>
 
 #include <thread>
 
@@ -93,8 +94,13 @@ int main(int argc, char** argv)
     static UpdateWorkerThread updateWorker;
     CTavroV4Dlg::SetUpdateWorkerStarter([](CTavroV4Dlg* parent) {
         HWND window = parent;
-        updateWorker.Start(DefaultUpdateSettings(),
-                           [window] { PostMessage(window, WM_UPDATE_READY, 1, 0); });
+        // Started by the event loop's first turn, just after the widget is up: it shares
+        // nothing with start-up, and setting up the HTTP library (about 2 ms) and the
+        // worker's own first work then no longer hold the widget back.
+        QTimer::singleShot(0, parent->GetWidget(), [window] {
+            updateWorker.Start(DefaultUpdateSettings(),
+                               [window] { PostMessage(window, WM_UPDATE_READY, 1, 0); });
+        });
     });
     InstallTerminationHandler([] { theApp.RequestQuit(); });
     theApp.InitInstance(arguments, StartupHost::System(lock));
