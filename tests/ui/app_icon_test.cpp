@@ -105,7 +105,9 @@ TEST(AppIcon, SharpAtEveryScaleFactor)
     {
         const char* what;
         QIcon icon;
-    } icons[] = {{"skin art", QIcon(kShippedArt)}, {"drawn", DrawnAppIcon()}};
+    } icons[] = {{"skin art", QIcon(kShippedArt)},
+                 {"skin art as loaded", AppIcon(QStringLiteral(TAVRO_SOURCE_DIR "/package/Skin"))},
+                 {"drawn", DrawnAppIcon()}};
     for (const auto& i : icons) {
         for (const double ratio : {1.5, 2.0, 3.0}) {
             SCOPED_TRACE(std::string(i.what) + " at " + std::to_string(ratio));
@@ -134,6 +136,20 @@ TEST(AppIcon, SharpAtEveryScaleFactor)
                 MeanDifference(asked.toImage().convertToFormat(QImage::Format_ARGB32), direct),
                 1.0);
         }
+    }
+}
+
+// The loaded art gives the pixels Qt's own SVG icon engine gives, at the sizes a window's
+// icon is made at and again when a size is asked for a second time.
+TEST(AppIcon, LoadedArtRendersAsQtsSvgEngine)
+{
+    const QIcon loaded = AppIcon(QStringLiteral(TAVRO_SOURCE_DIR "/package/Skin"));
+    const QIcon reference(kShippedArt);
+    for (const int size : {16, 32, 64, 128, 32}) {
+        SCOPED_TRACE(size);
+        const QImage got = Render(loaded, size);
+        EXPECT_EQ(got.size(), QSize(size, size));
+        EXPECT_EQ(got, Render(reference, size));
     }
 }
 
