@@ -94,12 +94,14 @@ public:
         painter->drawPixmap(rect, pixmap(size, mode, state));
     }
 
+    // The art keeps its own shape: QIcon::paint centres this size in a wider or taller box
+    // (a notification area's slot) instead of stretching the picture over it.
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return Fitted(size); }
+
     // Rendered as Qt's SVG icon engine renders: the art's own shape fitted into the size.
     QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
     {
-        QSize fitted = m_art->renderer.defaultSize();
-        if (!fitted.isNull())
-            fitted.scale(size, Qt::KeepAspectRatio);
+        const QSize fitted = Fitted(size);
         if (fitted.isEmpty())
             return QPixmap();
         QPixmap& kept = m_art->rendered[{fitted.width(), fitted.height()}];
@@ -118,6 +120,14 @@ public:
     QString key() const override { return QStringLiteral("TavroSvgIcon"); }
 
 private:
+    QSize Fitted(const QSize& size) const
+    {
+        QSize fitted = m_art->renderer.defaultSize();
+        if (!fitted.isNull())
+            fitted.scale(size, Qt::KeepAspectRatio);
+        return fitted;
+    }
+
     std::shared_ptr<Art> m_art;
 };
 

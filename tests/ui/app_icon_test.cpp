@@ -151,6 +151,23 @@ TEST(AppIcon, LoadedArtRendersAsQtsSvgEngine)
         EXPECT_EQ(got.size(), QSize(size, size));
         EXPECT_EQ(got, Render(reference, size));
     }
+
+    // Painted into a wider or taller box, as a notification area's slot may be, the picture
+    // keeps its shape and stands in the middle.
+    for (const QSize box : {QSize(40, 24), QSize(24, 40)}) {
+        SCOPED_TRACE(box.width());
+        EXPECT_EQ(loaded.actualSize(box), QSize(24, 24));
+        QImage canvas[2];
+        for (int i = 0; i < 2; ++i) {
+            canvas[i] = QImage(box, QImage::Format_ARGB32);
+            canvas[i].fill(Qt::transparent);
+            QPainter painter(&canvas[i]);
+            (i ? reference : loaded).paint(&painter, QRect(QPoint(0, 0), box));
+        }
+        EXPECT_EQ(canvas[0], canvas[1]);
+        EXPECT_EQ(canvas[0].pixelColor(0, 0).alpha(), 0);
+        EXPECT_EQ(canvas[0].pixelColor(box.width() - 1, box.height() - 1).alpha(), 0);
+    }
 }
 
 // The shipped art and the stand-in drawn when it is missing are the same picture.
