@@ -98,8 +98,10 @@ int main(int argc, char** argv)
         // nothing with start-up, and setting up the HTTP library (about 2 ms) and the
         // worker's own first work then no longer hold the widget back.
         QTimer::singleShot(0, parent->GetWidget(), [window] {
-            updateWorker.Start(DefaultUpdateSettings(),
-                               [window] { PostMessage(window, WM_UPDATE_READY, 1, 0); });
+            // Not once the parent has ended: its widget may outlive it for a moment.
+            if (IsWindow(window))
+                updateWorker.Start(DefaultUpdateSettings(),
+                                   [window] { PostMessage(window, WM_UPDATE_READY, 1, 0); });
         });
     });
     InstallTerminationHandler([] { theApp.RequestQuit(); });

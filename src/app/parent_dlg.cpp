@@ -146,7 +146,8 @@ void CTavroV4Dlg::OnInitDialog()
     if (m_pFloatDlg)
         m_pFloatDlg->ShowWindow(SW_SHOW);
     if (!m_pMainDlg) {
-        QTimer::singleShot(0, GetWidget(), [this] {
+        // Tied to this object, which may go before its window's widget does.
+        QTimer::singleShot(0, &m_runningCopyListener, [this] {
             if (!m_pMainDlg && IsWindow())
                 m_pMainDlg = dynamic_cast<CTavroMainDlgBase*>(CreateChildWindow("Main"));
         });

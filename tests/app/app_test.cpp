@@ -110,7 +110,9 @@ protected:
     // Answers the exit code when start-up ended the process, -1 when it ran through.
     int Start(std::vector<std::string> arguments = {})
     {
-        QTimer::singleShot(0, [this] { app.RequestQuit(); });
+        // Tied to this test: a start that ended the process leaves it queued, and it must not
+        // reach a later test's run (all tests of the program share one event queue).
+        QTimer::singleShot(0, &m_queueGuard, [this] { app.RequestQuit(); });
         try {
             EXPECT_FALSE(app.InitInstance(arguments, host));
         } catch (const ProcessExited& exited) {
@@ -131,6 +133,7 @@ protected:
     StartupHost host;
     std::vector<std::tuple<UINT, WPARAM, LPARAM>> posted;
     bool runningCopy = false, otherProcesses = false, updaterRunning = false, lockTaken = false;
+    QObject m_queueGuard;
 };
 
 TEST_F(StartupTest, RunningCopyGetsShowMainAndThisCopyEndsWithoutTrace)
