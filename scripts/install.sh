@@ -2,11 +2,15 @@
 # Installs Tavro for the current user as a desktop program: the program folder, its icon, a
 # launcher in the applications menu and, unless --no-autostart is given, an entry that
 # starts the widget at login. Builds first when the build is missing or out of date.
-#   scripts/install.sh [--no-autostart] [--from STAGED_TREE]
+#   scripts/install.sh [--no-autostart] [--from STAGED_TREE] [--folder-only]
 # TAVRO_HOME picks the program folder (default ~/.local/share/Tavro, as the run command).
 # Running it again upgrades in place: the profile and whatever the program keeps in its
 # folder stay, files that did not change are not touched, and an autostart entry the user
-# disabled stays disabled. --from installs an already built tree (build/stage) as it is.
+# disabled stays disabled. An update the program had downloaded for the old install is
+# dropped, as it would put an older version back over the new one (the profile's pending
+# mark is cleared; nothing else of the profile changes). --from installs an already built
+# tree (build/stage) as it is. --folder-only installs the program folder alone, without
+# launcher, icon or autostart entry (the run command uses it).
 set -euo pipefail
 # Replacement texts below are literal, even where a path holds "&".
 shopt -u patsub_replacement 2>/dev/null || true
@@ -15,9 +19,11 @@ source "$root/scripts/desktop_paths.sh"
 
 autostart=1
 from=""
+folder_only=0
 while [ $# -gt 0 ]; do
     case $1 in
     --no-autostart) autostart=0 ;;
+    --folder-only) folder_only=1 ;;
     --from)
         [ $# -ge 2 ] || { echo "install: --from needs a folder" >&2; exit 2; }
         from=$2
@@ -109,6 +115,32 @@ done < <(cd "$from" && find . -type f -print0 | xargs -0 sha256sum)
 if [ ${#changed[@]} -gt 0 ]; then
     (cd "$from" && printf '%s\0' "${changed[@]}" |
         xargs -0 cp --parents --preserve=mode --remove-destination -t "$home")
+fi
+
+# What the old install's updater left: a staged update, and the journal and set-aside files
+# of an install it was interrupted in. Either would put older files back over this install
+# at the next start, so they go, and the profile's mark that hands the next start over to
+# the updater is cleared; the rest of the profile stays byte for byte.
+rm -rf "$home/Release/Update.staging" "$home/Release/update.journal" "$home/Release/update.kept"
+if [ $existing_profile = 1 ]; then
+    tmp=$(mktemp "$home/$profile_tail.XXXXXX")
+    # The mark as the program reads it: an integer above 0 in the root element's "needup".
+    if perl -0777 -ne '
+        s{\A((?:\s|<\?.*?\?>|<!--.*?-->)*<[A-Za-z_][^>]*?\sneedup\s*=\s*)(["'"'"'])\s*\+?0*[1-9][0-9]*\s*\2}{$1${2}0$2}s
+            or exit 3;
+        print' "$home/$profile_tail" >"$tmp"; then
+        chmod --reference="$home/$profile_tail" "$tmp"
+        mv -f "$tmp" "$home/$profile_tail"
+        echo "install: an update downloaded for the earlier install was dropped"
+    else
+        rm -f "$tmp"
+    fi
+fi
+
+if [ $folder_only = 1 ]; then
+    echo "install: Tavro installed in $home"
+    [ $existing_profile = 0 ] || echo "install: the profile in $home/$profile_tail was kept"
+    exit 0
 fi
 
 if ! cmp -s "$home/Skin/tavro_icon.svg" "$icon"; then

@@ -26,17 +26,8 @@ cmake --build build -j "$(nproc)" --target stage_version_list devserver release
 
 home=${TAVRO_HOME:-$HOME/.local/share/Tavro}
 profile="$home/Release/conf/userdata.xml"
-saved=""
-if [ -f "$profile" ]; then
-    saved=$(mktemp)
-    cp "$profile" "$saved"
-fi
-cmake --install build --prefix "$home" >/dev/null
-if [ -n "$saved" ]; then
-    cp "$saved" "$profile"
-    rm -f "$saved"
-fi
-echo "run: Tavro installed in $home"
+# The installer's own way: the profile stays, an update staged for an earlier build goes.
+bash scripts/install.sh --from build/stage --folder-only
 
 work=$(mktemp -d)
 update_dir="$home"

@@ -18,6 +18,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
+#include <QTimer>
 
 #include <thread>
 
@@ -99,8 +100,15 @@ int main(int argc, char** argv)
     };
     parentParts.startUpdateWorker = [](CTavroV4Dlg* parent) {
         HWND window = parent;
-        updateWorker.Start(DefaultUpdateSettings(),
-                           [window] { PostMessage(window, WM_UPDATE_READY, 1, 0); });
+        // Started by the event loop's first turn, just after the widget is up: it shares
+        // nothing with start-up, and setting up the HTTP library and the worker's own first
+        // work then no longer hold the widget back.
+        QTimer::singleShot(0, parent->GetWidget(), [window] {
+            // Not once the parent has ended: its widget may outlive it for a moment.
+            if (IsWindow(window))
+                updateWorker.Start(DefaultUpdateSettings(),
+                                   [window] { PostMessage(window, WM_UPDATE_READY, 1, 0); });
+        });
     };
     InstallTerminationHandler([] { theApp.RequestQuit(); });
     theApp.InitInstance(arguments, StartupHost::System(lock), parentParts);

@@ -11,6 +11,7 @@
 #include "ui/app_icon.h"
 #include "web/main_dlg_base.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
@@ -132,7 +133,10 @@ void CTavroV4Dlg::HandOverToUpdater()
 
 void CTavroV4Dlg::EnterNormalMode(std::optional<int> mainShowState)
 {
-    if (!m_pMainDlg)
+    // A main window that stays hidden (a start at login, no network) is made just after the
+    // widget is up rather than before it: nobody sees the difference, and building its form
+    // (with the accessibility set-up its first text starts) held the widget back.
+    if (!m_pMainDlg && mainShowState == SW_SHOW)
         m_pMainDlg = CreateMainWindow();
     if (mainShowState && HasWindow(m_pMainDlg))
         m_pMainDlg->ShowWindow(*mainShowState);
@@ -142,6 +146,13 @@ void CTavroV4Dlg::EnterNormalMode(std::optional<int> mainShowState)
         m_pFloatDlg->ShowWindow(SW_SHOW);
     if (HasWindow(m_pSetFirstDlg))
         DestroyMember(m_pSetFirstDlg);
+    if (!m_pMainDlg) {
+        // Tied to this object, which may go before its window's widget does.
+        QTimer::singleShot(0, &m_runningCopyListener, [this] {
+            if (!m_pMainDlg && IsWindow())
+                m_pMainDlg = CreateMainWindow();
+        });
+    }
     m_tray.Add();
 }
 

@@ -9,8 +9,12 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QRadialGradient>
+#include <QSvgRenderer>
 
 #include <algorithm>
+#include <map>
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -67,6 +71,66 @@ public:
     QString key() const override { return QStringLiteral("TavroDrawnIcon"); }
 };
 
+// The skin's SVG, read and parsed once and rendered at each size when it is asked for. Qt's
+// own SVG icon engine is a plugin that is looked up and loaded at the first icon and parses
+// the file again for every size; every window's icon is rendered at four sizes as it is
+// created, so that work sat in front of the widget's first appearance.
+class SvgIconEngine final : public QIconEngine
+{
+public:
+    struct Art
+    {
+        QSvgRenderer renderer;
+        std::map<std::pair<int, int>, QPixmap> rendered;
+    };
+
+    explicit SvgIconEngine(std::shared_ptr<Art> art) : m_art(std::move(art)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        QSize size = rect.size();
+        if (painter->device())
+            size *= painter->device()->devicePixelRatio();
+        painter->drawPixmap(rect, pixmap(size, mode, state));
+    }
+
+    // The art keeps its own shape: QIcon::paint centres this size in a wider or taller box
+    // (a notification area's slot) instead of stretching the picture over it.
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return Fitted(size); }
+
+    // Rendered as Qt's SVG icon engine renders: the art's own shape fitted into the size.
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const QSize fitted = Fitted(size);
+        if (fitted.isEmpty())
+            return QPixmap();
+        QPixmap& kept = m_art->rendered[{fitted.width(), fitted.height()}];
+        if (kept.isNull()) {
+            QImage image(fitted, QImage::Format_ARGB32_Premultiplied);
+            image.fill(0);
+            QPainter painter(&image);
+            m_art->renderer.render(&painter);
+            painter.end();
+            kept = QPixmap::fromImage(image);
+        }
+        return kept;
+    }
+
+    QIconEngine* clone() const override { return new SvgIconEngine(m_art); }
+    QString key() const override { return QStringLiteral("TavroSvgIcon"); }
+
+private:
+    QSize Fitted(const QSize& size) const
+    {
+        QSize fitted = m_art->renderer.defaultSize();
+        if (!fitted.isNull())
+            fitted.scale(size, Qt::KeepAspectRatio);
+        return fitted;
+    }
+
+    std::shared_ptr<Art> m_art;
+};
+
 } // namespace
 
 QIcon DrawnAppIcon() { return QIcon(new DrawnIconEngine); }
@@ -79,8 +143,15 @@ QIcon AppIcon(const QString& skinDir)
             // Only a regular file: a FIFO in its place would block the icon's loading.
             if (!IsRegularFile(QFile::encodeName(path).toStdString()))
                 continue;
+            // The SVG is kept as vector art and rendered per size when one is asked for; a
+            // file that does not parse is passed over.
+            if (path.endsWith(QLatin1String(".svg"))) {
+                auto art = std::make_shared<SvgIconEngine::Art>();
+                if (art->renderer.load(path) && art->renderer.isValid())
+                    return QIcon(new SvgIconEngine(std::move(art)));
+                continue;
+            }
             // Loading checks that the file decodes; a file that does not gives a null icon.
-            // The SVG is kept as vector art and rendered per size when one is asked for.
             QIcon icon(path);
             if (!icon.isNull())
                 return icon;

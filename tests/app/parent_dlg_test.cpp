@@ -57,27 +57,73 @@ TEST_F(ParentWindowTest, NormalStartShowsMainWindowWidgetAndTrayIcon)
     EXPECT_EQ(ui.tray.icons[TrayIcon::TRAY_ICON_ID].notify, &parent);
 }
 
-TEST_F(ParentWindowTest, NetworkDownOrRestartKeepsTheMainWindowHidden)
+// A main window that stays hidden at start is made only after the widget is up, once the
+// event loop turns; it is hidden, made once, and requests for it work as before.
+TEST_F(ParentWindowTest, NetworkDownOrRestartMakesTheHiddenMainWindowAfterTheWidget)
 {
-    services.network.alive = false;
-    ASSERT_TRUE(parent.CreateAndInitialise());
-    ASSERT_TRUE(parent.m_pMainDlg);
-    EXPECT_FALSE(parent.m_pMainDlg->IsWindowVisible());
-    EXPECT_TRUE(parent.m_pFloatDlg->IsWindowVisible());
-    EXPECT_EQ(ui.tray.icons.size(), 1u);
+    struct Case
+    {
+        const char* name;
+        bool networkUp;
+        bool restart;
+    };
+    for (const Case& c : {Case{"network down", false, false}, Case{"restart", true, true}}) {
+        SCOPED_TRACE(c.name);
+        CTavroAppData caseApp;
+        caseApp.programDir = dir.WidePath();
+        caseApp.restartMode = c.restart;
+        services.network.alive = c.networkUp;
+        ClearEvents();
+        CTavroV4Dlg caseParent{caseApp, windows.Parts()};
+        ASSERT_TRUE(caseParent.CreateAndInitialise());
+        EXPECT_EQ(caseParent.m_pMainDlg, nullptr);
+        EXPECT_TRUE(caseParent.m_pFloatDlg->IsWindowVisible());
+        EXPECT_EQ(ui.tray.icons.size(), 1u);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(caseParent.m_pMainDlg);
+        EXPECT_FALSE(caseParent.m_pMainDlg->IsWindowVisible());
+        const std::vector<std::string> order = {"construct Float", "show Float", "construct Main"};
+        EXPECT_EQ(Events(), order);
 
-    // A click on the tray icon still shows nothing while the network is down.
-    parent.SendMessage(WM_TRAYICON, TrayIcon::TRAY_ICON_ID, WM_LBUTTONDOWN);
-    EXPECT_FALSE(parent.m_pMainDlg->IsWindowVisible());
-    services.network.alive = true;
-    parent.SendMessage(WM_TRAYICON, TrayIcon::TRAY_ICON_ID, WM_LBUTTONDOWN);
-    EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
+        // A click on the tray icon shows the main window only with the network up.
+        caseParent.SendMessage(WM_TRAYICON, TrayIcon::TRAY_ICON_ID, WM_LBUTTONDOWN);
+        EXPECT_EQ(caseParent.m_pMainDlg->IsWindowVisible(), c.networkUp);
+        services.network.alive = true;
+        caseParent.SendMessage(WM_TRAYICON, TrayIcon::TRAY_ICON_ID, WM_LBUTTONDOWN);
+        EXPECT_TRUE(caseParent.m_pMainDlg->IsWindowVisible());
+        caseParent.DestroyWindow();
+    }
+}
+
+// A request that comes before the hidden main window is made creates it; the late creation
+// then makes no second one, nor one for a parent that has already ended.
+TEST_F(ParentWindowTest, HiddenMainWindowIsMadeOnceAndNotAfterTheEnd)
+{
+    app.restartMode = true;
+    ASSERT_TRUE(parent.CreateAndInitialise());
+    parent.SendMessage(WM_SHOW_MAIN, 1, 0);
+    ASSERT_TRUE(parent.m_pMainDlg);
+    CWnd* requested = parent.m_pMainDlg;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(parent.m_pMainDlg, requested);
+    EXPECT_EQ(windows.log.Count("construct Main"), 1);
+
+    CTavroAppData endedApp;
+    endedApp.programDir = dir.WidePath();
+    endedApp.restartMode = true;
+    CTavroV4Dlg ended{endedApp, windows.Parts()};
+    ASSERT_TRUE(ended.CreateAndInitialise());
+    ended.DestroyWindow();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ended.m_pMainDlg, nullptr);
+    EXPECT_EQ(windows.log.Count("construct Main"), 1);
 }
 
 TEST_F(ParentWindowTest, RestartModeLeavesMainWindowHiddenUntilAsked)
 {
     app.restartMode = true;
     ASSERT_TRUE(parent.CreateAndInitialise());
+    QCoreApplication::processEvents();
     EXPECT_FALSE(parent.m_pMainDlg->IsWindowVisible());
     EXPECT_TRUE(parent.m_pFloatDlg->IsWindowVisible());
     parent.SendMessage(WM_SHOW_MAIN, 1, 0);
@@ -119,6 +165,9 @@ TEST_F(ParentWindowTest, SetupDoneWithNetworkDownShowsWidgetButNotMainWindow)
     ASSERT_TRUE(parent.CreateAndInitialise());
     services.network.alive = false;
     parent.SendMessage(WM_SETUP_DONE, 1, 0);
+    // The hidden main window is made once the event loop turns, after the widget.
+    EXPECT_TRUE(parent.m_pFloatDlg->IsWindowVisible());
+    QCoreApplication::processEvents();
     ASSERT_TRUE(parent.m_pMainDlg);
     EXPECT_FALSE(parent.m_pMainDlg->IsWindowVisible());
     EXPECT_TRUE(parent.m_pFloatDlg->IsWindowVisible());
@@ -276,6 +325,7 @@ TEST_F(ParentWindowTest, DueDateChangeShowsTheMainWindowEvenWhenItWasHidden)
 {
     services.network.alive = false;
     ASSERT_TRUE(parent.CreateAndInitialise());
+    QCoreApplication::processEvents();
     EXPECT_FALSE(parent.m_pMainDlg->IsWindowVisible());
     parent.SendMessage(WM_DUEDATE_CHANGED, 1, 0);
     EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());

@@ -141,6 +141,46 @@ case_install_again_keeps_the_profile() {
     valid_entries "$LAUNCHER" "$AUTOSTART"
 }
 
+# An update the old install had staged, or was interrupted installing, would be put over the
+# new install at the next start by the updater: a reinstall drops it, clears the profile's
+# pending mark and nothing else of the profile, and the next start runs by itself.
+case_install_again_drops_a_stale_update() {
+    use_home
+    desktop
+    install_from "$STAGE_DIR"
+    local pending='<userdata first="250" needup="1"><date year="2027" month="5" day="1" /></userdata>'
+    printf '<?xml version="1.0" ?>\n%s\n' "$pending" >"$PROFILE"
+    local release="$INSTALLED/Release"
+    mkdir -p "$release/Update.staging/Release" "$release/update.kept/Release"
+    cp "$release/version.xml" "$release/Update.staging/Release/version.xml"
+    printf 'old\n' >"$release/update.kept/Release/Tavro"
+    printf 'begin\n' >"$release/update.journal"
+
+    install_from "$STAGE_DIR"
+    local left
+    for left in Update.staging update.kept update.journal; do
+        [ ! -e "$release/$left" ] || fail "the reinstall left $left"
+    done
+    cmp -s "$PROFILE" <(printf '<?xml version="1.0" ?>\n%s\n' "${pending/needup=\"1\"/needup=\"0\"}") ||
+        fail "the profile is not the old one with the mark cleared: $(cat "$PROFILE")"
+    grep -q 'dropped' "$WORK/install.out" || fail "the installer did not say the update was dropped"
+
+    # Started at login, the program comes up itself instead of handing over to the updater.
+    (cd "$release" && exec ./Tavro -restart) >>"$WORK/tavro.out" 2>&1 &
+    local pid=$!
+    _e2e_pids+=("$pid")
+    wait_for "normal mode" traced_by "$pid" "normal mode"
+    [ ! -e "$release/update.log" ] || fail "the updater ran: $(cat "$release/update.log")"
+    kill -TERM "$pid"
+    wait_for "the program to end" gone "$pid"
+
+    # Without a pending mark the profile is left alone, byte for byte.
+    local before
+    before=$(sha256sum "$PROFILE")
+    install_from "$STAGE_DIR"
+    [ "$(sha256sum "$PROFILE")" = "$before" ] || fail "a reinstall changed a profile with nothing pending"
+}
+
 case_uninstall_keeps_only_the_profile() {
     use_home
     desktop

@@ -105,7 +105,9 @@ TEST(AppIcon, SharpAtEveryScaleFactor)
     {
         const char* what;
         QIcon icon;
-    } icons[] = {{"skin art", QIcon(kShippedArt)}, {"drawn", DrawnAppIcon()}};
+    } icons[] = {{"skin art", QIcon(kShippedArt)},
+                 {"skin art as loaded", AppIcon(QStringLiteral(TAVRO_SOURCE_DIR "/package/Skin"))},
+                 {"drawn", DrawnAppIcon()}};
     for (const auto& i : icons) {
         for (const double ratio : {1.5, 2.0, 3.0}) {
             SCOPED_TRACE(std::string(i.what) + " at " + std::to_string(ratio));
@@ -134,6 +136,37 @@ TEST(AppIcon, SharpAtEveryScaleFactor)
                 MeanDifference(asked.toImage().convertToFormat(QImage::Format_ARGB32), direct),
                 1.0);
         }
+    }
+}
+
+// The loaded art gives the pixels Qt's own SVG icon engine gives, at the sizes a window's
+// icon is made at and again when a size is asked for a second time.
+TEST(AppIcon, LoadedArtRendersAsQtsSvgEngine)
+{
+    const QIcon loaded = AppIcon(QStringLiteral(TAVRO_SOURCE_DIR "/package/Skin"));
+    const QIcon reference(kShippedArt);
+    for (const int size : {16, 32, 64, 128, 32}) {
+        SCOPED_TRACE(size);
+        const QImage got = Render(loaded, size);
+        EXPECT_EQ(got.size(), QSize(size, size));
+        EXPECT_EQ(got, Render(reference, size));
+    }
+
+    // Painted into a wider or taller box, as a notification area's slot may be, the picture
+    // keeps its shape and stands in the middle.
+    for (const QSize box : {QSize(40, 24), QSize(24, 40)}) {
+        SCOPED_TRACE(box.width());
+        EXPECT_EQ(loaded.actualSize(box), QSize(24, 24));
+        QImage canvas[2];
+        for (int i = 0; i < 2; ++i) {
+            canvas[i] = QImage(box, QImage::Format_ARGB32);
+            canvas[i].fill(Qt::transparent);
+            QPainter painter(&canvas[i]);
+            (i ? reference : loaded).paint(&painter, QRect(QPoint(0, 0), box));
+        }
+        EXPECT_EQ(canvas[0], canvas[1]);
+        EXPECT_EQ(canvas[0].pixelColor(0, 0).alpha(), 0);
+        EXPECT_EQ(canvas[0].pixelColor(box.width() - 1, box.height() - 1).alpha(), 0);
     }
 }
 
