@@ -10,7 +10,7 @@
 #include "ui/messages.h"
 #include "ui/qt_services.h"
 #include "ui/wnd.h"
-#include "update/update_worker.h"
+#include "update/update_worker_thread.h"
 #include "web/main_dlg.h"
 #include "web/web_module_loader.h"
 
@@ -106,8 +106,9 @@ int main(int argc, char** argv)
         QTimer::singleShot(0, parent->GetWidget(), [window] {
             // Not once the parent has ended: its widget may outlive it for a moment.
             if (IsWindow(window))
-                updateWorker.Start(DefaultUpdateSettings(),
-                                   [window] { PostMessage(window, WM_UPDATE_READY, 1, 0); });
+                updateWorker.Start(
+                    ModuleUpdateCheck(QCoreApplication::applicationDirPath().toStdString()),
+                    [window] { PostMessage(window, WM_UPDATE_READY, 1, 0); });
         });
     };
     InstallTerminationHandler([] { theApp.RequestQuit(); });

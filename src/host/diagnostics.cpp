@@ -12,6 +12,8 @@ std::atomic<HostWarningSink> g_sink = nullptr;
 
 void SetHostWarningSink(HostWarningSink sink) { g_sink = sink; }
 
+HostWarningSink CurrentHostWarningSink() { return g_sink.load(); }
+
 void HostWarning(const std::string& line)
 {
     if (HostWarningSink sink = g_sink.load()) {

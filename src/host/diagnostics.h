@@ -10,6 +10,8 @@ using HostWarningSink = void (*)(const std::string& line);
 
 // Null sends the lines back to stderr.
 void SetHostWarningSink(HostWarningSink sink);
+// The sink in force, for a module with its own copy of these warnings to use as well.
+HostWarningSink CurrentHostWarningSink();
 
 // One warning line (UTF-8, without the line end).
 void HostWarning(const std::string& line);

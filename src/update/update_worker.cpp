@@ -260,22 +260,3 @@ UpdateOutcome RunUpdateCheck(const UpdateSettings& given)
         return UpdateOutcome::Incomplete;
     return UpdateOutcome::Ready;
 }
-
-void UpdateWorkerThread::Start(UpdateSettings settings, std::function<void()> ready)
-{
-    if (m_thread.joinable())
-        return;
-    HttpClient::GlobalInit();
-    settings.cancel = &m_cancel;
-    m_thread = std::thread([settings = std::move(settings), ready = std::move(ready)] {
-        if (RunUpdateCheck(settings) == UpdateOutcome::Ready && ready)
-            ready();
-    });
-}
-
-void UpdateWorkerThread::Stop()
-{
-    m_cancel = true;
-    if (m_thread.joinable())
-        m_thread.join();
-}

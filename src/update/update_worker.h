@@ -101,24 +101,3 @@ bool ParseServerList(TiXmlDocument& doc, std::string_view bytes);
 std::optional<UpdatePlan> PlanUpdate(const TiXmlDocument& server, const TiXmlDocument& installed);
 // The text of "update.xml": a "List" with one "File" per entry, "p" then "v".
 std::string StagedFileListText(const std::vector<PlannedFile>& files);
-
-// The worker's thread. At most one run per object; destroying the object (or Stop) asks a
-// running check to end and waits for it, which takes at most about a second because
-// libcurl's progress callback looks at the flag while a transfer runs.
-class UpdateWorkerThread
-{
-public:
-    UpdateWorkerThread() = default;
-    ~UpdateWorkerThread() { Stop(); }
-    UpdateWorkerThread(const UpdateWorkerThread&) = delete;
-    UpdateWorkerThread& operator=(const UpdateWorkerThread&) = delete;
-
-    // Runs the check with `settings` (its cancel flag is replaced by this object's) and calls
-    // `ready` on the worker's thread when it answers Ready. A second call does nothing.
-    void Start(UpdateSettings settings, std::function<void()> ready);
-    void Stop();
-
-private:
-    std::atomic<bool> m_cancel{false};
-    std::thread m_thread;
-};

@@ -1,4 +1,5 @@
 #include "update/update_worker.h"
+#include "update/update_worker_thread.h"
 
 #include "loopback_server.h"
 #include "temp_program_dir.h"
@@ -406,8 +407,12 @@ TEST(UpdateWorker, TheThreadReportsReadyOnceAndQuitsMidDownloadWithoutMarking)
         std::atomic<int> readyCalls{0};
         {
             UpdateWorkerThread worker;
-            worker.Start(settings, [&] { ++readyCalls; });
-            worker.Start(settings, [&] { ++readyCalls; });
+            const UpdateCheck check = [settings](const std::atomic<bool>* cancel) mutable {
+                settings.cancel = cancel;
+                return RunUpdateCheck(settings) == UpdateOutcome::Ready;
+            };
+            worker.Start(check, [&] { ++readyCalls; });
+            worker.Start(check, [&] { ++readyCalls; });
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
             if (!c.quitDuringDownload) {
                 while (readyCalls == 0 && std::chrono::steady_clock::now() < deadline)
