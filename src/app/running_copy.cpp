@@ -1,27 +1,9 @@
 #include "app/running_copy.h"
 
 #include <QCryptographicHash>
-#include <QDataStream>
-#include <QDeadlineTimer>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QThread>
+#include <QDir>
 
 #include <unistd.h>
-
-namespace {
-
-constexpr int kRecordSize = sizeof(quint32) + 2 * sizeof(quint64);
-
-QByteArray EncodeRecord(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    QByteArray record;
-    QDataStream out(&record, QIODevice::WriteOnly);
-    out << quint32(message) << quint64(wParam) << qint64(lParam);
-    return record;
-}
-
-} // namespace
 
 QString ChannelNameForTitle(const QString& title)
 {
@@ -31,57 +13,34 @@ QString ChannelNameForTitle(const QString& title)
         .arg(QString::fromLatin1(hash.toHex().left(16)));
 }
 
-RunningCopyListener::RunningCopyListener(Handler handler)
-    : m_handler(std::move(handler)), m_server(new QLocalServer(this))
+std::string ChannelPath(const QString& name)
 {
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server, &QLocalServer::newConnection, this, &RunningCopyListener::OnNewConnection);
+    // Where copies of earlier versions made it too, so that they still find each other.
+    return QDir(QDir::tempPath()).filePath(name).toStdString();
 }
 
-RunningCopyListener::~RunningCopyListener() = default;
-
-bool RunningCopyListener::Listen(const QString& title)
+std::string EncodeChannelRecord(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const QString name = ChannelNameForTitle(title);
-    if (m_server->isListening() && m_server->serverName() == name)
-        return true;
-    m_server->close();
-    QLocalServer::removeServer(name);
-    return m_server->listen(name);
+    std::string record;
+    const auto put = [&record](std::uint64_t value, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i)
+            record.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    put(message, 4);
+    put(static_cast<std::uint64_t>(wParam), 8);
+    put(static_cast<std::uint64_t>(lParam), 8);
+    return record;
 }
 
-void RunningCopyListener::OnNewConnection()
+void DecodeChannelRecord(const char* record, UINT& message, WPARAM& wParam, LPARAM& lParam)
 {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            while (socket->bytesAvailable() >= kRecordSize) {
-                QDataStream in(socket->read(kRecordSize));
-                quint32 message = 0;
-                quint64 wParam = 0;
-                qint64 lParam = 0;
-                in >> message >> wParam >> lParam;
-                m_handler(message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
-            }
-        });
-    }
-}
-
-bool PostToRunningCopy(const QString& title, UINT message, WPARAM wParam, LPARAM lParam, int waitMs)
-{
-    const QString name = ChannelNameForTitle(title);
-    QDeadlineTimer deadline(waitMs);
-    for (;;) {
-        QLocalSocket socket;
-        socket.connectToServer(name);
-        if (socket.waitForConnected(200)) {
-            socket.write(EncodeRecord(message, wParam, lParam));
-            const bool sent = socket.waitForBytesWritten(1000);
-            socket.disconnectFromServer();
-            return sent;
-        }
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(50);
-    }
+    const auto get = [&record](int bytes) {
+        std::uint64_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = (value << 8) | static_cast<unsigned char>(*record++);
+        return value;
+    };
+    message = static_cast<UINT>(get(4));
+    wParam = static_cast<WPARAM>(get(8));
+    lParam = static_cast<LPARAM>(get(8));
 }

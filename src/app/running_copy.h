@@ -10,8 +10,11 @@
 #include <QString>
 
 #include <functional>
+#include <map>
+#include <memory>
+#include <string>
 
-class QLocalServer;
+class QSocketNotifier;
 
 class RunningCopyListener : public QObject
 {
@@ -26,14 +29,28 @@ public:
     bool Listen(const QString& title);
 
 private:
+    struct Connection;
+    void Close();
     void OnNewConnection();
+    void OnReadable(int fd);
 
     Handler m_handler;
-    QLocalServer* m_server;
+    QString m_name;
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::map<int, std::unique_ptr<Connection>> m_connections;
 };
 
 // The channel name for a window title: per user, free of characters a socket name forbids.
 QString ChannelNameForTitle(const QString& title);
+
+// Where the channel of that name lies.
+std::string ChannelPath(const QString& name);
+
+// One message as it travels: message, wParam, lParam, big-endian, 20 bytes.
+inline constexpr std::size_t kChannelRecordSize = 4 + 8 + 8;
+std::string EncodeChannelRecord(UINT message, WPARAM wParam, LPARAM lParam);
+void DecodeChannelRecord(const char* record, UINT& message, WPARAM& wParam, LPARAM& lParam);
 
 // Hands (message, wParam, lParam) to the copy whose parent window has this title. Tries
 // for up to `waitMs` while the channel is not there yet; false when nobody took it.

@@ -21,7 +21,12 @@
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -74,6 +79,51 @@ TEST(RunningCopyChannel, DeliversMessagesToTheListenerInOrder)
     EXPECT_EQ(received[0], std::make_tuple(WM_SHOW_MAIN, WPARAM(0), LPARAM(0)));
     EXPECT_EQ(received[1], std::make_tuple(WM_VIEW_MAIN, WPARAM(2), LPARAM(-5)));
     EXPECT_NE(ChannelNameForTitle(title), ChannelNameForTitle(title + "x"));
+}
+
+// A channel file left by a copy that was killed is replaced; the new channel is this user's
+// alone; a record that arrives in pieces is delivered once, whole.
+TEST(RunningCopyChannel, ReplacesALeftoverChannelAndJoinsRecordsThatArriveInPieces)
+{
+    const QString title = QStringLiteral("Tavro片段 %1").arg(QCoreApplication::applicationPid());
+    const std::string path = ChannelPath(ChannelNameForTitle(title));
+    std::ofstream(path) << "left behind";
+    std::vector<std::tuple<UINT, WPARAM, LPARAM>> received;
+    {
+        RunningCopyListener listener(
+            [&](UINT m, WPARAM w, LPARAM l) { received.emplace_back(m, w, l); });
+        ASSERT_TRUE(listener.Listen(title));
+        struct stat info
+        {};
+        ASSERT_EQ(::stat(path.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISSOCK(info.st_mode));
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        const std::string record = EncodeChannelRecord(WM_VIEW_MAIN, 7, -1);
+        const auto deliver = [&](std::size_t count) {
+            QDeadlineTimer deadline(10000);
+            while (received.size() < count && !deadline.hasExpired())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        };
+        ASSERT_EQ(::write(fd, record.data(), 9), 9);
+        // Lets the listener accept and read the first piece, which must not be delivered.
+        for (int turn = 0; turn < 3; ++turn)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        EXPECT_TRUE(received.empty());
+        ASSERT_EQ(::write(fd, record.data() + 9, record.size() - 9),
+                  static_cast<ssize_t>(record.size() - 9));
+        ::close(fd);
+        deliver(1);
+    }
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0], std::make_tuple(WM_VIEW_MAIN, WPARAM(7), LPARAM(-1)));
+    // The channel goes with its listener.
+    EXPECT_NE(::access(path.c_str(), F_OK), 0);
 }
 
 // Start-up with every question about the machine answered by the test.
