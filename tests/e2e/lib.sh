@@ -64,6 +64,8 @@ fail() {
         take_screenshot "$ARTIFACTS/failed-$(basename "$0" .sh)-${E2E_CASE:-case}.png" 2>/dev/null || true
     fi
     echo "--- trace" >&2; cat "$TRACE" >&2 2>/dev/null || true
+    # What the program said (a sanitizer's report, a warning) tells why it did not go on.
+    echo "--- program output" >&2; tail -n 60 "$WORK/tavro.out" >&2 2>/dev/null || true
     exit 1
 }
 
