@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QtEndian>
 
 #include <unistd.h>
 
@@ -21,26 +22,16 @@ std::string ChannelPath(const QString& name)
 
 std::string EncodeChannelRecord(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    std::string record;
-    const auto put = [&record](std::uint64_t value, int bytes) {
-        for (int i = bytes - 1; i >= 0; --i)
-            record.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-    };
-    put(message, 4);
-    put(static_cast<std::uint64_t>(wParam), 8);
-    put(static_cast<std::uint64_t>(lParam), 8);
+    std::string record(kChannelRecordSize, '\0');
+    qToBigEndian(quint32(message), record.data());
+    qToBigEndian(quint64(wParam), record.data() + 4);
+    qToBigEndian(qint64(lParam), record.data() + 12);
     return record;
 }
 
 void DecodeChannelRecord(const char* record, UINT& message, WPARAM& wParam, LPARAM& lParam)
 {
-    const auto get = [&record](int bytes) {
-        std::uint64_t value = 0;
-        for (int i = 0; i < bytes; ++i)
-            value = (value << 8) | static_cast<unsigned char>(*record++);
-        return value;
-    };
-    message = static_cast<UINT>(get(4));
-    wParam = static_cast<WPARAM>(get(8));
-    lParam = static_cast<LPARAM>(get(8));
+    message = qFromBigEndian<quint32>(record);
+    wParam = static_cast<WPARAM>(qFromBigEndian<quint64>(record + 4));
+    lParam = static_cast<LPARAM>(qFromBigEndian<qint64>(record + 12));
 }

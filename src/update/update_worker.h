@@ -10,11 +10,9 @@
 #include "update/update_signing.h"
 
 #include <atomic>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 class TiXmlDocument;
