@@ -19,21 +19,24 @@ stop_x_session() {
 
 start_x_session() {
     local size=${1:-1280x800}
-    local n
-    for n in $(seq 90 140); do
-        [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] || break
-    done
-    Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks the display itself and writes its number to the given descriptor: it takes
+    # a display's lock atomically, where looking for a free number first let two sessions
+    # started at the same moment both pick the same one and end up sharing one server.
+    local numberfile
+    numberfile=$(mktemp "${TMPDIR:-/tmp}/xsession-XXXXXX")
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
     _x_session_pids+=($!)
-    export DISPLAY=":$n"
-    local deadline=$((SECONDS + 20))
-    until xdpyinfo >/dev/null 2>&1; do
-        if [ $SECONDS -ge $deadline ]; then
-            echo "xsession: Xvfb did not start on $DISPLAY" >&2
+    local deadline=$((SECONDS + 20)) n=
+    until n=$(head -n 1 "$numberfile") && [ -n "$n" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; do
+        if [ $SECONDS -ge $deadline ] || ! kill -0 "${_x_session_pids[-1]}" 2>/dev/null; then
+            rm -f "$numberfile"
+            echo "xsession: Xvfb did not start" >&2
             return 1
         fi
         sleep 0.1
     done
+    rm -f "$numberfile"
+    export DISPLAY=":$n"
     # A panel along the bottom edge holds the notification area.
     trayer --edge bottom --align right --widthtype request --height 28 --transparent true \
         --alpha 0 --tint 0xf4e4e1 --SetDockType true --expand true >/dev/null 2>&1 &
