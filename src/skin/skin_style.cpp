@@ -5,15 +5,65 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 namespace {
 
+// Hand-written rather than regular expressions: compiling those took about a millisecond
+// of every start, before the widget could show.
+bool IsAsciiLetter(QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+
+bool IsAsciiBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v';
+}
+
+// A scheme as in "qrc:" or "file:": a letter, one or more letters, digits, "+", "." or
+// "-", then a colon.
+bool StartsWithScheme(QStringView path)
+{
+    if (path.isEmpty() || !IsAsciiLetter(path[0]))
+        return false;
+    qsizetype i = 1;
+    while (i < path.size() &&
+           (IsAsciiLetter(path[i]) || path[i].isDigit() || path[i] == u'+' || path[i] == u'.' ||
+            path[i] == u'-') &&
+           path[i].unicode() < 0x80)
+        ++i;
+    return i > 1 && i < path.size() && path[i] == u':';
+}
+
 bool IsKeptAsIs(const QString& path)
 {
-    static const QRegularExpression kScheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
     return path.startsWith(QLatin1Char(':')) || QDir::isAbsolutePath(path) ||
-           kScheme.match(path).hasMatch();
+           StartsWithScheme(path);
+}
+
+// "url( [quote] path [same quote] )" at `at`, with optional blanks inside the parentheses
+// and the path holding no quote or ")": the index just past it, or -1 when there is none.
+qsizetype MatchUrl(QStringView sheet, qsizetype at, QStringView* path)
+{
+    if (sheet.size() - at < 4 || sheet.mid(at, 4).compare(u"url(", Qt::CaseInsensitive) != 0)
+        return -1;
+    qsizetype i = at + 4;
+    const auto skipBlanks = [&] {
+        while (i < sheet.size() && IsAsciiBlank(sheet[i]))
+            ++i;
+    };
+    skipBlanks();
+    QChar quote;
+    if (i < sheet.size() && (sheet[i] == u'"' || sheet[i] == u'\''))
+        quote = sheet[i++];
+    const qsizetype start = i;
+    while (i < sheet.size() && sheet[i] != u'"' && sheet[i] != u'\'' && sheet[i] != u')')
+        ++i;
+    *path = sheet.mid(start, i - start);
+    if (!quote.isNull()) {
+        if (i >= sheet.size() || sheet[i] != quote)
+            return -1;
+        ++i;
+    }
+    skipBlanks();
+    return i < sheet.size() && sheet[i] == u')' ? i + 1 : -1;
 }
 
 } // namespace
@@ -28,30 +78,32 @@ QString ResolveSkinPath(const QString& path, const QString& baseDir)
 
 QString ResolveStyleUrls(const QString& sheet, const QString& baseDir)
 {
-    // url( [quote] path [same quote] ) with optional blanks; the path holds no quote or ')'.
-    static const QRegularExpression kUrl(QStringLiteral(R"(url\(\s*(["']?)([^"')]*)\1\s*\))"),
-                                         QRegularExpression::CaseInsensitiveOption);
     QString result;
     result.reserve(sheet.size());
     qsizetype last = 0;
-    auto it = kUrl.globalMatch(sheet);
-    while (it.hasNext()) {
-        const auto match = it.next();
-        result += QStringView(sheet).mid(last, match.capturedStart() - last);
-        const QString path = match.captured(2).trimmed();
+    for (qsizetype at = 0;
+         (at = sheet.indexOf(QLatin1String("url("), at, Qt::CaseInsensitive)) >= 0;) {
+        QStringView found;
+        const qsizetype end = MatchUrl(sheet, at, &found);
+        if (end < 0) {
+            ++at;
+            continue;
+        }
+        result += QStringView(sheet).mid(last, at - last);
+        const QString path = found.toString().trimmed();
         if (path.isEmpty() || IsKeptAsIs(path)) {
-            result += match.captured(0);
+            result += QStringView(sheet).mid(at, end - at);
         } else if (const QString resolved = ResolveSkinPath(path, baseDir);
                    QFileInfo::exists(resolved) && !IsRegularSkinFile(resolved)) {
             // Left out rather than handed to the style engine, which would block on it.
             result += QStringLiteral("none");
         } else {
             // Quoted, so folders with blanks or parentheses still work.
-            QString absolute = ResolveSkinPath(path, baseDir);
+            QString absolute = resolved;
             absolute.replace(QLatin1Char('"'), QStringLiteral("\\\""));
             result += QStringLiteral("url(\"%1\")").arg(absolute);
         }
-        last = match.capturedEnd();
+        last = at = end;
     }
     result += QStringView(sheet).mid(last);
     return result;

@@ -16,7 +16,10 @@ TEST(SkinStyle, MakesRelativeImageUrlsAbsoluteAndKeepsTheRest)
                                          "#d { image: url(/usr/share/x.svg); }\n"
                                          "#e { image: url(:/res/y.svg); }\n"
                                          "#f { image: url(qrc:/z.svg); }\n"
-                                         "#g { image: URL(h.svg); color: red; }\n");
+                                         "#g { image: URL(h.svg); color: red; }\n"
+                                         "#h { image: url('i.svg\"); }\n"
+                                         "#j { image: url(qrc:/k.svg); x: url(9p:l.svg) }\n"
+                                         "#i { image: url(j.svg }\n");
     const QString out = ResolveStyleUrls(sheet, base);
     EXPECT_TRUE(out.contains(QStringLiteral("url(\"/opt/Tavro (test)/Skin/close.svg\")")));
     EXPECT_TRUE(out.contains(QStringLiteral("url(\"/opt/Tavro (test)/Skin/icons/min.svg\")")));
@@ -25,6 +28,10 @@ TEST(SkinStyle, MakesRelativeImageUrlsAbsoluteAndKeepsTheRest)
     EXPECT_TRUE(out.contains(QStringLiteral("url(:/res/y.svg)")));
     EXPECT_TRUE(out.contains(QStringLiteral("url(qrc:/z.svg)")));
     EXPECT_TRUE(out.contains(QStringLiteral("url(\"/opt/Tavro (test)/Skin/h.svg\"); color: red;")));
+    // Mismatched quotes and a missing ")" are not addresses; a scheme starts with a letter.
+    EXPECT_TRUE(out.contains(QStringLiteral("#h { image: url('i.svg\"); }")));
+    EXPECT_TRUE(out.contains(QStringLiteral("#i { image: url(j.svg }")));
+    EXPECT_TRUE(out.contains(QStringLiteral("url(\"/opt/Tavro (test)/Skin/9p:l.svg\")")));
     // Nothing else of the sheet changes.
     EXPECT_TRUE(out.startsWith(QStringLiteral("#a { image: ")));
     EXPECT_EQ(out.count(QLatin1Char('\n')), sheet.count(QLatin1Char('\n')));
