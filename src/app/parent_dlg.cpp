@@ -91,7 +91,13 @@ int CTavroV4Dlg::DoModal()
 
 void CTavroV4Dlg::OnInitDialog()
 {
-    GetWidget()->setWindowIcon(m_hIcon);
+    // The icon is only seen in a taskbar or a window switcher, which the widget never enters;
+    // given to the windows at the event loop's first turn, its making and its rendering at
+    // four sizes for each window no longer stand in front of the widget's first appearance.
+    QTimer::singleShot(0, &m_runningCopyListener, [this] {
+        if (QWidget* widget = GetWidget())
+            widget->setWindowIcon(m_hIcon);
+    });
     // An install cut short is finished by the updater as a pending update would be.
     if (m_app.updatePending || UnfinishedInstallFound(m_app.programDir)) {
         HandOverToUpdater();

@@ -12,6 +12,7 @@
 #include <QSvgRenderer>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -131,11 +132,57 @@ private:
     std::shared_ptr<Art> m_art;
 };
 
-} // namespace
+// Makes the real icon the first time it is used instead of when it is made: the program
+// makes its icon early in start-up, and finding and parsing the art then held the widget
+// back although nothing asks for a picture before the widget is up.
+class DeferredIconEngine final : public QIconEngine
+{
+public:
+    explicit DeferredIconEngine(std::function<QIcon()> make)
+        : m_shared(std::make_shared<Shared>(Shared{std::move(make), {}}))
+    {}
 
-QIcon DrawnAppIcon() { return QIcon(new DrawnIconEngine); }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().actualSize(size, mode, state);
+    }
+    // The ratio is 1 here: a scaled request arrives with its size already multiplied.
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().pixmap(size, 1.0, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return Icon().availableSizes(mode, state);
+    }
+    bool isNull() override { return Icon().isNull(); }
 
-QIcon AppIcon(const QString& skinDir)
+    QIconEngine* clone() const override { return new DeferredIconEngine(*this); }
+    QString key() const override { return QStringLiteral("TavroDeferredIcon"); }
+
+private:
+    struct Shared
+    {
+        std::function<QIcon()> make;
+        QIcon icon;
+    };
+
+    // Copies share one icon, made once.
+    const QIcon& Icon()
+    {
+        if (m_shared->make)
+            m_shared->icon = std::exchange(m_shared->make, nullptr)();
+        return m_shared->icon;
+    }
+
+    std::shared_ptr<Shared> m_shared;
+};
+
+QIcon LoadAppIcon(const QString& skinDir)
 {
     if (!skinDir.isEmpty()) {
         for (const char* name : {"tavro_icon.svg", "tavro_icon.png"}) {
@@ -158,4 +205,13 @@ QIcon AppIcon(const QString& skinDir)
         }
     }
     return DrawnAppIcon();
+}
+
+} // namespace
+
+QIcon DrawnAppIcon() { return QIcon(new DrawnIconEngine); }
+
+QIcon AppIcon(const QString& skinDir)
+{
+    return QIcon(new DeferredIconEngine([skinDir] { return LoadAppIcon(skinDir); }));
 }

@@ -97,6 +97,19 @@ TEST(AppIcon, UsesTheSkinArtThatLoadsOtherwiseTheDrawnIcon)
     }
 }
 
+// The skin folder is looked at when the icon is first drawn, not when it is made.
+TEST(AppIcon, ReadsTheArtWhenFirstDrawn)
+{
+    QFile shipped(kShippedArt);
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    TempProgramDir dir;
+    std::filesystem::create_directories(dir.Sub("Skin"));
+    const QIcon icon = AppIcon(QString::fromStdString(dir.Sub("Skin").string()));
+    dir.Write("Skin/tavro_icon.svg", shipped.readAll().toStdString());
+    EXPECT_EQ(Render(icon, 32), Render(QIcon(kShippedArt), 32));
+    EXPECT_NE(Render(icon, 32), Render(DrawnAppIcon(), 32));
+}
+
 // On a scaled screen the icon is painted from its vector art at the device's pixels, not
 // enlarged from a smaller picture.
 TEST(AppIcon, SharpAtEveryScaleFactor)
