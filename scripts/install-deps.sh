@@ -12,6 +12,9 @@ PACKAGES=(
   libtinyxml-dev libsqlite3-dev sqlite3 libcurl4-openssl-dev libssl-dev libcpp-httplib-dev libsodium-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
+  # what the benchmarks compare against and run under: curl and openssl for the update,
+  # a session bus for the start-up
+  curl openssl dbus
   # end-to-end runs and screenshots
   xvfb xauth xdotool imagemagick fonts-noto-cjk trayer xcompmgr x11-utils x11-xserver-utils strace
   libgl1-mesa-dri
