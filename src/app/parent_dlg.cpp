@@ -95,8 +95,15 @@ void CTavroV4Dlg::OnInitDialog()
     // given to the windows at the event loop's first turn, its making and its rendering at
     // four sizes for each window no longer stand in front of the widget's first appearance.
     QTimer::singleShot(0, &m_runningCopyListener, [this] {
-        if (QWidget* widget = GetWidget())
-            widget->setWindowIcon(m_hIcon);
+        QWidget* widget = GetWidget();
+        if (!widget)
+            return;
+        widget->setWindowIcon(m_hIcon);
+        // Qt hands a new icon on to child widgets, not to the child windows made before it.
+        for (QWidget* child : widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child->isWindow() && !child->testAttribute(Qt::WA_SetWindowIcon))
+                child->setWindowIcon(m_hIcon);
+        }
     });
     // An install cut short is finished by the updater as a pending update would be.
     if (m_app.updatePending || UnfinishedInstallFound(m_app.programDir)) {

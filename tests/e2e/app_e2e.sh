@@ -6,12 +6,23 @@ source "$(dirname "$0")/lib.sh"
 SET_UP='<userdata first="250" needup="0"><date year="2027" month="5" day="1" /></userdata>'
 FIRST_RUN='<userdata first="0" needup="0"><date year="0" month="0" day="0" /></userdata>'
 
+# True when the window offers the window manager an icon of 16 and one of 128 pixels.
+window_has_icon() {
+    local icon
+    icon=$(xprop -id "$1" _NET_WM_ICON 2>/dev/null)
+    [[ "$icon" == *"Icon (16 x 16)"* && "$icon" == *"Icon (128 x 128)"* ]]
+}
+
 case_tray_menu_and_exit() {
     make_program_folder "$SET_UP"
     start_desktop
     start_tavro
     local pid=$LAST_PID
     wait_for "the tray icon" traced_by "$pid" "tray icon added"
+    # The widget carries the program's icon for the window manager, like every window.
+    local widget
+    widget=$(window_of_size 104 104) || fail "the widget is not shown"
+    wait_for "the widget's icon" window_has_icon "${widget%% *}"
     wait_for "the panel" tray_icon_point
     sleep 1 # let the panel embed and paint the icon before the picture is taken
     screenshot app-tray
