@@ -48,27 +48,14 @@ void CTipDatabase::Open(const std::wstring& programDir)
 {
     if (m_strPath.empty())
         m_strPath = TipDatabasePath(programDir);
-}
-
-void CTipDatabase::EnsureOpen()
-{
-    // Opened at the first question rather than at start-up, where setting up SQLite stood
-    // in front of the widget's first appearance; tried once, like an open at start would be.
-    if (m_bTried || m_strPath.empty())
+    if (m_bOpen)
         return;
-    m_bTried = true;
     // Read-only: the program never writes here, and a missing file must stay missing
     // instead of turning into an empty database. Only a regular file: opening a FIFO in
     // its place would block the program.
     if (!IsRegularFile(m_strPath) || !m_db.Open(m_strPath, SqliteDb::Mode::ReadOnly))
         return;
     m_bOpen = true;
-}
-
-bool CTipDatabase::IsOpen()
-{
-    EnsureOpen();
-    return m_bOpen;
 }
 
 int CTipDatabase::OnRow(void*, int columns, char** values, char**)
@@ -81,7 +68,6 @@ int CTipDatabase::OnRow(void*, int columns, char** values, char**)
 std::wstring CTipDatabase::Query(const char* statement, int n, bool reportFailure)
 {
     m_strRows.clear();
-    EnsureOpen();
     const bool ran = m_bOpen && m_db.Exec(statement, &CTipDatabase::OnRow);
     std::wstring result = ran ? PickRow(m_strRows, n) : std::wstring(kFailed);
     // Cleared before the box: its nested event loop may run another query.
@@ -102,7 +88,6 @@ void CTipDatabase::ResetForTesting()
 {
     m_db.Close();
     m_bOpen = false;
-    m_bTried = false;
     m_strPath.clear();
     m_strRows.clear();
 }

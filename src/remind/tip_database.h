@@ -4,9 +4,8 @@
 // week, read from Release/data/tavro_tip.db below the program folder.
 //
 // The connection belongs to the process, not to a CTipDatabase object: the application
-// object creates one object at start-up, which names the file; the file is opened at the
-// first query and the connection then stays for the rest of the run. A failed open is not
-// retried; every query then fails.
+// object creates one object at start-up, which opens the file, and the connection then
+// stays for the rest of the run. A failed open is not retried; every query then fails.
 
 #include "remind/sqlite_db.h"
 
@@ -18,9 +17,9 @@ class CTavroAppData;
 class CTipDatabase
 {
 public:
-    // The database below GetProgramDir().
+    // Opens the database below GetProgramDir().
     CTipDatabase();
-    // The database below the given program folder.
+    // Opens the database below the given program folder.
     explicit CTipDatabase(const std::wstring& programDir);
     // Leaves the connection open: it lives as long as the process.
     ~CTipDatabase() = default;
@@ -37,8 +36,7 @@ public:
     // sqlite3_exec's row callback: collects the second column of every row.
     static int OnRow(void* user, int columns, char** values, char** names);
 
-    // Opens the file first if no query has yet.
-    static bool IsOpen();
+    static bool IsOpen() { return m_bOpen; }
     static const std::string& Path() { return m_strPath; }
 
     // Closes the connection and forgets the path, so that a test starts as a new process.
@@ -46,12 +44,10 @@ public:
 
 private:
     static void Open(const std::wstring& programDir);
-    static void EnsureOpen();
     static std::wstring Query(const char* statement, int n, bool reportFailure);
 
     static inline SqliteDb m_db;
     static inline bool m_bOpen = false;
-    static inline bool m_bTried = false;
     static inline std::string m_strPath;
     // One entry per row, so a line feed inside a text never moves the rows after it.
     static inline std::vector<std::wstring> m_strRows;

@@ -160,24 +160,6 @@ TEST_F(TipDatabaseTest, AMissingFileIsNotCreatedAndEveryQueryFails)
     EXPECT_EQ(m_services.messageBox.Texts(), std::vector<std::wstring>(2, kBabyBox));
 }
 
-// The file is opened at the first query, not when the object is made, and only once: a
-// file that appears after a failed open is not picked up.
-TEST_F(TipDatabaseTest, OpenedAtTheFirstQueryAndTriedOnce)
-{
-    const std::string sql = std::string(kTipTablesSql) + "insert into tavro_tip values (1,'a');";
-    for (const bool askFirst : {false, true}) {
-        SCOPED_TRACE(askFirst);
-        CTipDatabase::ResetForTesting();
-        TempProgramDir dir;
-        CTipDatabase db(dir.WidePath());
-        if (askFirst) {
-            EXPECT_EQ(CTipDatabase::QueryTip(1), kFalse);
-        }
-        WriteTipDatabase(dir.Path(), sql);
-        EXPECT_EQ(CTipDatabase::QueryTip(1), askFirst ? kFalse : L"a");
-    }
-}
-
 TEST_F(TipDatabaseTest, ADamagedFileFailsTheQueries)
 {
     m_dir.Write(kDatabase, std::string(4096, 'x'));
