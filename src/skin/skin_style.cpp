@@ -17,6 +17,11 @@ bool IsAsciiBlank(QChar c)
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v';
 }
 
+bool IsSchemeCharacter(QChar c)
+{
+    return IsAsciiLetter(c) || (c >= u'0' && c <= u'9') || c == u'+' || c == u'.' || c == u'-';
+}
+
 // A scheme as in "qrc:" or "file:": a letter, one or more letters, digits, "+", "." or
 // "-", then a colon.
 bool StartsWithScheme(QStringView path)
@@ -24,10 +29,7 @@ bool StartsWithScheme(QStringView path)
     if (path.isEmpty() || !IsAsciiLetter(path[0]))
         return false;
     qsizetype i = 1;
-    while (i < path.size() &&
-           (IsAsciiLetter(path[i]) || path[i].isDigit() || path[i] == u'+' || path[i] == u'.' ||
-            path[i] == u'-') &&
-           path[i].unicode() < 0x80)
+    while (i < path.size() && IsSchemeCharacter(path[i]))
         ++i;
     return i > 1 && i < path.size() && path[i] == u':';
 }
