@@ -1,7 +1,5 @@
 #include "update/staging.h"
 
-#include "update/update_signing.h"
-
 StagedFileWriter::StagedFileWriter(const std::atomic<bool>* cancel)
     : m_cancel(cancel), m_thread([this] { Run(); })
 {}
@@ -16,11 +14,11 @@ StagedFileWriter::~StagedFileWriter()
     m_thread.join();
 }
 
-void StagedFileWriter::Add(Bytes bytes, std::size_t size, std::string path, std::string sha256)
+void StagedFileWriter::Add(Bytes bytes, std::size_t size, std::string path)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_changed.wait(lock, [this] { return Idle(); });
-    m_job = Job{std::move(bytes), size, std::move(path), std::move(sha256)};
+    m_job = Job{std::move(bytes), size, std::move(path)};
     m_changed.notify_all();
     if (size > kOverlapBytes)
         m_changed.wait(lock, [this] { return Idle(); });
@@ -45,8 +43,7 @@ void StagedFileWriter::Run()
         m_busy = true;
         lock.unlock();
         const std::string_view body(reinterpret_cast<const char*>(job.bytes.get()), job.size);
-        const bool staged = !(m_cancel && m_cancel->load()) && Sha256Hex(body) == job.sha256 &&
-                            WriteStagedFile(job.path, body);
+        const bool staged = !(m_cancel && m_cancel->load()) && WriteStagedFile(job.path, body);
         job.bytes.reset();
         lock.lock();
         m_allStaged = m_allStaged && staged;

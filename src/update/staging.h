@@ -1,9 +1,10 @@
 #pragma once
 
 // Writing staged files. A staged file is written under a temporary name and renamed, so a
-// half-written file never carries a staged name; it is not flushed on its own: one flush of
-// the whole staging folder comes before the update is marked ready (a hundred separate
-// flushes cost more than the downloads), and the updater checks every hash again anyway.
+// half-written file never carries a staged name. It is not flushed to the disk: the
+// updater checks every staged file against the signed list before it installs anything,
+// so a file lost to a power cut is refused there and downloaded again by the next check,
+// and the flush would cost more than the downloads themselves.
 
 #include "update/http_client.h"
 
@@ -20,11 +21,8 @@
 // On failure nothing is left under either name.
 bool WriteStagedFile(const std::string& path, std::string_view content);
 
-// Puts everything written to the file system that holds `folder` on the disk.
-bool FlushFileSystemOf(const std::string& folder);
-
-// Checks and writes downloaded files on a thread of its own, in the order they were handed
-// over, while the caller downloads the next one: hashing and writing a file overlap the
+// Writes downloaded (and already checked) files on a thread of its own, in the order they
+// were handed over, while the caller downloads the next one: writing a file overlaps the
 // network instead of following it. At most one handed-over body waits or is being written
 // at a time, and Add returns before it is done only when it is at most kOverlapBytes, so
 // the memory held stays within the largest file plus kOverlapBytes.
@@ -40,8 +38,8 @@ public:
     StagedFileWriter(const StagedFileWriter&) = delete;
     StagedFileWriter& operator=(const StagedFileWriter&) = delete;
 
-    // Stages the first `size` bytes at `path` when their SHA-256 is `sha256` (lowercase hex).
-    void Add(Bytes bytes, std::size_t size, std::string path, std::string sha256);
+    // Stages the first `size` bytes at `path`.
+    void Add(Bytes bytes, std::size_t size, std::string path);
     // Waits for every file handed over; true when each was staged.
     bool Finish();
 
@@ -51,7 +49,6 @@ private:
         Bytes bytes;
         std::size_t size = 0;
         std::string path;
-        std::string sha256;
     };
     void Run();
     bool Idle() const { return !m_job && !m_busy; }
@@ -60,7 +57,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::optional<Job> m_job; // handed over, not yet taken by the thread
-    bool m_busy = false;      // the thread is checking or writing a file
+    bool m_busy = false;      // the thread is writing a file
     bool m_allStaged = true;
     bool m_stopping = false;
     std::thread m_thread; // last, so that it starts after everything it uses

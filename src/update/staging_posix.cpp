@@ -30,23 +30,9 @@ bool WriteStagedFile(const std::string& path, std::string_view content)
         else
             written = n < 0 && errno == EINTR;
     }
-    // The disk starts on the file now, while the next one downloads, so that the one flush
-    // before the update is marked ready has little left to wait for.
-    if (written)
-        ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     written = ::close(fd) == 0 && written;
     if (written && ::rename(part.c_str(), path.c_str()) == 0)
         return true;
     ::unlink(part.c_str());
     return false;
-}
-
-bool FlushFileSystemOf(const std::string& folder)
-{
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool flushed = ::syncfs(fd) == 0;
-    ::close(fd);
-    return flushed;
 }

@@ -161,10 +161,11 @@ std::optional<std::string> SafeRelativePath(std::string_view p)
 
 namespace {
 
-// Downloads url and hands the body to `writer`, which stages it at path when its hash is
-// `sha256`. False when the request failed or was not answered with a 2xx status (libcurl
-// already fails a body shorter than its Content-Length; the hash catches the rest: a short
-// body without a length, or the wrong file).
+// Downloads url and, when its SHA-256 is `sha256`, hands the body to `writer`, which stages
+// it at path. False when the request failed, was not answered with a 2xx status or the hash
+// differs (libcurl already fails a body shorter than its Content-Length; the hash catches
+// the rest: a short body without a length, or the wrong file). The hash is taken here
+// rather than on the writer's thread, which would then take longer than the downloads.
 bool DownloadInto(StagedFileWriter& writer, const std::wstring& url, const std::string& path,
                   std::string_view sha256, const UpdateSettings& settings)
 {
@@ -174,8 +175,11 @@ bool DownloadInto(StagedFileWriter& writer, const std::wstring& url, const std::
     client.SetSession(settings.session);
     if (!client.SendHttpRequest(false, L"GET", true) || client.GetStatusCode() / 100 != 2)
         return false;
-    writer.Add(std::move(client.m_rawContent), static_cast<std::size_t>(client.m_rawContentLength),
-               path, Lowercase(std::string(sha256)));
+    const auto size = static_cast<std::size_t>(client.m_rawContentLength);
+    const std::string_view body(reinterpret_cast<const char*>(client.m_rawContent.get()), size);
+    if (Sha256Hex(body) != Lowercase(std::string(sha256)))
+        return false;
+    writer.Add(std::move(client.m_rawContent), size, path);
     return true;
 }
 
@@ -229,7 +233,7 @@ UpdateOutcome RunUpdateCheck(const UpdateSettings& given)
     fs::remove(staging + "/" + kStagedVersionList, ignored);
     fs::remove(staging + "/" + kStagedVersionList + kSignatureSuffix, ignored);
 
-    // Each file is checked and written while the next one downloads.
+    // Each file is written while the next one downloads.
     StagedFileWriter writer(settings.cancel);
     bool allArrived = true;
     for (const PlannedFile& file : plan->files) {
@@ -249,9 +253,6 @@ UpdateOutcome RunUpdateCheck(const UpdateSettings& given)
     if (!WriteCreatingFolders(staging + "/" + kStagedFileList, StagedFileListText(plan->files)))
         allArrived = false;
     if (!allArrived || Cancelled(settings))
-        return UpdateOutcome::Incomplete;
-    // The staged files are on the disk before the list that marks them ready.
-    if (!FlushFileSystemOf(staging))
         return UpdateOutcome::Incomplete;
     // The exact bytes received, so that the updater can check the signature again.
     const std::string stagedList = staging + "/" + kStagedVersionList;
