@@ -1,5 +1,7 @@
 #include "update/http_client.h"
 
+#include "update/prefault.h"
+
 #include "host/text_codec.h"
 
 #include <curl/curl.h>
@@ -169,6 +171,8 @@ bool HttpClient::AppendRaw(const char* data, size_t size)
             return false;
         m_rawContent.release();
         m_rawContent.reset(static_cast<unsigned char*>(grown));
+        PrefaultForWriting(m_rawContent.get() + m_rawCapacity,
+                           static_cast<size_t>(capacity - m_rawCapacity));
         m_rawCapacity = static_cast<std::int32_t>(capacity);
     }
     if (size > 0)
