@@ -30,36 +30,55 @@ private:
     iconv_t m_cd;
 };
 
-// Converts `input` unit by unit; a unit that cannot be converted (or is not valid in the
-// source) is replaced by `replacement` and skipped. `unit` is the size of one source unit.
-std::string Convert(const Iconv& cd, const char* input, std::size_t size, std::size_t unit,
-                    std::string_view replacement)
+// Converts `input` unit by unit into text of `Char` units; a unit that cannot be converted
+// (or is not valid in the source) is replaced by `replacement` and skipped. `unit` is the
+// size of one source unit. iconv writes straight into the result, which starts with room
+// for 4 bytes per source unit (enough for UTF-8 to wchar_t and for wchar_t to any common
+// encoding): one call converts a whole text, and no second copy is made of it.
+template <typename Char>
+std::basic_string<Char> Convert(const Iconv& cd, const char* input, std::size_t size,
+                                std::size_t unit, Char replacement)
 {
-    std::string out;
-    char buffer[1024];
+    std::basic_string<Char> out((size / unit * 4 + 16) / sizeof(Char), Char());
+    std::size_t used = 0; // bytes written
+    const auto bytes = [&out] { return out.size() * sizeof(Char); };
+    // Room for at least `more` bytes after what is written.
+    const auto reserve = [&](std::size_t more) {
+        if (bytes() - used < more)
+            out.resize(std::max(out.size() * 2, (used + more) / sizeof(Char) + 1));
+    };
+    // Runs iconv with the input left (none: the closing shift sequence) and what room there is.
+    const auto step = [&](char** in, std::size_t* left) {
+        char* begin = reinterpret_cast<char*>(out.data());
+        char* dst = begin + used;
+        std::size_t room = bytes() - used;
+        const std::size_t rc = iconv(cd.Get(), in, left, &dst, &room);
+        used = static_cast<std::size_t>(dst - begin);
+        return rc != static_cast<std::size_t>(-1);
+    };
     char* in = const_cast<char*>(input);
     std::size_t left = size;
     while (left > 0) {
-        char* dst = buffer;
-        std::size_t room = sizeof buffer;
-        const std::size_t rc = iconv(cd.Get(), &in, &left, &dst, &room);
-        out.append(buffer, static_cast<std::size_t>(dst - buffer));
-        if (rc != static_cast<std::size_t>(-1))
+        if (step(&in, &left))
             continue;
-        if (errno == E2BIG)
+        if (errno == E2BIG) {
+            reserve(bytes());
             continue;
+        }
         // EILSEQ: a character without a form here or a bad sequence; EINVAL: a sequence cut
         // off at the end. Either way one source unit is given up.
-        out.append(replacement);
+        reserve(sizeof(Char));
+        out[used / sizeof(Char)] = replacement;
+        used += sizeof(Char);
         const std::size_t skip = std::min(unit, left);
         in += skip;
         left -= skip;
     }
-    // Flush any shift state the encoding keeps.
-    char* dst = buffer;
-    std::size_t room = sizeof buffer;
-    iconv(cd.Get(), nullptr, nullptr, &dst, &room);
-    out.append(buffer, static_cast<std::size_t>(dst - buffer));
+    // Close any shift state the encoding keeps.
+    reserve(16);
+    while (!step(nullptr, nullptr) && errno == E2BIG)
+        reserve(bytes());
+    out.resize(used / sizeof(Char));
     return out;
 }
 
@@ -84,7 +103,7 @@ std::string WideToEncoding(std::wstring_view text, const std::string& encoding)
     if (!cd.Valid())
         return {};
     return Convert(cd, reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t),
-                   sizeof(wchar_t), "?");
+                   sizeof(wchar_t), '?');
 }
 
 std::wstring EncodingToWide(std::string_view text, const std::string& encoding)
@@ -94,13 +113,7 @@ std::wstring EncodingToWide(std::string_view text, const std::string& encoding)
     const Iconv cd(kWideEncoding, encoding.c_str());
     if (!cd.Valid())
         return {};
-    const wchar_t question = L'?';
-    const std::string bytes =
-        Convert(cd, text.data(), text.size(), 1,
-                std::string_view(reinterpret_cast<const char*>(&question), sizeof question));
-    std::wstring wide(bytes.size() / sizeof(wchar_t), L'\0');
-    bytes.copy(reinterpret_cast<char*>(wide.data()), wide.size() * sizeof(wchar_t));
-    return wide;
+    return Convert(cd, text.data(), text.size(), 1, L'?');
 }
 
 std::string WideToAnsi(std::wstring_view text) { return WideToEncoding(text, LegacyEncoding()); }

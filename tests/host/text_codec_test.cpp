@@ -48,13 +48,24 @@ TEST(TextCodec, UnconvertibleCharactersBecomeQuestionMarks)
     EXPECT_EQ(WideToUtf8(lone), "a?b");
 }
 
-TEST(TextCodec, LongTextsCrossTheInternalBuffer)
+TEST(TextCodec, LongTextsRoundTripWhateverTheirConvertedSize)
 {
     std::wstring text;
     for (int i = 0; i < 3000; ++i)
         text += (i % 7 == 0) ? L'\u4E2D' : L'x';
-    EXPECT_EQ(Utf8ToWide(WideToUtf8(text)), text);
-    EXPECT_EQ(EncodingToWide(WideToEncoding(text, "GB18030"), "GB18030"), text);
+    for (const char* encoding : {"UTF-8", "GB18030", "UTF-16LE"})
+        EXPECT_EQ(EncodingToWide(WideToEncoding(text, encoding), encoding), text) << encoding;
+    // In ISO-2022-JP "\u4E2Dx" is 9 bytes (a shift into the kanji set and back around the
+    // two bytes of the character): more than the room first given, and the text ends in the
+    // kanji set, which the end of the conversion must shift back out of.
+    std::wstring spaced;
+    for (int i = 0; i < 3000; ++i)
+        spaced += L"\u4E2Dx";
+    spaced += L'\u4E2D';
+    const std::string shifted = WideToEncoding(spaced, "ISO-2022-JP");
+    EXPECT_GT(shifted.size(), spaced.size() * 4);
+    EXPECT_EQ(shifted.substr(shifted.size() - 3), "\x1B(B");
+    EXPECT_EQ(EncodingToWide(shifted, "ISO-2022-JP"), spaced);
 }
 
 TEST(TextCodec, UnknownEncodingGivesNoText)
