@@ -52,15 +52,6 @@ std::unique_ptr<HttpClient> FetchText(const std::wstring& url, const UpdateSetti
     return client;
 }
 
-bool WriteCreatingFolders(const std::string& path, std::string_view content)
-{
-    std::error_code error;
-    fs::create_directories(fs::path(path).parent_path(), error);
-    if (error)
-        return false;
-    return WriteFileAtomically(path, content).Ok();
-}
-
 std::string Lowercase(std::string text)
 {
     for (char& c : text)
@@ -250,14 +241,14 @@ UpdateOutcome RunUpdateCheck(const UpdateSettings& given)
     }
     allArrived = writer.Finish() && allArrived;
 
-    if (!WriteCreatingFolders(staging + "/" + kStagedFileList, StagedFileListText(plan->files)))
+    if (!WriteStagedFile(staging + "/" + kStagedFileList, StagedFileListText(plan->files)))
         allArrived = false;
     if (!allArrived || Cancelled(settings))
         return UpdateOutcome::Incomplete;
     // The exact bytes received, so that the updater can check the signature again.
     const std::string stagedList = staging + "/" + kStagedVersionList;
-    if (!WriteCreatingFolders(stagedList + kSignatureSuffix, signature->GetResponseBytes()) ||
-        !WriteCreatingFolders(stagedList, list->GetResponseBytes()))
+    if (!WriteStagedFile(stagedList + kSignatureSuffix, signature->GetResponseBytes()) ||
+        !WriteStagedFile(stagedList, list->GetResponseBytes()))
         return UpdateOutcome::Incomplete;
     return UpdateOutcome::Ready;
 }
