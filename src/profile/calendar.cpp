@@ -106,6 +106,26 @@ void DeriveDays(CTavroAppData& app)
     }
 }
 
+} // namespace
+
+std::optional<std::int64_t> ExactLocalDate(int year, int month, int day)
+{
+    try {
+        const std::int64_t time = MakeLocalDate(year, month, day);
+        if (YearOf(time) == year && MonthOf(time) == month && DayOf(time) == day)
+            return time;
+    } catch (const HResultError&) {
+    }
+    return std::nullopt;
+}
+
+bool IsBeyondOfferedDates(std::int64_t dueTime)
+{
+    return DaysBetweenMidnights(Today(), dueTime) > LATEST_DUE_OFFSET / SECONDS_PER_DAY;
+}
+
+namespace {
+
 std::int32_t DaysToDue(std::int64_t today, std::int64_t dueTime)
 {
     const std::int64_t days = DaysBetweenMidnights(today, dueTime);

@@ -7,6 +7,7 @@
 #include "profile/app_data.h"
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 
 inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
@@ -26,10 +27,22 @@ private:
 
 inline constexpr int TERM_DAYS = 280;
 inline constexpr std::int64_t SECONDS_PER_DAY = 86400;
+// The latest due date the date pickers offer lies this long after today's local midnight:
+// 279 days counted in seconds, not in calendar days.
+inline constexpr std::int64_t LATEST_DUE_OFFSET = 24105600;
 
 // Local midnight at the start of the date. A day past the end of its month rolls over into
 // the next month (31 February 2015 is 3 March 2015). Throws HResultError.
 std::int64_t MakeLocalDate(int year, int month, int day);
+
+// The date itself when it exists: parts out of range give nothing, and so does a day past
+// its month's end (30 February), which MakeLocalDate would roll over into the next month.
+// A hand-edited date is read this way, so that a typing slip never becomes another date.
+std::optional<std::int64_t> ExactLocalDate(int year, int month, int day);
+
+// Whether a due date lies further ahead than the date pickers offer, counted in calendar
+// days from today (CurrentServices().clock). Throws HResultError when today cannot be read.
+bool IsBeyondOfferedDates(std::int64_t dueTime);
 
 // The local year (four digits), month (1-12) and day of month (1-31) of a time; 0 when the
 // time cannot be converted.

@@ -8,6 +8,7 @@
 #include "profile/calendar.h"
 #include "profile/xml_text.h"
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <tinyxml.h>
@@ -95,11 +96,39 @@ std::optional<std::int64_t> StoredDate(const TiXmlElement* date)
 {
     if (!date)
         return std::nullopt;
+    return ExactLocalDate(ReadInt(*date, "year", 0), ReadInt(*date, "month", 0),
+                          ReadInt(*date, "day", 0));
+}
+
+// What setup offers for a stored date that is no real one: a day past its month's end
+// becomes that month's last day (the setup window then keeps it within the dates it
+// offers). Nothing when even the year and month make no date.
+std::int64_t NearestStoredDate(const TiXmlElement* date)
+{
+    if (const std::optional<std::int64_t> exact = StoredDate(date))
+        return *exact;
+    if (!date)
+        return 0;
+    const int year = ReadInt(*date, "year", 0);
+    const int month = ReadInt(*date, "month", 0);
+    const int day = ReadInt(*date, "day", 0);
+    if (day < 1)
+        return 0;
+    for (int last = std::min(day, 31); last >= 28; --last)
+        if (const std::optional<std::int64_t> time = ExactLocalDate(year, month, last))
+            return *time;
+    return 0;
+}
+
+// Whether a stored due date can be counted: a real date no further ahead than the date
+// pickers offer. A hand-edited one beyond that would count a negative pregnancy.
+bool IsCountable(std::int64_t dueTime)
+{
     try {
-        return MakeLocalDate(ReadInt(*date, "year", 0), ReadInt(*date, "month", 0),
-                             ReadInt(*date, "day", 0));
+        return !IsBeyondOfferedDates(dueTime);
     } catch (const HResultError&) {
-        return std::nullopt;
+        // Today cannot be read: the date is taken as it is, as before.
+        return true;
     }
 }
 
@@ -122,7 +151,7 @@ void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
         // before, a mark lost); it is not counted (nor taken as expired) before the user
         // confirms it.
         app.firstRun = true;
-        app.setupDueTime = StoredDate(date).value_or(0);
+        app.setupDueTime = NearestStoredDate(date);
         return;
     }
 
@@ -130,9 +159,12 @@ void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
     if (!date)
         return;
     const std::optional<std::int64_t> dueTime = StoredDate(date);
-    if (!dueTime) {
-        // A damaged date cannot be shown or counted; asking for it again is the way out.
+    if (!dueTime || !IsCountable(*dueTime)) {
+        // A damaged or impossible date cannot be shown or counted; asking for it again is
+        // the way out. Setup starts on the offered date nearest to it, and the file keeps
+        // it until the user confirms one.
         app.firstRun = true;
+        app.setupDueTime = NearestStoredDate(date);
         return;
     }
     try {

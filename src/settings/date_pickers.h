@@ -5,11 +5,10 @@
 // step with the chosen year and month. The rules work on an abstract combo, so tests
 // drive them without windows; "today" comes from CurrentServices().clock.
 
+#include "profile/calendar.h"
+
 #include <cstdint>
 #include <string>
-
-// 279 days counted in seconds, not in calendar days.
-inline constexpr std::int64_t LATEST_DUE_OFFSET = 24105600;
 
 // One picker: a shown text that may differ from every item, and a list of items.
 class IPickerCombo

@@ -2,17 +2,21 @@
 
 #include "profile/calendar.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace {
 
-// Whether the pickers offer `dueTime` today: from today up to the latest due date.
-bool IsOffered(std::int64_t dueTime)
+// The date the pickers offer nearest to `dueTime`: from today up to the latest due date.
+// Nothing when today cannot be read.
+std::optional<std::int64_t> NearestOffered(std::int64_t dueTime)
 {
     const DateWindow w = CurrentDateWindow();
     try {
-        return dueTime >= MakeLocalDate(w.TY, w.TM, w.TD) &&
-               dueTime <= MakeLocalDate(w.LY, w.LM, w.LD);
+        return std::clamp(dueTime, MakeLocalDate(w.TY, w.TM, w.TD),
+                          MakeLocalDate(w.LY, w.LM, w.LD));
     } catch (const HResultError&) {
-        return false;
+        return std::nullopt;
     }
 }
 
@@ -25,9 +29,13 @@ int CTavroSetFirstDlg::OnCreate()
     if (CTavroDateDlgBase::OnCreate() == -1)
         return -1;
     BindForm(true);
-    // A date the profile kept without a setup mark is offered again rather than lost.
-    if (m_app.setupDueTime != 0 && IsOffered(m_app.setupDueTime))
-        m_pickers.FillPickersFromDueDate(m_app.setupDueTime);
+    // A date the profile kept without a setup mark is offered again rather than lost; one
+    // the pickers do not offer (past, or further ahead than they reach) is brought to the
+    // nearest date they do.
+    const std::optional<std::int64_t> offered =
+        m_app.setupDueTime != 0 ? NearestOffered(m_app.setupDueTime) : std::nullopt;
+    if (offered)
+        m_pickers.FillPickersFromDueDate(*offered);
     else
         m_pickers.FillPickersFromToday();
     SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);

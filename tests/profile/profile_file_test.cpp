@@ -138,16 +138,33 @@ TEST_F(ProfileTest, LeadingDigitsAreTheNumber)
     EXPECT_EQ(app.dueTime, MakeLocalDate(2026, 9, 1));
 }
 
-TEST_F(ProfileTest, AnInvalidStoredDateStartsTheSetup)
+TEST_F(ProfileTest, AStoredDateThatCannotBeCountedStartsTheSetupAndKeepsTheFile)
 {
-    for (const char* date :
-         {"year=\"2026\" month=\"13\" day=\"1\"", "month=\"9\" day=\"1\"",
-          "year=\"2026\" month=\"9\" day=\"x\"", "year=\"1800\" month=\"1\" day=\"1\""}) {
-        WriteProfile(Profile("first=\"250\" needup=\"0\"", date));
+    // Today is 10 June 2026; the pickers offer due dates up to 16 March 2027. What setup
+    // then offers is the stored date, or its month's last day for a day past the month's end
+    // (the setup window keeps it within the dates it offers).
+    for (const auto& [date, offered] : std::vector<std::pair<std::string, std::int64_t>>{
+             {"year=\"2026\" month=\"13\" day=\"1\"", 0},
+             {"month=\"9\" day=\"1\"", 0},
+             {"year=\"2026\" month=\"9\" day=\"x\"", 0},
+             {"year=\"1800\" month=\"1\" day=\"1\"", 0},
+             {"year=\"2099\" month=\"2\" day=\"30\"", MakeLocalDate(2099, 2, 28)},
+             {"year=\"2026\" month=\"9\" day=\"31\"", MakeLocalDate(2026, 9, 30)},
+             {"year=\"2027\" month=\"3\" day=\"17\"", MakeLocalDate(2027, 3, 17)},
+             {"year=\"2099\" month=\"1\" day=\"1\"", MakeLocalDate(2099, 1, 1)}}) {
+        const std::string stored = Profile("first=\"250\" needup=\"0\"", date);
+        WriteProfile(stored);
         CTavroAppData loaded = Reload();
         EXPECT_TRUE(loaded.firstRun) << date;
         EXPECT_EQ(loaded.dueTime, 0) << date;
+        EXPECT_EQ(loaded.setupDueTime, offered) << date;
+        EXPECT_EQ(loaded.daysPregnant, 0) << date << ": nothing negative is ever counted";
+        EXPECT_EQ(loaded.pregnancyWeek, 0) << date;
+        EXPECT_EQ(ReadProfile(), stored) << date << ": kept until the user confirms a date";
     }
+    // The latest date the pickers offer is still counted.
+    WriteProfile(Profile("first=\"250\" needup=\"0\"", "year=\"2027\" month=\"3\" day=\"16\""));
+    EXPECT_FALSE(Reload().firstRun);
     EXPECT_TRUE(fakes.messageBox.shown.empty());
     EXPECT_TRUE(fakes.processExit.codes.empty());
 }

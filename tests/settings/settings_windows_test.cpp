@@ -189,14 +189,15 @@ TEST_F(SettingsWindowsTest, SetupWindowOffersTodayOnTopAndCentred)
     EXPECT_EQ(Items(dlg.m_pDayCombo), Range(27, 31));
 }
 
-TEST_F(SettingsWindowsTest, SetupOffersADateTheProfileKeptWhenThePickersOfferIt)
+TEST_F(SettingsWindowsTest, SetupOffersTheOfferedDateNearestToTheOneTheProfileKept)
 {
     // Today is 27 August 2014; the pickers offer dates up to 2 June 2015.
     for (const auto& [kept, y, m, d] : std::vector<std::tuple<std::int64_t, int, int, int>>{
              {MakeLocalDate(2015, 3, 8), 2015, 3, 8},
              {MakeLocalDate(2014, 8, 27), 2014, 8, 27},
              {MakeLocalDate(2015, 6, 2), 2015, 6, 2},
-             {MakeLocalDate(2015, 6, 3), 2014, 8, 27},
+             {MakeLocalDate(2015, 6, 3), 2015, 6, 2},
+             {MakeLocalDate(2099, 2, 28), 2015, 6, 2},
              {MakeLocalDate(2014, 8, 26), 2014, 8, 27},
              {0, 2014, 8, 27}}) {
         SCOPED_TRACE(kept);
