@@ -26,6 +26,9 @@ bool SqliteDb::Open(const std::string& utf8Path, Mode mode)
         sqlite3_close(db);
         return false;
     }
+    // A writer elsewhere (another copy's records, an editor on the tip file) holds its
+    // lock for moments only: wait for it rather than fail the query at once.
+    sqlite3_busy_timeout(db, kBusyWaitMs);
     m_db = db;
     return true;
 }

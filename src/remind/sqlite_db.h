@@ -21,6 +21,8 @@ public:
     // The row callback of sqlite3_exec: user pointer, column count, values, column names.
     using RowCallback = int (*)(void*, int, char**, char**);
 
+    static constexpr int kBusyWaitMs = 2000;
+
     SqliteDb() = default;
     ~SqliteDb() { Close(); }
     SqliteDb(SqliteDb&& other) noexcept;
@@ -29,7 +31,8 @@ public:
     SqliteDb& operator=(const SqliteDb&) = delete;
 
     // Closes any connection held, then opens the file (a UTF-8 name). A read-only open of a
-    // missing file fails instead of creating it. On failure nothing is kept open.
+    // missing file fails instead of creating it. On failure nothing is kept open. While
+    // another process holds the file locked, each statement waits up to kBusyWaitMs.
     bool Open(const std::string& utf8Path, Mode mode);
     void Close();
     bool IsOpen() const { return m_db != nullptr; }

@@ -9,10 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -184,6 +186,24 @@ TEST_F(TipDatabaseTest, AFifoOrAFolderInPlaceOfTheFileIsRefusedWithoutWaiting)
         EXPECT_FALSE(CTipDatabase::IsOpen()) << fifo;
         EXPECT_EQ(CTipDatabase::QueryTip(1), kFalse) << fifo;
     }
+}
+
+TEST_F(TipDatabaseTest, AQueryWaitsForAWriterThatHoldsTheFileForAMoment)
+{
+    MakeDatabase(std::string(kTipTablesSql) + NumberedRowsSql("tavro_tip", "t", 3) +
+                 NumberedRowsSql("tavro_baby", "w", 3));
+    Open();
+    SqliteDb writer;
+    ASSERT_TRUE(writer.Open(m_dir.Sub(kDatabase).string(), SqliteDb::Mode::ReadWriteCreate));
+    ASSERT_TRUE(writer.Exec("begin exclusive; update tavro_baby set height = height;"));
+    // The writer lets go a moment after the query started waiting.
+    std::thread release([&writer] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        writer.Exec("commit;");
+    });
+    EXPECT_EQ(CTipDatabase::QueryBaby(2), L"w2");
+    release.join();
+    EXPECT_TRUE(m_services.messageBox.shown.empty());
 }
 
 TEST_F(TipDatabaseTest, QueriesInARowAreIndependent)
