@@ -5,8 +5,8 @@
 #include "host/paths.h"
 #include "host/services.h"
 #include "host/text_codec.h"
+#include "host/xml_text.h"
 #include "profile/calendar.h"
-#include "profile/xml_text.h"
 
 #include <climits>
 #include <memory>

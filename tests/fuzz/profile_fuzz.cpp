@@ -2,9 +2,9 @@
 // save followed by a load gives back the state that was saved.
 
 #include "fake_services.h"
+#include "host/xml_text.h"
 #include "profile/calendar.h"
 #include "profile/profile_file.h"
-#include "profile/xml_text.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,8 +3,8 @@
 #include "fake_services.h"
 #include "host/host_utils.h"
 #include "host/text_codec.h"
+#include "host/xml_text.h"
 #include "profile/calendar.h"
-#include "profile/xml_text.h"
 #include "scoped_time_zone.h"
 #include "temp_program_dir.h"
 
