@@ -99,7 +99,7 @@ int main(int argc, char** argv)
         {"Float", [] { return new CTavroFloatDlg; }},
     };
     parentParts.startUpdateWorker = [](CTavroV4Dlg* parent) {
-        HWND window = parent;
+        const HWND window = parent->GetSafeHwnd();
         // Started by the event loop's first turn, just after the widget is up: it shares
         // nothing with start-up, and setting up the HTTP library and the worker's own first
         // work then no longer hold the widget back.

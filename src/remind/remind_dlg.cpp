@@ -115,7 +115,7 @@ LRESULT CTavroRemindDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         // The widget decides whether the popup goes. The pointer "leaves" when the popup's
         // own message box takes it; that is no leaving, and the popup must outlive the box.
         if (!m_bFilling)
-            ::PostMessage(GetOwner(), WM_MOUSELEAVE, 0, 0);
+            ::PostMessage(SafeHwnd(GetOwner()), WM_MOUSELEAVE, 0, 0);
         result = CWnd::WindowProc(message, wParam, lParam);
         break;
     default:

@@ -47,7 +47,7 @@ LRESULT CTavroSetFirstDlg::OnClick(WPARAM control)
         return 1;
     // The date is chosen, so the parent's save marks setup as done.
     m_app.firstRun = false;
-    ::PostMessage(GetParent(), WM_SETUP_DONE, 1, 0);
+    ::PostMessage(SafeHwnd(GetParent()), WM_SETUP_DONE, 1, 0);
     OnOK();
     return 1;
 }

@@ -90,8 +90,8 @@ void SkinEngine::ReleaseForm(SkinForm* form)
 // ---------------------------------------------------------------------------------------
 // Forms
 
-SkinForm::SkinForm(SkinEngine* owner, const SkinFormDef& def, HWND wnd)
-    : engine(owner), name(def.name), window(wnd), host(wnd->GetWidget())
+SkinForm::SkinForm(SkinEngine* owner, const SkinFormDef& def, CWnd* wnd)
+    : engine(owner), name(def.name), window(wnd->GetSafeHwnd()), host(wnd->GetWidget())
 {
     g_liveForms.insert(this);
 
@@ -133,13 +133,13 @@ SkinForm::SkinForm(SkinEngine* owner, const SkinFormDef& def, HWND wnd)
     root->setGeometry(0, 0, def.size.width(), def.size.height());
     root->show();
     host->installEventFilter(this);
-    window->SetWindowPos(HWND_TOP, 0, 0, def.size.width(), def.size.height(),
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    wnd->SetWindowPos(HWND_TOP, 0, 0, def.size.width(), def.size.height(),
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     root->setGeometry(host->rect());
     // Forms that only show something next to the window the user works in leave the
     // keyboard where it is; every other window takes it when it is shown.
     if (def.attributes.value(QStringLiteral("activate")) == QLatin1String("0"))
-        window->SetNoActivate(true);
+        wnd->SetNoActivate(true);
 
     // The form and its controls end with their window.
     connect(host, &QObject::destroyed, this, [this] { engine->ReleaseForm(this); });

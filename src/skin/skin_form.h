@@ -45,7 +45,7 @@ public:
 class SkinForm : public QObject
 {
 public:
-    SkinForm(SkinEngine* engine, const SkinFormDef& def, HWND window);
+    SkinForm(SkinEngine* engine, const SkinFormDef& def, CWnd* window);
     ~SkinForm() override;
 
     SkinControl* Find(const QString& name, bool searchChildren) const;

@@ -298,7 +298,7 @@ TEST_F(MainWindowTest, ClosingWhileThePageLoadsTakesTheLoadingWindowAlong)
 {
     ShowAndWaitForRequest();
     ASSERT_TRUE(LoadingShown());
-    CWnd* loading = main->m_pLoadingDlg;
+    const HWND loading = main->m_pLoadingDlg->GetSafeHwnd();
     EXPECT_EQ(main->SendMessage(WM_SKIN_CLICK, reinterpret_cast<WPARAM>(main->m_pBtnClose)), 1);
     EXPECT_FALSE(main->IsWindow());
     EXPECT_EQ(main->m_pLoadingDlg, nullptr);
