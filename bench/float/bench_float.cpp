@@ -96,13 +96,13 @@ int main(int argc, char** argv)
     setup.app.dayOfWeek = 5;
     SetTheApp(&setup.app);
     CTipDatabase db(kProgramDir);
-    if (!CTipDatabase::IsOpen()) {
+    if (!db.IsOpen()) {
         std::fprintf(stderr, "bench_float: the staged content under %s is missing\n",
                      TAVRO_STAGE_DIR);
         return 1;
     }
     setup.parent.CreatePopup(nullptr);
-    setup.widget = new CTavroFloatDlg;
+    setup.widget = new CTavroFloatDlg(db);
     if (!setup.widget->CreatePopup(&setup.parent)) {
         std::fprintf(stderr, "bench_float: the widget's skin form is missing\n");
         return 1;

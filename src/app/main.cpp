@@ -96,7 +96,7 @@ int main(int argc, char** argv)
         {"SetFirst", [] { return new CTavroSetFirstDlg; }},
         {"Main", [] { return new CTavroMainDlg(theApp); }},
         {"Set", [] { return new CTavroSetDlg; }},
-        {"Float", [] { return new CTavroFloatDlg; }},
+        {"Float", [] { return new CTavroFloatDlg(*theApp.tipDb); }},
     };
     parentParts.startUpdateWorker = [](CTavroV4Dlg* parent) {
         const HWND window = parent->GetSafeHwnd();

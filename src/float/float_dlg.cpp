@@ -97,7 +97,7 @@ CWnd* CTavroFloatDlg::CreateChildWindow(const std::string& key)
 {
     if (key != "Remind" || !IsWindow())
         return nullptr;
-    auto* popup = new CTavroRemindDlg;
+    auto* popup = new CTavroRemindDlg(m_tips);
     if (popup->CreatePopup(this))
         popup->ShowWindow(SW_HIDE);
     return popup;

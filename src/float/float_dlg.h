@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 
+class CTipDatabase;
 class SkinForm;
 class SkinControl;
 
@@ -43,7 +44,8 @@ public:
     static constexpr UINT ID_FLOAT_QUIT = 1077;
     static constexpr UINT ID_FLOAT_CHANGE_DUE = 1078;
 
-    CTavroFloatDlg() = default;
+    // The reminder popup reads the day's texts from `tips`, which outlives the widget.
+    explicit CTavroFloatDlg(CTipDatabase& tips) : m_tips(tips) {}
     // Destroys the window (and the popup with it) if it still exists.
     ~CTavroFloatDlg() override;
 
@@ -75,4 +77,6 @@ private:
     // True when the widget may still be touched afterwards.
     bool OnCommand(UINT id);
     void DestroyPopup();
+
+    CTipDatabase& m_tips;
 };

@@ -161,12 +161,12 @@ void CTavroRemindDlg::FillContent()
         ShowControl(m_pDayLabels[i - 1], shown, shown, shown);
     }
 
-    SetEditText(m_pContentEdit, GetTipOfDay());
+    SetEditText(m_pContentEdit, GetTipOfDay(m_tips, app));
     SetScrollPosition(m_pScrollBar, 0, true, true);
 
     // A failed figures query shows its own box before it returns.
     const bool tellFigures = !g_figuresToldFailing;
-    const std::wstring raw = GetBabyOfWeek(app, tellFigures);
+    const std::wstring raw = GetBabyOfWeek(m_tips, app, tellFigures);
     g_figuresToldFailing = raw == kQueryFailed;
     if (!IsWindow())
         return;

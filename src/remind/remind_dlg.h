@@ -14,6 +14,7 @@
 #include <array>
 #include <string>
 
+class CTipDatabase;
 class SkinForm;
 class SkinControl;
 
@@ -40,7 +41,8 @@ public:
     // and a box at every hover would keep the day's texts from ever being seen.
     static void ForgetToldFailures();
 
-    CTavroRemindDlg() = default;
+    // The popup reads the day's texts from `tips`, which outlives it.
+    explicit CTavroRemindDlg(CTipDatabase& tips) : m_tips(tips) {}
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -60,6 +62,7 @@ protected:
     int OnCreate() override;
 
 private:
+    CTipDatabase& m_tips;
     // Set while FillContent runs: its message boxes turn the event loop, and a show that
     // arrives meanwhile must not start a second fill inside the first.
     bool m_bFilling = false;

@@ -132,7 +132,6 @@ class StartupTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        CTipDatabase::ResetForTesting();
         dir.CopyStage();
         dir.Write(
             "Release/conf/userdata.xml",
@@ -153,7 +152,6 @@ protected:
         // A start that ended the process never reached shutdown, which frees these.
         delete app.profileDoc;
         delete app.tipDb;
-        CTipDatabase::ResetForTesting();
     }
 
     // Runs start-up; the parent window's run is ended as the tray's "退出" would end it.
@@ -255,7 +253,8 @@ TEST_F(StartupTest, NormalStartPreparesEverythingInOrderAndShutdownSaves)
     EXPECT_NE(app.skinEngine, nullptr);
     EXPECT_NE(app.externalDispatch, nullptr);
     EXPECT_EQ(app.programDir, dir.WidePath());
-    EXPECT_TRUE(CTipDatabase::IsOpen());
+    ASSERT_NE(app.tipDb, nullptr);
+    EXPECT_TRUE(app.tipDb->IsOpen());
     EXPECT_EQ(app.daysToDue, 100);
     EXPECT_EQ(app.daysPregnant, 180);
     EXPECT_EQ(windows.log.Count("show Main"), 1);
@@ -340,7 +339,6 @@ TEST_F(StartupTest, WithoutAUsableSkinTheUserIsToldWhatIsMissingAndTheProgramEnd
         EXPECT_EQ(fresh.ExitInstance(), 1);
         EXPECT_NE(program.Read("Release/conf/userdata.xml").find("year=\"2015\""),
                   std::string::npos);
-        CTipDatabase::ResetForTesting();
     }
 }
 
