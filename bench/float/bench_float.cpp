@@ -89,8 +89,8 @@ int main(int argc, char** argv)
     static Setup setup;
     g_setup = &setup;
     setup.app.programDir = kProgramDir;
-    setup.app.skinEngine = OpenSkinW(kProgramDir + L"/Skin/RizIrozara.dui",
-                                     kProgramDir + L"/Skin/Default.skn", 0, 0, 0);
+    SkinEngine* skin = OpenSkinW(kProgramDir + L"/Skin/RizIrozara.dui",
+                                 kProgramDir + L"/Skin/Default.skn", 0, 0, 0);
     setup.app.daysPregnant = 180;
     setup.app.pregnancyWeek = 26;
     setup.app.dayOfWeek = 5;
@@ -102,7 +102,7 @@ int main(int argc, char** argv)
         return 1;
     }
     setup.parent.CreatePopup(nullptr);
-    setup.widget = new CTavroFloatDlg(db);
+    setup.widget = new CTavroFloatDlg(skin, db);
     if (!setup.widget->CreatePopup(&setup.parent)) {
         std::fprintf(stderr, "bench_float: the widget's skin form is missing\n");
         return 1;

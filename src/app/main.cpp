@@ -93,10 +93,11 @@ int main(int argc, char** argv)
     static UpdateWorkerThread updateWorker;
     ParentWindowParts parentParts;
     parentParts.windowClasses = {
-        {"SetFirst", [] { return new CTavroSetFirstDlg; }},
-        {"Main", [] { return new CTavroMainDlg(theApp); }},
-        {"Set", [] { return new CTavroSetDlg; }},
-        {"Float", [] { return new CTavroFloatDlg(*theApp.tipDb); }},
+        {"SetFirst", [] { return new CTavroSetFirstDlg(theApp.Skin(), theApp); }},
+        {"Main",
+         [] { return new CTavroMainDlg(theApp, theApp.Skin(), theApp.ExternalDispatch()); }},
+        {"Set", [] { return new CTavroSetDlg(theApp.Skin(), theApp); }},
+        {"Float", [] { return new CTavroFloatDlg(theApp.Skin(), *theApp.Tips()); }},
     };
     parentParts.startUpdateWorker = [](CTavroV4Dlg* parent) {
         const HWND window = parent->GetSafeHwnd();

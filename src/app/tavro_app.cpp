@@ -107,18 +107,18 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
 
     // The scripting object lives as long as the process; nothing ever frees it.
     static CImpIDispatch dispatch;
-    externalDispatch = &dispatch;
+    m_pExternalDispatch = &dispatch;
     QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
 
     // The skin package is named relative to the program's folder, whatever the current
     // folder is when the program is started.
     const std::wstring exeDir = host.getExecutableDir();
     const std::wstring base = exeDir.empty() ? std::wstring() : exeDir + L"/";
-    skinEngine = OpenSkinW(base + kSkinLayout, base + kSkinFile, 0, 0, 0);
+    m_pSkinEngine = OpenSkinW(base + kSkinLayout, base + kSkinFile, 0, 0, 0);
     m_steps.push_back("skin opened");
 
     programDir = host.getProgramDir();
-    tipDb = new CTipDatabase(programDir);
+    m_pTipDb = std::make_unique<CTipDatabase>(programDir);
     profileDoc = new TiXmlDocument;
     m_steps.push_back("profile loading");
     LoadProfile(*this);
@@ -126,7 +126,7 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
 
     // Without its skin no window can be drawn (a blank window that cannot be closed): the
     // user is told what is missing in a plain box and the program ends.
-    if (const std::wstring problems = SkinProblems(skinEngine); !problems.empty()) {
+    if (const std::wstring problems = SkinProblems(m_pSkinEngine); !problems.empty()) {
         CurrentServices().messageBox->Show(kSkinMissingText + problems, L"Tavro", BoxIcon::Error);
         m_steps.push_back("skin unusable");
         m_exitCode = 1;
@@ -159,14 +159,13 @@ int CTavroV4App::ExitInstance()
 {
     Trace("shutdown");
     FreeSkin();
-    skinEngine = nullptr;
+    m_pSkinEngine = nullptr;
     m_steps.push_back("skin freed");
     SaveProfile(*this);
     m_steps.push_back("profile saved");
     delete profileDoc;
     profileDoc = nullptr;
-    delete tipDb;
-    tipDb = nullptr;
+    m_pTipDb.reset();
     return m_exitCode;
 }
 

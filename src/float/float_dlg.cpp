@@ -30,7 +30,7 @@ CTavroFloatDlg::~CTavroFloatDlg()
 
 int CTavroFloatDlg::OnCreate()
 {
-    m_pForm = AttachForm(TheApp().skinEngine, L"Main17", this);
+    m_pForm = AttachForm(m_skin, L"Main17", this);
     // Without its form the widget would be a blank square: creation fails instead, and the
     // parent treats the widget as absent.
     if (!m_pForm)
@@ -97,7 +97,7 @@ CWnd* CTavroFloatDlg::CreateChildWindow(const std::string& key)
 {
     if (key != "Remind" || !IsWindow())
         return nullptr;
-    auto* popup = new CTavroRemindDlg(m_tips);
+    auto* popup = new CTavroRemindDlg(m_skin, m_tips);
     if (popup->CreatePopup(this))
         popup->ShowWindow(SW_HIDE);
     return popup;

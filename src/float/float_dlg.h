@@ -14,6 +14,7 @@
 #include <string>
 
 class CTipDatabase;
+class SkinEngine;
 class SkinForm;
 class SkinControl;
 
@@ -44,8 +45,9 @@ public:
     static constexpr UINT ID_FLOAT_QUIT = 1077;
     static constexpr UINT ID_FLOAT_CHANGE_DUE = 1078;
 
-    // The reminder popup reads the day's texts from `tips`, which outlives the widget.
-    explicit CTavroFloatDlg(CTipDatabase& tips) : m_tips(tips) {}
+    // The widget and its reminder popup are drawn with `skin`; the popup reads the day's
+    // texts from `tips`. Both outlive the widget.
+    CTavroFloatDlg(SkinEngine* skin, CTipDatabase& tips) : m_skin(skin), m_tips(tips) {}
     // Destroys the window (and the popup with it) if it still exists.
     ~CTavroFloatDlg() override;
 
@@ -78,5 +80,6 @@ private:
     bool OnCommand(UINT id);
     void DestroyPopup();
 
+    SkinEngine* m_skin;
     CTipDatabase& m_tips;
 };

@@ -86,7 +86,7 @@ std::wstring DayPicturePath(const std::wstring& programDir, int day)
 
 int CTavroRemindDlg::OnCreate()
 {
-    m_pForm = AttachForm(TheApp().skinEngine, L"Main16", this);
+    m_pForm = AttachForm(m_skin, L"Main16", this);
     auto find = [this](const wchar_t* name) {
         return FindControl(m_pForm, SKIN_ANY_CONTROL, name, true);
     };

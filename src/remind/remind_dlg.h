@@ -15,6 +15,7 @@
 #include <string>
 
 class CTipDatabase;
+class SkinEngine;
 class SkinForm;
 class SkinControl;
 
@@ -41,8 +42,8 @@ public:
     // and a box at every hover would keep the day's texts from ever being seen.
     static void ForgetToldFailures();
 
-    // The popup reads the day's texts from `tips`, which outlives it.
-    explicit CTavroRemindDlg(CTipDatabase& tips) : m_tips(tips) {}
+    // The popup is drawn with `skin` and reads the day's texts from `tips`; both outlive it.
+    CTavroRemindDlg(SkinEngine* skin, CTipDatabase& tips) : m_skin(skin), m_tips(tips) {}
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -62,6 +63,7 @@ protected:
     int OnCreate() override;
 
 private:
+    SkinEngine* m_skin;
     CTipDatabase& m_tips;
     // Set while FillContent runs: its message boxes turn the event loop, and a show that
     // arrives meanwhile must not start a second fill inside the first.

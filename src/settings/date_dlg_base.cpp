@@ -17,13 +17,13 @@ void CSkinPickerCombo::Insert(const std::wstring& text, int index)
 
 void CSkinPickerCombo::Clear() { ClearCombo(m_pControl); }
 
-CTavroDateDlgBase::CTavroDateDlgBase(CTavroAppData& app)
-    : m_app(app), m_pickers(m_year, m_month, m_day)
+CTavroDateDlgBase::CTavroDateDlgBase(SkinEngine* skin, CTavroAppData& app)
+    : m_skin(skin), m_app(app), m_pickers(m_year, m_month, m_day)
 {}
 
 void CTavroDateDlgBase::BindForm(bool setupButtons)
 {
-    m_pForm = AttachForm(m_app.skinEngine, L"Main18", this);
+    m_pForm = AttachForm(m_skin, L"Main18", this);
     m_pBtnGo = FindControl(m_pForm, SKIN_ANY_CONTROL, L"btnGo", true);
     ShowControl(m_pBtnGo, setupButtons ? -1 : 0, setupButtons ? -1 : 0, setupButtons ? -1 : 0);
     m_pBtnOk = FindControl(m_pForm, SKIN_ANY_CONTROL, L"btnOk", true);

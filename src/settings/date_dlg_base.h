@@ -10,6 +10,7 @@
 #include <optional>
 
 class CTavroAppData;
+class SkinEngine;
 class SkinForm;
 class SkinControl;
 
@@ -45,7 +46,8 @@ public:
     SkinControl* m_pDayCombo = nullptr;
 
 protected:
-    explicit CTavroDateDlgBase(CTavroAppData& app);
+    // Drawn with `skin`; both it and `app` outlive the window.
+    CTavroDateDlgBase(SkinEngine* skin, CTavroAppData& app);
 
     // Attaches "Main18", finds the controls and shows either the setup button ("btnGo") or
     // the settings buttons ("btnOk", "btnCancel").
@@ -61,6 +63,7 @@ protected:
     // process when the date has passed.
     bool StoreDueDate(std::int64_t dueTime);
 
+    SkinEngine* m_skin;
     CTavroAppData& m_app;
     CDatePickers m_pickers;
 

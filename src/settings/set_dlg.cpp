@@ -4,7 +4,7 @@
 
 #include <QString>
 
-CTavroSetDlg::CTavroSetDlg(CTavroAppData& app) : CTavroDateDlgBase(app) {}
+CTavroSetDlg::CTavroSetDlg(SkinEngine* skin, CTavroAppData& app) : CTavroDateDlgBase(skin, app) {}
 
 int CTavroSetDlg::OnCreate()
 {

@@ -18,7 +18,9 @@ bool IsOffered(std::int64_t dueTime)
 
 } // namespace
 
-CTavroSetFirstDlg::CTavroSetFirstDlg(CTavroAppData& app) : CTavroDateDlgBase(app) {}
+CTavroSetFirstDlg::CTavroSetFirstDlg(SkinEngine* skin, CTavroAppData& app)
+    : CTavroDateDlgBase(skin, app)
+{}
 
 int CTavroSetFirstDlg::OnCreate()
 {

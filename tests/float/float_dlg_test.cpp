@@ -59,7 +59,9 @@ public:
 class Widget : public CTavroFloatDlg
 {
 public:
-    Widget(CTipDatabase& tips, bool* deleted) : CTavroFloatDlg(tips), m_deleted(deleted) {}
+    Widget(SkinEngine* skin, CTipDatabase& tips, bool* deleted)
+        : CTavroFloatDlg(skin, tips), m_deleted(deleted)
+    {}
     ~Widget() override { *m_deleted = true; }
 
 private:
@@ -72,8 +74,8 @@ protected:
     void SetUp() override
     {
         QCursor::setPos(0, 0);
-        app.skinEngine = OpenSkinW(TAVRO_SOURCE_DIR L"/package/Skin/RizIrozara.dui",
-                                   TAVRO_SOURCE_DIR L"/package/Skin/Default.skn", 0, 0, 0);
+        skin = OpenSkinW(TAVRO_SOURCE_DIR L"/package/Skin/RizIrozara.dui",
+                         TAVRO_SOURCE_DIR L"/package/Skin/Default.skn", 0, 0, 0);
         app.programDir = dir.WidePath();
         app.daysPregnant = 180;
         app.pregnancyWeek = 26;
@@ -81,7 +83,7 @@ protected:
         SetTheApp(&app);
         MakeContent();
         ASSERT_TRUE(parent.CreatePopup(nullptr));
-        widget = new Widget(*tips, &widgetDeleted);
+        widget = new Widget(skin, *tips, &widgetDeleted);
         parent.m_pFloatDlg = widget;
         ASSERT_TRUE(widget->CreatePopup(&parent));
         widget->ShowWindow(SW_HIDE);
@@ -140,6 +142,7 @@ protected:
     FakeUiServices ui;
     TempProgramDir dir;
     std::optional<CTipDatabase> tips;
+    SkinEngine* skin = nullptr;
     CTavroAppData app;
     ParentWnd parent;
     Widget* widget = nullptr;
@@ -186,8 +189,7 @@ TEST_F(FloatWidget, CreatedTranslucentTopmostAtTheTopRightWithoutTakingTheFocus)
 
 TEST_F(FloatWidget, WithoutItsSkinFormTheWidgetIsNotCreated)
 {
-    app.skinEngine = nullptr;
-    CTavroFloatDlg bare(*tips);
+    CTavroFloatDlg bare(nullptr, *tips);
     EXPECT_FALSE(bare.CreatePopup(&parent));
     EXPECT_FALSE(bare.IsWindow());
 }

@@ -77,8 +77,8 @@ protected:
     {
         CTavroRemindDlg::ForgetToldFailures();
         QCursor::setPos(0, 0);
-        app.skinEngine = OpenSkinW(TAVRO_SOURCE_DIR L"/package/Skin/RizIrozara.dui",
-                                   TAVRO_SOURCE_DIR L"/package/Skin/Default.skn", 0, 0, 0);
+        skin = OpenSkinW(TAVRO_SOURCE_DIR L"/package/Skin/RizIrozara.dui",
+                         TAVRO_SOURCE_DIR L"/package/Skin/Default.skn", 0, 0, 0);
         app.programDir = dir.WidePath();
         SetTheApp(&app);
         for (const auto& [day, colour] : kPictures) {
@@ -120,7 +120,7 @@ protected:
     }
     CTavroRemindDlg& CreatePopup()
     {
-        popup = std::make_unique<CTavroRemindDlg>(*tips);
+        popup = std::make_unique<CTavroRemindDlg>(skin, *tips);
         EXPECT_TRUE(popup->CreatePopup(&owner));
         popup->ShowWindow(SW_HIDE);
         return *popup;
@@ -148,6 +148,7 @@ protected:
     TempProgramDir dir;
     // Not open until MakeDatabase: every query fails.
     std::optional<CTipDatabase> tips{std::in_place, dir.WidePath()};
+    SkinEngine* skin = nullptr;
     CTavroAppData app;
     OwnerWnd owner;
     std::unique_ptr<CTavroRemindDlg> popup;
@@ -355,7 +356,7 @@ TEST_F(ReminderWindow, DestroyedFromInsideItsOwnMessageBoxItStopsFillingAndGoesA
         bool* deleted = nullptr;
     };
     bool deleted = false;
-    auto* dlg = new CountedPopup(*tips);
+    auto* dlg = new CountedPopup(skin, *tips);
     dlg->deleted = &deleted;
     ASSERT_TRUE(dlg->CreatePopup(&owner));
     // No database and no picture: the figures box comes first, and while it is up the owner
