@@ -121,7 +121,9 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
     m_pTipDb = std::make_unique<CTipDatabase>(programDir);
     profileDoc = new TiXmlDocument;
     m_steps.push_back("profile loading");
-    LoadProfile(*this);
+    // A due date that has passed ends the program here, before any window exists.
+    if (LoadProfile(*this) == DueDateState::Expired)
+        EndExpired();
     m_steps.push_back("profile loaded");
 
     // Without its skin no window can be drawn (a blank window that cannot be closed): the

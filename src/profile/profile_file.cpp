@@ -105,12 +105,12 @@ std::optional<std::int64_t> StoredDate(const TiXmlElement* date)
 
 } // namespace
 
-void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
+DueDateState ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
 {
     const TiXmlElement* root = doc.FirstChildElement();
     if (!root) {
         app.firstRun = true;
-        return;
+        return DueDateState::NotExpired;
     }
     app.updatePending = ReadInt(*root, "needup", -1) > 0;
 
@@ -123,22 +123,23 @@ void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
         // confirms it.
         app.firstRun = true;
         app.setupDueTime = StoredDate(date).value_or(0);
-        return;
+        return DueDateState::NotExpired;
     }
 
     app.firstRun = false;
     if (!date)
-        return;
+        return DueDateState::NotExpired;
     const std::optional<std::int64_t> dueTime = StoredDate(date);
     if (!dueTime) {
         // A damaged date cannot be shown or counted; asking for it again is the way out.
         app.firstRun = true;
-        return;
+        return DueDateState::NotExpired;
     }
     try {
-        SetDueDate(app, *dueTime);
+        return SetDueDate(app, *dueTime);
     } catch (const HResultError&) {
         // Today's date could not be read: the due date is kept, the counts stay as they were.
+        return DueDateState::NotExpired;
     }
 }
 
@@ -222,18 +223,18 @@ std::string SerializeProfile(const CTavroAppData& app, TiXmlDocument& doc)
     return Print(doc);
 }
 
-void LoadProfile(CTavroAppData& app)
+DueDateState LoadProfile(CTavroAppData& app)
 {
     app.macText = GetMacText();
     const std::string path = ProfilePath(app);
     if (path.empty())
-        return;
+        return DueDateState::NotExpired;
     ProfileDocument doc(app);
     if (!LoadDocument(path, doc.Get())) {
         app.firstRun = true;
-        return;
+        return DueDateState::NotExpired;
     }
-    ApplyProfileDocument(app, doc.Get());
+    return ApplyProfileDocument(app, doc.Get());
 }
 
 void SaveProfile(CTavroAppData& app)

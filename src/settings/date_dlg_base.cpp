@@ -1,5 +1,6 @@
 #include "settings/date_dlg_base.h"
 
+#include "host/services.h"
 #include "profile/app_data.h"
 #include "profile/calendar.h"
 #include "skin/skin.h"
@@ -79,7 +80,8 @@ bool CTavroDateDlgBase::StoreDueDate(std::int64_t dueTime)
     const auto before = std::tuple(m_app.dueTime, m_app.daysToDue, m_app.daysPregnant,
                                    m_app.pregnancyWeek, m_app.dayOfWeek);
     try {
-        SetDueDate(m_app, dueTime);
+        if (SetDueDate(m_app, dueTime) == DueDateState::Expired)
+            EndExpired();
         return true;
     } catch (const HResultError&) {
         std::tie(m_app.dueTime, m_app.daysToDue, m_app.daysPregnant, m_app.pregnancyWeek,

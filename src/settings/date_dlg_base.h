@@ -59,8 +59,8 @@ protected:
     // The chosen date, or nothing when the texts make no date; the window then stays open.
     std::optional<std::int64_t> PickedDate() const;
     // SetDueDate on the application object. When the calendar cannot be worked out the
-    // previous date and figures are put back and false is returned. SetDueDate ends the
-    // process when the date has passed.
+    // previous date and figures are put back and false is returned. A date that has
+    // passed ends the process (EndExpired).
     bool StoreDueDate(std::int64_t dueTime);
 
     SkinEngine* m_skin;
