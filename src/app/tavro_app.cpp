@@ -62,12 +62,9 @@ CTavroV4App::~CTavroV4App()
         SetTheApp(nullptr);
 }
 
-bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const StartupHost& host,
-                               const ParentWindowParts& parentParts)
+void CTavroV4App::EndUnlessThisCopyRuns(const std::vector<std::string>& arguments,
+                                        const StartupHost& host)
 {
-    // Windows' object and control initialisation has no counterpart here: Qt is
-    // ready once the QApplication exists.
-
     // A running copy's parent window is told to show the main window, and this copy ends.
     if (host.postToRunningCopy(WM_SHOW_MAIN, 0, 0, 0)) {
         m_steps.push_back("handed to running copy");
@@ -104,6 +101,36 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
     case StartSwitch::Other:
         break;
     }
+}
+
+void CTavroV4App::RunParentWindow(const ParentWindowParts& parentParts)
+{
+    // The calendar follows the local date while the program runs (midnight, resumes).
+    CalendarFollower follower;
+    follower.Check(*this);
+    QTimer dateTimer;
+    QObject::connect(&dateTimer, &QTimer::timeout, [this, &follower] {
+        if (follower.Check(*this))
+            Trace("calendar follows the date");
+    });
+    dateTimer.start(kDateCheckMs);
+
+    // A logout that came during start-up goes straight to shutdown.
+    if (!m_bQuitRequested) {
+        CTavroV4Dlg parent(*this, parentParts);
+        m_pParentDlg = &parent;
+        m_steps.push_back("parent running");
+        parent.DoModal();
+        m_pParentDlg = nullptr;
+    }
+}
+
+bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const StartupHost& host,
+                               const ParentWindowParts& parentParts)
+{
+    // Windows' object and control initialisation has no counterpart here: Qt is
+    // ready once the QApplication exists.
+    EndUnlessThisCopyRuns(arguments, host);
 
     // The scripting object lives as long as the process; nothing ever frees it.
     static CImpIDispatch dispatch;
@@ -135,24 +162,7 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
         return false;
     }
 
-    // The calendar follows the local date while the program runs (midnight, resumes).
-    CalendarFollower follower;
-    follower.Check(*this);
-    QTimer dateTimer;
-    QObject::connect(&dateTimer, &QTimer::timeout, [this, &follower] {
-        if (follower.Check(*this))
-            Trace("calendar follows the date");
-    });
-    dateTimer.start(kDateCheckMs);
-
-    // A logout that came during start-up goes straight to shutdown.
-    if (!m_bQuitRequested) {
-        CTavroV4Dlg parent(*this, parentParts);
-        m_pParentDlg = &parent;
-        m_steps.push_back("parent running");
-        parent.DoModal();
-        m_pParentDlg = nullptr;
-    }
+    RunParentWindow(parentParts);
     m_steps.push_back("parent ended");
     return false;
 }

@@ -73,6 +73,14 @@ public:
     std::vector<std::string> m_steps;
 
 private:
+    // The refusals: a running copy, another instance, a running updater and the start
+    // switch end this process (through CurrentServices().processExit) before anything is
+    // prepared; "-restart" sets restartMode.
+    void EndUnlessThisCopyRuns(const std::vector<std::string>& arguments, const StartupHost& host);
+    // Runs the parent window modally while the calendar follows the local date; a quit
+    // asked for during start-up skips the run.
+    void RunParentWindow(const ParentWindowParts& parentParts);
+
     SkinEngine* m_pSkinEngine = nullptr;
     CImpIDispatch* m_pExternalDispatch = nullptr;
     std::unique_ptr<CTipDatabase> m_pTipDb;
