@@ -89,20 +89,20 @@ int main(int argc, char** argv)
     static Setup setup;
     g_setup = &setup;
     setup.app.programDir = kProgramDir;
-    setup.app.skinEngine = OpenSkinW(kProgramDir + L"/Skin/RizIrozara.dui",
-                                     kProgramDir + L"/Skin/Default.skn", 0, 0, 0);
+    SkinEngine* skin = OpenSkinW(kProgramDir + L"/Skin/RizIrozara.dui",
+                                 kProgramDir + L"/Skin/Default.skn", 0, 0, 0);
     setup.app.daysPregnant = 180;
     setup.app.pregnancyWeek = 26;
     setup.app.dayOfWeek = 5;
     SetTheApp(&setup.app);
     CTipDatabase db(kProgramDir);
-    if (!CTipDatabase::IsOpen()) {
+    if (!db.IsOpen()) {
         std::fprintf(stderr, "bench_float: the staged content under %s is missing\n",
                      TAVRO_STAGE_DIR);
         return 1;
     }
     setup.parent.CreatePopup(nullptr);
-    setup.widget = new CTavroFloatDlg;
+    setup.widget = new CTavroFloatDlg(skin, db);
     if (!setup.widget->CreatePopup(&setup.parent)) {
         std::fprintf(stderr, "bench_float: the widget's skin form is missing\n");
         return 1;

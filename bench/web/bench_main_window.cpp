@@ -122,18 +122,16 @@ int main(int argc, char** argv)
     setup->serverThread = std::thread([setup] { setup->server.listen_after_bind(); });
     setenv("TAVRO_DESKTOP_SERVER", ("http://127.0.0.1:" + std::to_string(port)).c_str(), 1);
 
-    setup->app.skinEngine = OpenSkinW((kStage / "Skin/RizIrozara.dui").wstring(),
-                                      (kStage / "Skin/Default.skn").wstring(), 0, 0, 0);
+    SkinEngine* skin = OpenSkinW((kStage / "Skin/RizIrozara.dui").wstring(),
+                                 (kStage / "Skin/Default.skn").wstring(), 0, 0, 0);
     const std::time_t inHundredDays = std::time(nullptr) + 100 * 86400;
     std::tm local{};
     localtime_r(&inHundredDays, &local);
     setup->app.dueTime = MakeLocalDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
     setup->app.macText = L"00-1A-2B-3C-4D-5E";
-    setup->app.externalDispatch = &setup->dispatch;
-    SetTheApp(&setup->app);
     if (!setup->owner.CreatePopup(nullptr))
         return 1;
-    setup->main = new CTavroMainDlg(setup->app);
+    setup->main = new CTavroMainDlg(setup->app, skin, &setup->dispatch);
     if (!setup->main->CreatePopup(&setup->owner))
         return 1;
 
@@ -144,7 +142,6 @@ int main(int argc, char** argv)
     setup->owner.DestroyWindow();
     ReleaseDestroyedWindows();
     DestroyWebViews();
-    SetTheApp(nullptr);
     FreeSkin();
     setup->server.stop();
     setup->serverThread.join();

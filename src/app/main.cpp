@@ -93,13 +93,14 @@ int main(int argc, char** argv)
     static UpdateWorkerThread updateWorker;
     ParentWindowParts parentParts;
     parentParts.windowClasses = {
-        {"SetFirst", [] { return new CTavroSetFirstDlg; }},
-        {"Main", [] { return new CTavroMainDlg(theApp); }},
-        {"Set", [] { return new CTavroSetDlg; }},
-        {"Float", [] { return new CTavroFloatDlg; }},
+        {"SetFirst", [] { return new CTavroSetFirstDlg(theApp.Skin(), theApp); }},
+        {"Main",
+         [] { return new CTavroMainDlg(theApp, theApp.Skin(), theApp.ExternalDispatch()); }},
+        {"Set", [] { return new CTavroSetDlg(theApp.Skin(), theApp); }},
+        {"Float", [] { return new CTavroFloatDlg(theApp.Skin(), *theApp.Tips()); }},
     };
     parentParts.startUpdateWorker = [](CTavroV4Dlg* parent) {
-        HWND window = parent;
+        const HWND window = parent->GetSafeHwnd();
         // Started by the event loop's first turn, just after the widget is up: it shares
         // nothing with start-up, and setting up the HTTP library and the worker's own first
         // work then no longer hold the widget back.

@@ -1,6 +1,5 @@
 #include "app/parent_dlg.h"
 
-#include "app/install_journal.h"
 #include "app/trace.h"
 
 #include "host/endpoints.h"
@@ -9,6 +8,7 @@
 #include "profile/app_data.h"
 #include "profile/profile_file.h"
 #include "ui/app_icon.h"
+#include "update/install_journal.h"
 #include "web/main_dlg_base.h"
 
 #include <QTimer>

@@ -62,12 +62,9 @@ CTavroV4App::~CTavroV4App()
         SetTheApp(nullptr);
 }
 
-bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const StartupHost& host,
-                               const ParentWindowParts& parentParts)
+void CTavroV4App::EndUnlessThisCopyRuns(const std::vector<std::string>& arguments,
+                                        const StartupHost& host)
 {
-    // Windows' object and control initialisation has no counterpart here: Qt is
-    // ready once the QApplication exists.
-
     // A running copy's parent window is told to show the main window, and this copy ends.
     if (host.postToRunningCopy(WM_SHOW_MAIN, 0, 0, 0)) {
         m_steps.push_back("handed to running copy");
@@ -104,35 +101,10 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
     case StartSwitch::Other:
         break;
     }
+}
 
-    // The scripting object lives as long as the process; nothing ever frees it.
-    static CImpIDispatch dispatch;
-    externalDispatch = &dispatch;
-    QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
-
-    // The skin package is named relative to the program's folder, whatever the current
-    // folder is when the program is started.
-    const std::wstring exeDir = host.getExecutableDir();
-    const std::wstring base = exeDir.empty() ? std::wstring() : exeDir + L"/";
-    skinEngine = OpenSkinW(base + kSkinLayout, base + kSkinFile, 0, 0, 0);
-    m_steps.push_back("skin opened");
-
-    programDir = host.getProgramDir();
-    tipDb = new CTipDatabase(programDir);
-    profileDoc = new TiXmlDocument;
-    m_steps.push_back("profile loading");
-    LoadProfile(*this);
-    m_steps.push_back("profile loaded");
-
-    // Without its skin no window can be drawn (a blank window that cannot be closed): the
-    // user is told what is missing in a plain box and the program ends.
-    if (const std::wstring problems = SkinProblems(skinEngine); !problems.empty()) {
-        CurrentServices().messageBox->Show(kSkinMissingText + problems, L"Tavro", BoxIcon::Error);
-        m_steps.push_back("skin unusable");
-        m_exitCode = 1;
-        return false;
-    }
-
+void CTavroV4App::RunParentWindow(const ParentWindowParts& parentParts)
+{
     // The calendar follows the local date while the program runs (midnight, resumes).
     CalendarFollower follower;
     follower.Check(*this);
@@ -151,6 +123,46 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
         parent.DoModal();
         m_pParentDlg = nullptr;
     }
+}
+
+bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const StartupHost& host,
+                               const ParentWindowParts& parentParts)
+{
+    // Windows' object and control initialisation has no counterpart here: Qt is
+    // ready once the QApplication exists.
+    EndUnlessThisCopyRuns(arguments, host);
+
+    // The scripting object lives as long as the process; nothing ever frees it.
+    static CImpIDispatch dispatch;
+    m_pExternalDispatch = &dispatch;
+    QCoreApplication::setOrganizationName(QStringLiteral("应用程序向导生成的本地应用程序"));
+
+    // The skin package is named relative to the program's folder, whatever the current
+    // folder is when the program is started.
+    const std::wstring exeDir = host.getExecutableDir();
+    const std::wstring base = exeDir.empty() ? std::wstring() : exeDir + L"/";
+    m_pSkinEngine = OpenSkinW(base + kSkinLayout, base + kSkinFile, 0, 0, 0);
+    m_steps.push_back("skin opened");
+
+    programDir = host.getProgramDir();
+    m_pTipDb = std::make_unique<CTipDatabase>(programDir);
+    profileDoc = new TiXmlDocument;
+    m_steps.push_back("profile loading");
+    // A due date that has passed ends the program here, before any window exists.
+    if (LoadProfile(*this) == DueDateState::Expired)
+        EndExpired();
+    m_steps.push_back("profile loaded");
+
+    // Without its skin no window can be drawn (a blank window that cannot be closed): the
+    // user is told what is missing in a plain box and the program ends.
+    if (const std::wstring problems = SkinProblems(m_pSkinEngine); !problems.empty()) {
+        CurrentServices().messageBox->Show(kSkinMissingText + problems, L"Tavro", BoxIcon::Error);
+        m_steps.push_back("skin unusable");
+        m_exitCode = 1;
+        return false;
+    }
+
+    RunParentWindow(parentParts);
     m_steps.push_back("parent ended");
     return false;
 }
@@ -159,14 +171,13 @@ int CTavroV4App::ExitInstance()
 {
     Trace("shutdown");
     FreeSkin();
-    skinEngine = nullptr;
+    m_pSkinEngine = nullptr;
     m_steps.push_back("skin freed");
     SaveProfile(*this);
     m_steps.push_back("profile saved");
     delete profileDoc;
     profileDoc = nullptr;
-    delete tipDb;
-    tipDb = nullptr;
+    m_pTipDb.reset();
     return m_exitCode;
 }
 

@@ -8,10 +8,14 @@
 #include "ui/messages.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+class CImpIDispatch;
 class CTavroV4Dlg;
+class CTipDatabase;
+class SkinEngine;
 struct ParentWindowParts;
 
 // What start-up asks of the machine, replaceable so that tests decide the answers.
@@ -60,10 +64,26 @@ public:
     // How often the local date is looked at, to follow midnight and resumes.
     static constexpr int kDateCheckMs = 30000;
 
+    // The parts start-up makes for the windows; null before start-up and after shutdown.
+    SkinEngine* Skin() const { return m_pSkinEngine; }
+    CImpIDispatch* ExternalDispatch() const { return m_pExternalDispatch; }
+    CTipDatabase* Tips() const { return m_pTipDb.get(); }
+
     // Where the steps that matter have got to, for the order tests.
     std::vector<std::string> m_steps;
 
 private:
+    // The refusals: a running copy, another instance, a running updater and the start
+    // switch end this process (through CurrentServices().processExit) before anything is
+    // prepared; "-restart" sets restartMode.
+    void EndUnlessThisCopyRuns(const std::vector<std::string>& arguments, const StartupHost& host);
+    // Runs the parent window modally while the calendar follows the local date; a quit
+    // asked for during start-up skips the run.
+    void RunParentWindow(const ParentWindowParts& parentParts);
+
+    SkinEngine* m_pSkinEngine = nullptr;
+    CImpIDispatch* m_pExternalDispatch = nullptr;
+    std::unique_ptr<CTipDatabase> m_pTipDb;
     CTavroV4Dlg* m_pParentDlg = nullptr;
     bool m_bQuitRequested = false;
     int m_exitCode = 0;

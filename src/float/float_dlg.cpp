@@ -30,7 +30,7 @@ CTavroFloatDlg::~CTavroFloatDlg()
 
 int CTavroFloatDlg::OnCreate()
 {
-    m_pForm = AttachForm(TheApp().skinEngine, L"Main17", this);
+    m_pForm = AttachForm(m_skin, L"Main17", this);
     // Without its form the widget would be a blank square: creation fails instead, and the
     // parent treats the widget as absent.
     if (!m_pForm)
@@ -97,7 +97,7 @@ CWnd* CTavroFloatDlg::CreateChildWindow(const std::string& key)
 {
     if (key != "Remind" || !IsWindow())
         return nullptr;
-    auto* popup = new CTavroRemindDlg;
+    auto* popup = new CTavroRemindDlg(m_skin, m_tips);
     if (popup->CreatePopup(this))
         popup->ShowWindow(SW_HIDE);
     return popup;
@@ -176,7 +176,7 @@ LRESULT CTavroFloatDlg::OnSkinNotification(UINT message, WPARAM control)
         m_bPopupBlocked = false;
         break;
     case WM_SKIN_DBLCLK:
-        ::SendMessage(GetParent(), WM_SHOW_MAIN, 1, 0);
+        ::SendMessage(SafeHwnd(GetParent()), WM_SHOW_MAIN, 1, 0);
         break;
     default: // 0xBD7: acknowledged only
         break;
@@ -204,10 +204,10 @@ bool CTavroFloatDlg::OnCommand(UINT id)
 {
     switch (id) {
     case ID_FLOAT_SHOW_MAIN:
-        ::PostMessage(GetParent(), WM_VIEW_MAIN, 1, 0);
+        ::PostMessage(SafeHwnd(GetParent()), WM_VIEW_MAIN, 1, 0);
         break;
     case ID_FLOAT_CHANGE_DUE:
-        ::PostMessage(GetParent(), WM_SHOW_SETTINGS, 1, 0);
+        ::PostMessage(SafeHwnd(GetParent()), WM_SHOW_SETTINGS, 1, 0);
         break;
     case ID_FLOAT_FEEDBACK:
         CurrentServices().shell->OpenUrl(DesktopServer() + L"/tavro_fankui/");

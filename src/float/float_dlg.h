@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 
+class CTipDatabase;
+class SkinEngine;
 class SkinForm;
 class SkinControl;
 
@@ -43,7 +45,9 @@ public:
     static constexpr UINT ID_FLOAT_QUIT = 1077;
     static constexpr UINT ID_FLOAT_CHANGE_DUE = 1078;
 
-    CTavroFloatDlg() = default;
+    // The widget and its reminder popup are drawn with `skin`; the popup reads the day's
+    // texts from `tips`. Both outlive the widget.
+    CTavroFloatDlg(SkinEngine* skin, CTipDatabase& tips) : m_skin(skin), m_tips(tips) {}
     // Destroys the window (and the popup with it) if it still exists.
     ~CTavroFloatDlg() override;
 
@@ -75,4 +79,7 @@ private:
     // True when the widget may still be touched afterwards.
     bool OnCommand(UINT id);
     void DestroyPopup();
+
+    SkinEngine* m_skin;
+    CTipDatabase& m_tips;
 };

@@ -1,6 +1,7 @@
 #include "host/services.h"
 
 #include "host/diagnostics.h"
+#include "host/endpoints.h"
 #include "host/services_posix.h"
 #include "host/text_codec.h"
 
@@ -79,4 +80,12 @@ Services InstallServices(const Services& services)
     const Services previous = Installed();
     Installed() = WithDefaults(services);
     return previous;
+}
+
+void EndExpired()
+{
+    const Services& services = CurrentServices();
+    services.messageBox->Show(L"您的Tavro已经过期，去我们的网站看看吧！", L"Tavro", BoxIcon::None);
+    services.shell->OpenUrl(HomePage());
+    services.processExit->Exit(0);
 }

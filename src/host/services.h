@@ -81,3 +81,7 @@ Services InstallServices(const Services& services);
 
 // Installs a set of services for the lifetime of the object.
 using ScopedServices = ScopedInstall<Services, InstallServices>;
+
+// The end of a program whose due date has passed: tells the user in a box, then, once the
+// box is closed, opens the home page and ends the process with code 0.
+void EndExpired();

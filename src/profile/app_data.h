@@ -1,24 +1,19 @@
 #pragma once
 
-// The application object's shared fields. The application class (src/app) builds on this
-// plain object, so that the lower modules (profile, remind, the windows) read and write the
-// fields without depending on a module above them.
+// The application object's shared fields: the profile and the calendar. The application
+// class (src/app) builds on this plain object, so that the lower modules (profile, remind,
+// the windows) read and write the fields without depending on a module above them. The
+// parts only the application makes are its own, handed to the windows that use them.
 
 #include <cstdint>
 #include <string>
 
-class SkinEngine;
-class CImpIDispatch;
 class TiXmlDocument;
-class CTipDatabase;
 
 class CTavroAppData
 {
 public:
-    SkinEngine* skinEngine = nullptr;
-    CImpIDispatch* externalDispatch = nullptr;
     TiXmlDocument* profileDoc = nullptr;
-    CTipDatabase* tipDb = nullptr;
     std::int64_t dueTime = 0;
     std::int32_t daysToDue = 0;
     std::int32_t daysPregnant = 0;

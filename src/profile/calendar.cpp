@@ -1,6 +1,5 @@
 #include "profile/calendar.h"
 
-#include "host/endpoints.h"
 #include "host/services.h"
 
 #include <cstdio>
@@ -9,9 +8,6 @@
 #include <string>
 
 namespace {
-
-const wchar_t* const kExpiredText = L"您的Tavro已经过期，去我们的网站看看吧！";
-const wchar_t* const kProgramName = L"Tavro";
 
 bool ToLocal(std::int64_t time, std::tm& out)
 {
@@ -84,13 +80,13 @@ std::int64_t DaysBetweenMidnights(std::int64_t from, std::int64_t to)
     return days;
 }
 
-namespace {
-
 std::int64_t Today()
 {
     const std::int64_t now = CurrentServices().clock->Now();
     return MakeLocalDate(YearOf(now), MonthOf(now), DayOf(now));
 }
+
+namespace {
 
 void DeriveDays(CTavroAppData& app)
 {
@@ -138,19 +134,20 @@ std::int32_t DaysToDue(std::int64_t today, std::int64_t dueTime)
 
 } // namespace
 
-void SetDueDate(CTavroAppData& app, std::int64_t dueTime)
+DueDateState SetDueDate(CTavroAppData& app, std::int64_t dueTime, std::int64_t today)
 {
     app.dueTime = dueTime;
-    const Services& services = CurrentServices();
-    app.daysToDue = DaysToDue(Today(), dueTime);
-
-    if (app.daysToDue < 0) {
-        services.messageBox->Show(kExpiredText, kProgramName, BoxIcon::None);
-        services.shell->OpenUrl(HomePage());
-        services.processExit->Exit(0);
-        return;
-    }
+    app.daysToDue = DaysToDue(today, dueTime);
+    if (app.daysToDue < 0)
+        return DueDateState::Expired;
     DeriveDays(app);
+    return DueDateState::NotExpired;
+}
+
+DueDateState SetDueDate(CTavroAppData& app, std::int64_t dueTime)
+{
+    app.dueTime = dueTime;
+    return SetDueDate(app, dueTime, Today());
 }
 
 bool CalendarFollower::Check(CTavroAppData& app)

@@ -54,11 +54,24 @@ int DayOf(std::int64_t time);
 // so a daylight-saving change in between (a 23- or 25-hour day) does not shift the count.
 std::int64_t DaysBetweenMidnights(std::int64_t from, std::int64_t to);
 
-// Stores the due date and derives daysToDue, daysPregnant, pregnancyWeek and dayOfWeek
-// from today (CurrentServices().clock). When the due day is over it tells the user, opens
-// the home page and ends the process with code 0. Throws HResultError (after storing
-// dueTime) when today's date cannot be read.
-void SetDueDate(CTavroAppData& app, std::int64_t dueTime);
+// Local midnight of the clock's date now (CurrentServices().clock). Throws HResultError
+// when it cannot be read.
+std::int64_t Today();
+
+// Whether the due date stored or loaded has passed.
+enum class DueDateState
+{
+    NotExpired,
+    Expired,
+};
+
+// Stores the due date and derives daysToDue, daysPregnant, pregnancyWeek and dayOfWeek as
+// seen on `today` (a local midnight). When the due day is over only dueTime and daysToDue
+// change and the answer is Expired: the caller then ends the program (EndExpired).
+DueDateState SetDueDate(CTavroAppData& app, std::int64_t dueTime, std::int64_t today);
+// The same as seen today (Today()). Throws HResultError (after storing dueTime) when
+// today's date cannot be read.
+DueDateState SetDueDate(CTavroAppData& app, std::int64_t dueTime);
 
 // Keeps the calendar fields in step with the local date while the program runs (past
 // midnight, after a resume from suspend). The expiry rule is not applied here: it holds

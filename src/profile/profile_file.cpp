@@ -5,8 +5,8 @@
 #include "host/paths.h"
 #include "host/services.h"
 #include "host/text_codec.h"
+#include "host/xml_text.h"
 #include "profile/calendar.h"
-#include "profile/xml_text.h"
 
 #include <algorithm>
 #include <climits>
@@ -134,12 +134,12 @@ bool IsCountable(std::int64_t dueTime)
 
 } // namespace
 
-void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
+DueDateState ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
 {
     const TiXmlElement* root = doc.FirstChildElement();
     if (!root) {
         app.firstRun = true;
-        return;
+        return DueDateState::NotExpired;
     }
     app.updatePending = ReadInt(*root, "needup", -1) > 0;
 
@@ -152,12 +152,12 @@ void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
         // confirms it.
         app.firstRun = true;
         app.setupDueTime = NearestStoredDate(date);
-        return;
+        return DueDateState::NotExpired;
     }
 
     app.firstRun = false;
     if (!date)
-        return;
+        return DueDateState::NotExpired;
     const std::optional<std::int64_t> dueTime = StoredDate(date);
     if (!dueTime || !IsCountable(*dueTime)) {
         // A damaged or impossible date cannot be shown or counted; asking for it again is
@@ -165,12 +165,13 @@ void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc)
         // it until the user confirms one.
         app.firstRun = true;
         app.setupDueTime = NearestStoredDate(date);
-        return;
+        return DueDateState::NotExpired;
     }
     try {
-        SetDueDate(app, *dueTime);
+        return SetDueDate(app, *dueTime);
     } catch (const HResultError&) {
         // Today's date could not be read: the due date is kept, the counts stay as they were.
+        return DueDateState::NotExpired;
     }
 }
 
@@ -254,18 +255,18 @@ std::string SerializeProfile(const CTavroAppData& app, TiXmlDocument& doc)
     return Print(doc);
 }
 
-void LoadProfile(CTavroAppData& app)
+DueDateState LoadProfile(CTavroAppData& app)
 {
     app.macText = GetMacText();
     const std::string path = ProfilePath(app);
     if (path.empty())
-        return;
+        return DueDateState::NotExpired;
     ProfileDocument doc(app);
     if (!LoadDocument(path, doc.Get())) {
         app.firstRun = true;
-        return;
+        return DueDateState::NotExpired;
     }
-    ApplyProfileDocument(app, doc.Get());
+    return ApplyProfileDocument(app, doc.Get());
 }
 
 void SaveProfile(CTavroAppData& app)

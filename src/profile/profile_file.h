@@ -6,6 +6,7 @@
 // position; their names are never looked at. Everything else in the file survives a save.
 
 #include "profile/app_data.h"
+#include "profile/calendar.h"
 
 #include <optional>
 #include <string>
@@ -13,12 +14,13 @@
 class TiXmlDocument;
 
 // Reads the profile into the application object: macText first, then the flags and the
-// due date (through SetDueDate, which may end the process when the date has passed). A
+// due date (through SetDueDate; Expired when the stored date has passed, which the caller
+// acts on). A
 // missing or unreadable profile, or one whose stored date is invalid, starts the first-run
 // setup. So does one whose "first" is absent, negative or not a number. During setup the
 // stored date, when valid, is left in setupDueTime (uncounted) for the setup window to offer.
 // Works on app.profileDoc when it is set.
-void LoadProfile(CTavroAppData& app);
+DueDateState LoadProfile(CTavroAppData& app);
 
 // Writes the application object back into the profile, replacing the file atomically.
 // Without a due date of its own (during setup, or none ever set) the stored date values
@@ -28,7 +30,7 @@ void LoadProfile(CTavroAppData& app);
 void SaveProfile(CTavroAppData& app);
 
 // The steps behind the two operations, on a document in memory.
-void ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc);
+DueDateState ApplyProfileDocument(CTavroAppData& app, const TiXmlDocument& doc);
 // Sets the attributes a save writes, creating the root and date elements when missing.
 void UpdateProfileDocument(const CTavroAppData& app, TiXmlDocument& doc);
 // Updates the document and returns the text a save writes. The text always reads back

@@ -86,7 +86,7 @@ std::wstring DayPicturePath(const std::wstring& programDir, int day)
 
 int CTavroRemindDlg::OnCreate()
 {
-    m_pForm = AttachForm(TheApp().skinEngine, L"Main16", this);
+    m_pForm = AttachForm(m_skin, L"Main16", this);
     auto find = [this](const wchar_t* name) {
         return FindControl(m_pForm, SKIN_ANY_CONTROL, name, true);
     };
@@ -115,7 +115,7 @@ LRESULT CTavroRemindDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         // The widget decides whether the popup goes. The pointer "leaves" when the popup's
         // own message box takes it; that is no leaving, and the popup must outlive the box.
         if (!m_bFilling)
-            ::PostMessage(GetOwner(), WM_MOUSELEAVE, 0, 0);
+            ::PostMessage(SafeHwnd(GetOwner()), WM_MOUSELEAVE, 0, 0);
         result = CWnd::WindowProc(message, wParam, lParam);
         break;
     default:
@@ -161,12 +161,12 @@ void CTavroRemindDlg::FillContent()
         ShowControl(m_pDayLabels[i - 1], shown, shown, shown);
     }
 
-    SetEditText(m_pContentEdit, GetTipOfDay());
+    SetEditText(m_pContentEdit, GetTipOfDay(m_tips, app));
     SetScrollPosition(m_pScrollBar, 0, true, true);
 
     // A failed figures query shows its own box before it returns.
     const bool tellFigures = !g_figuresToldFailing;
-    const std::wstring raw = GetBabyOfWeek(app, tellFigures);
+    const std::wstring raw = GetBabyOfWeek(m_tips, app, tellFigures);
     g_figuresToldFailing = raw == kQueryFailed;
     if (!IsWindow())
         return;

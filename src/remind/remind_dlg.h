@@ -14,6 +14,8 @@
 #include <array>
 #include <string>
 
+class CTipDatabase;
+class SkinEngine;
 class SkinForm;
 class SkinControl;
 
@@ -40,7 +42,8 @@ public:
     // and a box at every hover would keep the day's texts from ever being seen.
     static void ForgetToldFailures();
 
-    CTavroRemindDlg() = default;
+    // The popup is drawn with `skin` and reads the day's texts from `tips`; both outlive it.
+    CTavroRemindDlg(SkinEngine* skin, CTipDatabase& tips) : m_skin(skin), m_tips(tips) {}
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -60,6 +63,8 @@ protected:
     int OnCreate() override;
 
 private:
+    SkinEngine* m_skin;
+    CTipDatabase& m_tips;
     // Set while FillContent runs: its message boxes turn the event loop, and a show that
     // arrives meanwhile must not start a second fill inside the first.
     bool m_bFilling = false;

@@ -40,35 +40,26 @@ std::wstring PickRow(const std::vector<std::wstring>& rows, int n)
     return rows[static_cast<std::size_t>(n) - 1];
 }
 
-CTipDatabase::CTipDatabase() : CTipDatabase(GetProgramDir()) {}
-
-CTipDatabase::CTipDatabase(const std::wstring& programDir) { Open(programDir); }
-
-void CTipDatabase::Open(const std::wstring& programDir)
+CTipDatabase::CTipDatabase(const std::wstring& programDir) : m_strPath(TipDatabasePath(programDir))
 {
-    if (m_strPath.empty())
-        m_strPath = TipDatabasePath(programDir);
-    if (m_bOpen)
-        return;
     // Read-only: the program never writes here, and a missing file must stay missing
     // instead of turning into an empty database. Only a regular file: opening a FIFO in
     // its place would block the program.
-    if (!IsRegularFile(m_strPath) || !m_db.Open(m_strPath, SqliteDb::Mode::ReadOnly))
-        return;
-    m_bOpen = true;
+    m_bOpen = IsRegularFile(m_strPath) && m_db.Open(m_strPath, SqliteDb::Mode::ReadOnly);
 }
 
-int CTipDatabase::OnRow(void*, int columns, char** values, char**)
+int CTipDatabase::OnRow(void* user, int columns, char** values, char**)
 {
     const char* value = columns > 1 && values ? values[1] : nullptr;
-    m_strRows.push_back(RemoveEscapedLineBreaks(value ? AnsiToWide(value) : std::wstring()));
+    static_cast<CTipDatabase*>(user)->m_strRows.push_back(
+        RemoveEscapedLineBreaks(value ? AnsiToWide(value) : std::wstring()));
     return 0;
 }
 
 std::wstring CTipDatabase::Query(const char* statement, int n, bool reportFailure)
 {
     m_strRows.clear();
-    const bool ran = m_bOpen && m_db.Exec(statement, &CTipDatabase::OnRow);
+    const bool ran = m_bOpen && m_db.Exec(statement, &CTipDatabase::OnRow, this);
     std::wstring result = ran ? PickRow(m_strRows, n) : std::wstring(kFailed);
     // Cleared before the box: its nested event loop may run another query.
     m_strRows.clear();
@@ -84,24 +75,12 @@ std::wstring CTipDatabase::QueryBaby(int nWeek, bool reportFailure)
     return Query(kBabyStatement, nWeek, reportFailure);
 }
 
-void CTipDatabase::ResetForTesting()
+std::wstring GetTipOfDay(CTipDatabase& db, const CTavroAppData& app)
 {
-    m_db.Close();
-    m_bOpen = false;
-    m_strPath.clear();
-    m_strRows.clear();
+    return db.QueryTip(app.daysPregnant);
 }
 
-std::wstring GetTipOfDay(const CTavroAppData& app)
+std::wstring GetBabyOfWeek(CTipDatabase& db, const CTavroAppData& app, bool reportFailure)
 {
-    return CTipDatabase::QueryTip(app.daysPregnant);
+    return db.QueryBaby(app.pregnancyWeek, reportFailure);
 }
-
-std::wstring GetBabyOfWeek(const CTavroAppData& app, bool reportFailure)
-{
-    return CTipDatabase::QueryBaby(app.pregnancyWeek, reportFailure);
-}
-
-std::wstring GetTipOfDay() { return GetTipOfDay(TheApp()); }
-
-std::wstring GetBabyOfWeek() { return GetBabyOfWeek(TheApp()); }

@@ -3,9 +3,9 @@
 // The tip database: the tip for each day of pregnancy and the baby's figures for each
 // week, read from Release/data/tavro_tip.db below the program folder.
 //
-// The connection belongs to the process, not to a CTipDatabase object: the application
-// object creates one object at start-up, which opens the file, and the connection then
-// stays for the rest of the run. A failed open is not retried; every query then fails.
+// The object owns its connection: the application object creates one at start-up, which
+// opens the file read-only, and keeps it for the rest of the run. A failed open is not
+// retried; every query then fails.
 
 #include "remind/sqlite_db.h"
 
@@ -17,49 +17,37 @@ class CTavroAppData;
 class CTipDatabase
 {
 public:
-    // Opens the database below GetProgramDir().
-    CTipDatabase();
     // Opens the database below the given program folder.
     explicit CTipDatabase(const std::wstring& programDir);
-    // Leaves the connection open: it lives as long as the process.
-    ~CTipDatabase() = default;
     CTipDatabase(const CTipDatabase&) = delete;
     CTipDatabase& operator=(const CTipDatabase&) = delete;
 
     // Row nDay of "tavro_tip", counted from 1 in stored order. Empty when there is no such
     // row; "false" when the query fails.
-    static std::wstring QueryTip(int nDay);
+    std::wstring QueryTip(int nDay);
     // Row nWeek of "tavro_baby". A failed query shows "查询婴儿状态by周错误" first, unless
     // the caller has told the user already (reportFailure false).
-    static std::wstring QueryBaby(int nWeek, bool reportFailure = true);
+    std::wstring QueryBaby(int nWeek, bool reportFailure = true);
 
-    // sqlite3_exec's row callback: collects the second column of every row.
-    static int OnRow(void* user, int columns, char** values, char** names);
-
-    static bool IsOpen() { return m_bOpen; }
-    static const std::string& Path() { return m_strPath; }
-
-    // Closes the connection and forgets the path, so that a test starts as a new process.
-    static void ResetForTesting();
+    bool IsOpen() const { return m_bOpen; }
+    const std::string& Path() const { return m_strPath; }
 
 private:
-    static void Open(const std::wstring& programDir);
-    static std::wstring Query(const char* statement, int n, bool reportFailure);
+    // sqlite3_exec's row callback: collects the second column of every row.
+    static int OnRow(void* user, int columns, char** values, char** names);
+    std::wstring Query(const char* statement, int n, bool reportFailure);
 
-    static inline SqliteDb m_db;
-    static inline bool m_bOpen = false;
-    static inline std::string m_strPath;
+    SqliteDb m_db;
+    bool m_bOpen = false;
+    std::string m_strPath;
     // One entry per row, so a line feed inside a text never moves the rows after it.
-    static inline std::vector<std::wstring> m_strRows;
+    std::vector<std::wstring> m_strRows;
 };
 
-// The application object's shorthands for the reminder window: the tip of the day and the
-// figures of the week, for the calendar values as they stand in the given object.
-std::wstring GetTipOfDay(const CTavroAppData& app);
-std::wstring GetBabyOfWeek(const CTavroAppData& app, bool reportFailure = true);
-// The same for the process's application object, TheApp().
-std::wstring GetTipOfDay();
-std::wstring GetBabyOfWeek();
+// The reminder window's shorthands: the tip of the day and the figures of the week, for
+// the calendar values as they stand in the given object.
+std::wstring GetTipOfDay(CTipDatabase& db, const CTavroAppData& app);
+std::wstring GetBabyOfWeek(CTipDatabase& db, const CTavroAppData& app, bool reportFailure = true);
 
 // The database file below a program folder, as the UTF-8 name SQLite takes.
 std::string TipDatabasePath(const std::wstring& programDir);

@@ -1,5 +1,6 @@
 #include "settings/date_dlg_base.h"
 
+#include "host/services.h"
 #include "profile/app_data.h"
 #include "profile/calendar.h"
 #include "skin/skin.h"
@@ -17,13 +18,13 @@ void CSkinPickerCombo::Insert(const std::wstring& text, int index)
 
 void CSkinPickerCombo::Clear() { ClearCombo(m_pControl); }
 
-CTavroDateDlgBase::CTavroDateDlgBase(CTavroAppData& app)
-    : m_app(app), m_pickers(m_year, m_month, m_day)
+CTavroDateDlgBase::CTavroDateDlgBase(SkinEngine* skin, CTavroAppData& app)
+    : m_skin(skin), m_app(app), m_pickers(m_year, m_month, m_day)
 {}
 
 void CTavroDateDlgBase::BindForm(bool setupButtons)
 {
-    m_pForm = AttachForm(m_app.skinEngine, L"Main18", this);
+    m_pForm = AttachForm(m_skin, L"Main18", this);
     m_pBtnGo = FindControl(m_pForm, SKIN_ANY_CONTROL, L"btnGo", true);
     ShowControl(m_pBtnGo, setupButtons ? -1 : 0, setupButtons ? -1 : 0, setupButtons ? -1 : 0);
     m_pBtnOk = FindControl(m_pForm, SKIN_ANY_CONTROL, L"btnOk", true);
@@ -79,7 +80,8 @@ bool CTavroDateDlgBase::StoreDueDate(std::int64_t dueTime)
     const auto before = std::tuple(m_app.dueTime, m_app.daysToDue, m_app.daysPregnant,
                                    m_app.pregnancyWeek, m_app.dayOfWeek);
     try {
-        SetDueDate(m_app, dueTime);
+        if (SetDueDate(m_app, dueTime) == DueDateState::Expired)
+            EndExpired();
         return true;
     } catch (const HResultError&) {
         std::tie(m_app.dueTime, m_app.daysToDue, m_app.daysPregnant, m_app.pregnancyWeek,

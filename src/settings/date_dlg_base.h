@@ -10,6 +10,7 @@
 #include <optional>
 
 class CTavroAppData;
+class SkinEngine;
 class SkinForm;
 class SkinControl;
 
@@ -45,7 +46,8 @@ public:
     SkinControl* m_pDayCombo = nullptr;
 
 protected:
-    explicit CTavroDateDlgBase(CTavroAppData& app);
+    // Drawn with `skin`; both it and `app` outlive the window.
+    CTavroDateDlgBase(SkinEngine* skin, CTavroAppData& app);
 
     // Attaches "Main18", finds the controls and shows either the setup button ("btnGo") or
     // the settings buttons ("btnOk", "btnCancel").
@@ -57,10 +59,11 @@ protected:
     // The chosen date, or nothing when the texts make no date; the window then stays open.
     std::optional<std::int64_t> PickedDate() const;
     // SetDueDate on the application object. When the calendar cannot be worked out the
-    // previous date and figures are put back and false is returned. SetDueDate ends the
-    // process when the date has passed.
+    // previous date and figures are put back and false is returned. A date that has
+    // passed ends the process (EndExpired).
     bool StoreDueDate(std::int64_t dueTime);
 
+    SkinEngine* m_skin;
     CTavroAppData& m_app;
     CDatePickers m_pickers;
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-CTavroSetDlg::CTavroSetDlg(CTavroAppData& app) : CTavroDateDlgBase(app) {}
+CTavroSetDlg::CTavroSetDlg(SkinEngine* skin, CTavroAppData& app) : CTavroDateDlgBase(skin, app) {}
 
 int CTavroSetDlg::OnCreate()
 {
@@ -45,7 +45,7 @@ LRESULT CTavroSetDlg::OnClick(WPARAM control)
         if (!picked || !StoreDueDate(*picked))
             return 1;
         SaveProfile(m_app);
-        ::PostMessage(GetParent(), WM_DUEDATE_CHANGED, 1, 0);
+        ::PostMessage(SafeHwnd(GetParent()), WM_DUEDATE_CHANGED, 1, 0);
         OnOK();
     } else if (clicked == m_pBtnCancel) {
         OnCancel();

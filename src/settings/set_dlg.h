@@ -9,7 +9,7 @@
 class CTavroSetDlg : public CTavroDateDlgBase
 {
 public:
-    explicit CTavroSetDlg(CTavroAppData& app = TheApp());
+    CTavroSetDlg(SkinEngine* skin, CTavroAppData& app);
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

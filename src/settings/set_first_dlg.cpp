@@ -22,7 +22,9 @@ std::optional<std::int64_t> NearestOffered(std::int64_t dueTime)
 
 } // namespace
 
-CTavroSetFirstDlg::CTavroSetFirstDlg(CTavroAppData& app) : CTavroDateDlgBase(app) {}
+CTavroSetFirstDlg::CTavroSetFirstDlg(SkinEngine* skin, CTavroAppData& app)
+    : CTavroDateDlgBase(skin, app)
+{}
 
 int CTavroSetFirstDlg::OnCreate()
 {
@@ -55,7 +57,7 @@ LRESULT CTavroSetFirstDlg::OnClick(WPARAM control)
         return 1;
     // The date is chosen, so the parent's save marks setup as done.
     m_app.firstRun = false;
-    ::PostMessage(GetParent(), WM_SETUP_DONE, 1, 0);
+    ::PostMessage(SafeHwnd(GetParent()), WM_SETUP_DONE, 1, 0);
     OnOK();
     return 1;
 }

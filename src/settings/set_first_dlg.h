@@ -9,7 +9,7 @@
 class CTavroSetFirstDlg : public CTavroDateDlgBase
 {
 public:
-    explicit CTavroSetFirstDlg(CTavroAppData& app = TheApp());
+    CTavroSetFirstDlg(SkinEngine* skin, CTavroAppData& app);
 
     // There is no way out of setup but confirming: closing the window or Escape would
     // leave the program running with nothing on the screen.

@@ -113,12 +113,12 @@ std::wstring SkinProblems(const SkinEngine* engine)
     return engine->problems.join(QLatin1Char('\n')).toStdWString();
 }
 
-SkinForm* AttachForm(SkinEngine* engine, const wchar_t* formName, HWND window)
+SkinForm* AttachForm(SkinEngine* engine, const wchar_t* formName, CWnd* window)
 {
     if (!Live(engine))
         return nullptr;
     const QString name = FromWide(formName);
-    if (!::IsWindow(window) || !window->GetWidget()) {
+    if (!window || !window->GetWidget()) {
         engine->ReportOnce(QStringLiteral("window:") + name,
                            QStringLiteral("form \"%1\" has no window to attach to").arg(name));
         return nullptr;
@@ -130,7 +130,8 @@ SkinForm* AttachForm(SkinEngine* engine, const wchar_t* formName, HWND window)
         return nullptr;
     }
     for (const auto& form : engine->forms) {
-        if (form->name == name && form->window == window && form->host == window->GetWidget())
+        if (form->name == name && form->window == window->GetSafeHwnd() &&
+            form->host == window->GetWidget())
             return form.get();
     }
     engine->forms.push_back(std::make_unique<SkinForm>(engine, *def, window));
@@ -152,9 +153,10 @@ SkinControl* FindControl(SkinForm* form, int, const wchar_t* name, int searchChi
 
 bool SetFormAlpha(SkinForm* form, int alpha)
 {
-    if (!IsLiveForm(form) || !form->host || !::IsWindow(form->window))
+    CWnd* window = IsLiveForm(form) && form->host ? CWnd::FromHandle(form->window) : nullptr;
+    if (!window || !window->IsWindow())
         return false;
-    form->window->SetOpacity(std::clamp(alpha, 0, 255));
+    window->SetOpacity(std::clamp(alpha, 0, 255));
     return true;
 }
 

@@ -42,7 +42,7 @@ std::wstring SkinProblems(const SkinEngine* engine);
 
 // Builds the named form inside the window, gives the window the form's size and makes it
 // frameless. Attaching the same form to the same window again gives the same form.
-SkinForm* AttachForm(SkinEngine* engine, const wchar_t* formName, HWND window);
+SkinForm* AttachForm(SkinEngine* engine, const wchar_t* formName, CWnd* window);
 // The same pointer for a name every time; it is the wParam of the control's notifications.
 // With searchChildren false only the form's outermost controls are searched.
 SkinControl* FindControl(SkinForm* form, int kind, const wchar_t* name, int searchChildren);
@@ -87,7 +87,7 @@ inline SkinEngine* OpenSkinW(const std::wstring& layout, const std::wstring& ski
 {
     return OpenSkinW(layout.c_str(), skin.c_str(), a, b, c);
 }
-inline SkinForm* AttachForm(SkinEngine* engine, const std::wstring& name, HWND window)
+inline SkinForm* AttachForm(SkinEngine* engine, const std::wstring& name, CWnd* window)
 {
     return AttachForm(engine, name.c_str(), window);
 }

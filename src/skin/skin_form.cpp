@@ -90,8 +90,8 @@ void SkinEngine::ReleaseForm(SkinForm* form)
 // ---------------------------------------------------------------------------------------
 // Forms
 
-SkinForm::SkinForm(SkinEngine* owner, const SkinFormDef& def, HWND wnd)
-    : engine(owner), name(def.name), window(wnd), host(wnd->GetWidget())
+SkinForm::SkinForm(SkinEngine* owner, const SkinFormDef& def, CWnd* wnd)
+    : engine(owner), name(def.name), window(wnd->GetSafeHwnd()), host(wnd->GetWidget())
 {
     g_liveForms.insert(this);
 
@@ -133,13 +133,13 @@ SkinForm::SkinForm(SkinEngine* owner, const SkinFormDef& def, HWND wnd)
     root->setGeometry(0, 0, def.size.width(), def.size.height());
     root->show();
     host->installEventFilter(this);
-    window->SetWindowPos(HWND_TOP, 0, 0, def.size.width(), def.size.height(),
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    wnd->SetWindowPos(HWND_TOP, 0, 0, def.size.width(), def.size.height(),
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     root->setGeometry(host->rect());
     // Forms that only show something next to the window the user works in leave the
     // keyboard where it is; every other window takes it when it is shown.
     if (def.attributes.value(QStringLiteral("activate")) == QLatin1String("0"))
-        window->SetNoActivate(true);
+        wnd->SetNoActivate(true);
 
     // The form and its controls end with their window.
     connect(host, &QObject::destroyed, this, [this] { engine->ReleaseForm(this); });
@@ -160,15 +160,9 @@ SkinForm::~SkinForm()
     }
 }
 
-void SkinForm::Build(const SkinControlDef& def, QWidget* parent, bool outermost,
-                     const QString& layoutDir)
+QWidget* SkinForm::MakeWidget(const SkinControlDef& def, QWidget* parent, SkinControl* control,
+                              const QString& layoutDir)
 {
-    auto control = std::make_unique<SkinControl>();
-    control->name = def.name;
-    control->type = def.type;
-    control->outermost = outermost;
-    control->dragsWindow = def.Flag(QStringLiteral("drag"));
-
     const QString text = def.Attribute(QStringLiteral("text"));
     const QString image = ResolveSkinPath(def.Attribute(QStringLiteral("image")), layoutDir);
     QWidget* widget = nullptr;
@@ -206,8 +200,7 @@ void SkinForm::Build(const SkinControlDef& def, QWidget* parent, bool outermost,
     case SkinControlType::Combo: {
         auto* combo = new SkinCombo(parent);
         combo->SetShownText(text);
-        SkinControl* self = control.get();
-        combo->onUserChoice = [this, self] { Notify(WM_SKIN_SELCHANGE, self); };
+        combo->onUserChoice = [this, control] { Notify(WM_SKIN_SELCHANGE, control); };
         widget = combo;
         break;
     }
@@ -226,7 +219,11 @@ void SkinForm::Build(const SkinControlDef& def, QWidget* parent, bool outermost,
         break;
     }
     }
+    return widget;
+}
 
+void SkinForm::ApplyCommonAttributes(const SkinControlDef& def, QWidget* widget)
+{
     widget->setObjectName(def.name);
     widget->setProperty("skinType", QString::fromLatin1(SkinControlTypeName(def.type)));
     widget->setGeometry(def.geometry);
@@ -239,6 +236,19 @@ void SkinForm::Build(const SkinControlDef& def, QWidget* parent, bool outermost,
         widget->setToolTip(tip);
     if (def.Attribute(QStringLiteral("visible")) == QLatin1String("0"))
         widget->hide();
+}
+
+void SkinForm::Build(const SkinControlDef& def, QWidget* parent, bool outermost,
+                     const QString& layoutDir)
+{
+    auto control = std::make_unique<SkinControl>();
+    control->name = def.name;
+    control->type = def.type;
+    control->outermost = outermost;
+    control->dragsWindow = def.Flag(QStringLiteral("drag"));
+
+    QWidget* widget = MakeWidget(def, parent, control.get(), layoutDir);
+    ApplyCommonAttributes(def, widget);
     if (RaisesClicks(def.type) || control->dragsWindow)
         widget->installEventFilter(this);
     control->widget = widget;

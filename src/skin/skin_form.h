@@ -45,7 +45,7 @@ public:
 class SkinForm : public QObject
 {
 public:
-    SkinForm(SkinEngine* engine, const SkinFormDef& def, HWND window);
+    SkinForm(SkinEngine* engine, const SkinFormDef& def, CWnd* window);
     ~SkinForm() override;
 
     SkinControl* Find(const QString& name, bool searchChildren) const;
@@ -64,6 +64,11 @@ protected:
 private:
     void Build(const SkinControlDef& def, QWidget* parent, bool outermost,
                const QString& layoutDir);
+    // The widget of the control's kind, with the attributes only that kind takes.
+    QWidget* MakeWidget(const SkinControlDef& def, QWidget* parent, SkinControl* control,
+                        const QString& layoutDir);
+    // The attributes every control takes: name, kind, place, style class, tip, visibility.
+    void ApplyCommonAttributes(const SkinControlDef& def, QWidget* widget);
     bool HandleMouse(SkinControl* control, QMouseEvent* event);
 
     QHash<const QObject*, SkinControl*> m_byWidget;

@@ -1,6 +1,6 @@
 #include "skin/skin_layout.h"
 
-#include "profile/xml_text.h"
+#include "host/xml_text.h"
 
 #include <tinyxml.h>
 

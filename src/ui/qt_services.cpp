@@ -83,7 +83,7 @@ bool QtTrayIcon::Add(UINT id, const QString& tip, const QIcon& icon, CWnd* notif
     tray->setToolTip(tip);
     // The window is looked up again at every click: it may be gone by then.
     QObject::connect(tray, &QSystemTrayIcon::activated, tray,
-                     [id, notify](QSystemTrayIcon::ActivationReason reason) {
+                     [id, notify = SafeHwnd(notify)](QSystemTrayIcon::ActivationReason reason) {
                          if (const LPARAM message = TrayMouseMessage(reason))
                              ::PostMessage(notify, WM_TRAYICON, id, message);
                      });

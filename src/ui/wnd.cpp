@@ -61,8 +61,9 @@ void WndImpl::AfterOutermostHandler()
 
 void WndImpl::DestroyOwnedWindows()
 {
-    for (CWnd* wnd : OwnedWindows(self))
-        if (::IsWindow(wnd))
+    // By handle: destroying one window may delete the objects of the others.
+    for (const HWND handle : OwnedWindows(self))
+        if (CWnd* wnd = CWnd::FromHandle(handle); wnd && wnd->IsWindow())
             wnd->DestroyWindow();
 }
 

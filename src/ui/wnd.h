@@ -21,14 +21,32 @@
 #include <QRect>
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
 class QWidget;
 
 class CWnd;
-using HWND = CWnd*;
 struct WndImpl;
+
+// A window's handle: an identity the window object takes from a counter when it is made
+// and that no later object gets again, so a handle kept past its window's end stays dead
+// even when a new window object is made in the same memory. Null names no window.
+class HWND
+{
+public:
+    constexpr HWND() = default;
+    constexpr HWND(std::nullptr_t) {}
+    constexpr explicit operator bool() const { return m_id != 0; }
+    friend constexpr bool operator==(HWND, HWND) = default;
+    constexpr std::uint64_t Id() const { return m_id; }
+
+private:
+    friend class CWnd;
+    constexpr explicit HWND(std::uint64_t id) : m_id(id) {}
+    std::uint64_t m_id = 0;
+};
 
 // Insert-after values for SetWindowPos.
 inline CWnd* const HWND_TOP = nullptr;
@@ -55,6 +73,12 @@ public:
     bool DestroyWindow();
     // Whether the window exists (created and not destroyed). True during WM_DESTROY.
     bool IsWindow() const;
+    // The object's handle, for the checked functions below; the same for the object's
+    // whole life, whether or not its window exists.
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    // The live window object a handle names, or null once it is deleted. User-interface
+    // thread only: on another one the object could go before the caller uses it.
+    static CWnd* FromHandle(HWND wnd);
 
     QWidget* GetWidget() const; // null when the window does not exist
     CWnd* GetOwner() const;     // null when unowned or when the window does not exist
@@ -152,6 +176,7 @@ private:
     friend struct WndImpl;
     friend void DeleteWnd(CWnd* wnd);
     std::shared_ptr<WndImpl> m_pImpl;
+    HWND m_hWnd;
 };
 
 // Deletes a window object now, or, while one of its handlers is still running, as soon as
@@ -163,8 +188,11 @@ void DeleteWnd(CWnd* wnd);
 // release them any more) and the end of a test; never from inside a handler.
 void ReleaseDestroyedWindows();
 
-// Checked versions for handles that may already be gone: a deleted window object is
-// recognised and the call does nothing. PostMessage is safe from any thread.
+// The handle of a window object, null for none.
+inline HWND SafeHwnd(const CWnd* wnd) { return wnd ? wnd->GetSafeHwnd() : HWND(); }
+
+// Checked versions for handles that may already be gone: the handle of a deleted window
+// object is recognised and the call does nothing. PostMessage is safe from any thread.
 bool IsWindow(HWND wnd);
 bool PostMessage(HWND wnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 LRESULT SendMessage(HWND wnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);

@@ -85,8 +85,8 @@ struct WndImpl : std::enable_shared_from_this<WndImpl>
 // its creation until its teardown.
 void RegisterWindow(WndImpl* impl);
 void UnregisterWindow(WndImpl* impl);
-// The window objects of the existing windows that `owner` owns.
-std::vector<CWnd*> OwnedWindows(const CWnd* owner);
+// The handles of the existing windows that `owner` owns.
+std::vector<HWND> OwnedWindows(const CWnd* owner);
 
 // A window message waiting in the event queue.
 class WndMessageEvent : public QEvent

@@ -9,14 +9,23 @@
 #include <QCoreApplication>
 
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 namespace {
 
-// Window objects alive, for the checked handle functions (any thread).
+// Window objects alive by handle, for the checked handle functions (any thread). The
+// handles come from a counter, never from the objects' addresses, which are reused.
 std::mutex g_liveMutex;
-std::unordered_set<const CWnd*> g_live;
+std::unordered_map<std::uint64_t, CWnd*> g_live;
+std::uint64_t g_lastHandle = 0;
+
+// The live object a handle names, or null; the caller holds g_liveMutex.
+CWnd* LiveWindow(HWND wnd)
+{
+    const auto found = g_live.find(wnd.Id());
+    return found == g_live.end() ? nullptr : found->second;
+}
 
 // Windows that exist, for finding owned windows (user-interface thread only).
 std::vector<WndImpl*> g_windows;
@@ -27,12 +36,12 @@ void RegisterWindow(WndImpl* impl) { g_windows.push_back(impl); }
 
 void UnregisterWindow(WndImpl* impl) { std::erase(g_windows, impl); }
 
-std::vector<CWnd*> OwnedWindows(const CWnd* owner)
+std::vector<HWND> OwnedWindows(const CWnd* owner)
 {
-    std::vector<CWnd*> owned;
+    std::vector<HWND> owned;
     for (WndImpl* other : g_windows)
         if (other->owner == owner && other->self)
-            owned.push_back(other->self);
+            owned.push_back(other->self->GetSafeHwnd());
     return owned;
 }
 
@@ -40,14 +49,15 @@ CWnd::CWnd() : m_pImpl(std::make_shared<WndImpl>())
 {
     m_pImpl->self = this;
     std::lock_guard lock(g_liveMutex);
-    g_live.insert(this);
+    m_hWnd = HWND(++g_lastHandle);
+    g_live.emplace(m_hWnd.Id(), this);
 }
 
 CWnd::~CWnd()
 {
     {
         std::lock_guard lock(g_liveMutex);
-        g_live.erase(this);
+        g_live.erase(m_hWnd.Id());
     }
     if (m_pImpl->exists)
         DestroyWindow();
@@ -89,25 +99,33 @@ void ReleaseDestroyedWindows()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+CWnd* CWnd::FromHandle(HWND wnd)
+{
+    std::lock_guard lock(g_liveMutex);
+    return LiveWindow(wnd);
+}
+
 bool IsWindow(HWND wnd)
 {
     std::lock_guard lock(g_liveMutex);
-    return wnd && g_live.count(wnd) && wnd->IsWindow();
+    const CWnd* live = LiveWindow(wnd);
+    return live && live->IsWindow();
 }
 
 bool PostMessage(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Held while posting so that the object cannot be deleted half-way.
     std::lock_guard lock(g_liveMutex);
-    return wnd && g_live.count(wnd) && wnd->PostMessage(message, wParam, lParam);
+    CWnd* live = LiveWindow(wnd);
+    return live && live->PostMessage(message, wParam, lParam);
 }
 
 LRESULT SendMessage(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    CWnd* live = nullptr;
     {
         std::lock_guard lock(g_liveMutex);
-        if (!wnd || !g_live.count(wnd))
-            return 0;
+        live = LiveWindow(wnd);
     }
-    return wnd->SendMessage(message, wParam, lParam);
+    return live ? live->SendMessage(message, wParam, lParam) : 0;
 }

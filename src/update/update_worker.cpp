@@ -7,7 +7,7 @@
 #include "host/host_utils.h"
 #include "host/paths.h"
 #include "host/text_codec.h"
-#include "profile/xml_text.h"
+#include "host/xml_text.h"
 
 #include <tinyxml.h>
 

@@ -1,6 +1,6 @@
 #include "web/error_page.h"
 
-#include "web/html_escape.h"
+#include "host/html_escape.h"
 
 namespace {
 

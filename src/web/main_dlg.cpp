@@ -36,7 +36,8 @@ QString MainPageAddress(int pageMode, std::int64_t dueTime, const std::wstring& 
     return QString();
 }
 
-CTavroMainDlg::CTavroMainDlg(CTavroAppData& app) : m_app(app)
+CTavroMainDlg::CTavroMainDlg(CTavroAppData& app, SkinEngine* skin, CImpIDispatch* dispatch)
+    : m_app(app), m_skin(skin), m_dispatch(dispatch)
 {
     // A load that completes after the window went cannot reach it: the browser goes with
     // the window (OnDestroy) and with this object.
@@ -54,7 +55,7 @@ CTavroMainDlg::~CTavroMainDlg()
 
 int CTavroMainDlg::OnCreate()
 {
-    m_pForm = AttachForm(m_app.skinEngine, L"Main20", this);
+    m_pForm = AttachForm(m_skin, L"Main20", this);
     m_pBtnClose = FindControl(m_pForm, SKIN_ANY_CONTROL, L"btnClose", true);
     m_pBtnMin = FindControl(m_pForm, SKIN_ANY_CONTROL, L"btnMin", true);
     m_pBtnSet = FindControl(m_pForm, SKIN_ANY_CONTROL, L"btnSet", true);
@@ -121,9 +122,8 @@ void CTavroMainDlg::OnShow()
     // Every step runs on every show; a failure is reported and the show goes on. The
     // browser made by an earlier show is kept: loading the engine's view again would only
     // cost time.
-    if (!m_browser.IsWindow() &&
-        !m_browser.Create(QStringLiteral("IE"), QRect(0, 0, 10, 10), GetWidget(), IDC_BROWSER,
-                          m_app.externalDispatch)) {
+    if (!m_browser.IsWindow() && !m_browser.Create(QStringLiteral("IE"), QRect(0, 0, 10, 10),
+                                                   GetWidget(), IDC_BROWSER, m_dispatch)) {
         ShowFailure(kCreateFailed);
     }
     // A box's nested loop may have seen the window destroyed.
@@ -144,7 +144,7 @@ void CTavroMainDlg::OnShow()
         view->setFocus();
 
     if (!m_pLoadingDlg)
-        m_pLoadingDlg = CreateLoadingWindow("Loading", this);
+        m_pLoadingDlg = CreateLoadingWindow("Loading", this, m_skin);
     if (m_pLoadingDlg && m_pLoadingDlg->IsWindow()) {
         m_pLoadingDlg->ShowWindow(SW_SHOW);
         PostMessage(WM_RAISE_LOADING);

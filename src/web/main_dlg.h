@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <string>
 
+class CImpIDispatch;
 class CTavroAppData;
 class CTavroMainLoadingDlg;
+class SkinEngine;
 class SkinForm;
 class SkinControl;
 
@@ -35,7 +37,8 @@ public:
     // which was made visible after it.
     static constexpr UINT WM_RAISE_LOADING = WM_USER + 200;
 
-    explicit CTavroMainDlg(CTavroAppData& app);
+    // Drawn with `skin`; the page's script reaches `dispatch`. Both outlive the window.
+    CTavroMainDlg(CTavroAppData& app, SkinEngine* skin, CImpIDispatch* dispatch);
     ~CTavroMainDlg() override;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -65,4 +68,6 @@ private:
     void ShowFailure(const wchar_t* text) const;
 
     CTavroAppData& m_app;
+    SkinEngine* m_skin;
+    CImpIDispatch* m_dispatch;
 };

@@ -13,7 +13,7 @@ QPoint LoadingPosition(const QRect& owner, QSize own)
 
 int CTavroMainLoadingDlg::OnCreate()
 {
-    m_pForm = AttachForm(TheApp().skinEngine, L"Loading1", this);
+    m_pForm = AttachForm(m_skin, L"Loading1", this);
     m_pAnimation = FindControl(m_pForm, SKIN_ANY_CONTROL, L"Animate1", true);
     // Started once: it keeps turning while hidden, so every show finds it moving.
     PlayAnimation(m_pAnimation, true, true, true);
@@ -37,11 +37,11 @@ void CTavroMainLoadingDlg::CenterOverOwner()
     SetWindowPos(HWND_TOP, pos.x(), pos.y(), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-CTavroMainLoadingDlg* CreateLoadingWindow(const std::string& key, CWnd* owner)
+CTavroMainLoadingDlg* CreateLoadingWindow(const std::string& key, CWnd* owner, SkinEngine* skin)
 {
     if (key != "Loading" || !owner || !owner->IsWindow())
         return nullptr;
-    auto* loading = new CTavroMainLoadingDlg;
+    auto* loading = new CTavroMainLoadingDlg(skin);
     if (!loading->CreatePopup(owner)) {
         delete loading;
         return nullptr;

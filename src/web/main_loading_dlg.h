@@ -12,6 +12,7 @@
 
 #include <string>
 
+class SkinEngine;
 class SkinForm;
 class SkinControl;
 
@@ -22,6 +23,9 @@ QPoint LoadingPosition(const QRect& owner, QSize own);
 class CTavroMainLoadingDlg : public CWnd
 {
 public:
+    // Drawn with `skin`, which outlives the window.
+    explicit CTavroMainLoadingDlg(SkinEngine* skin) : m_skin(skin) {}
+
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // The skin objects; they belong to the skin library.
@@ -33,8 +37,11 @@ protected:
 
 private:
     void CenterOverOwner();
+
+    SkinEngine* m_skin;
 };
 
 // The main window's factory: "Loading" makes a loading window created hidden and owned by
-// `owner`; any other key, or an owner without a window, makes none. The caller owns it.
-CTavroMainLoadingDlg* CreateLoadingWindow(const std::string& key, CWnd* owner);
+// `owner` and drawn with `skin`; any other key, or an owner without a window, makes none.
+// The caller owns it.
+CTavroMainLoadingDlg* CreateLoadingWindow(const std::string& key, CWnd* owner, SkinEngine* skin);

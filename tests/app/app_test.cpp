@@ -132,7 +132,6 @@ class StartupTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        CTipDatabase::ResetForTesting();
         dir.CopyStage();
         dir.Write(
             "Release/conf/userdata.xml",
@@ -150,10 +149,8 @@ protected:
     }
     void TearDown() override
     {
-        // A start that ended the process never reached shutdown, which frees these.
+        // A start that ended the process never reached shutdown, which frees it.
         delete app.profileDoc;
-        delete app.tipDb;
-        CTipDatabase::ResetForTesting();
     }
 
     // Runs start-up; the parent window's run is ended as the tray's "退出" would end it.
@@ -252,10 +249,11 @@ TEST_F(StartupTest, NormalStartPreparesEverythingInOrderAndShutdownSaves)
     const std::vector<std::string> order = {"skin opened", "profile loading", "profile loaded",
                                             "parent running", "parent ended"};
     EXPECT_EQ(app.m_steps, order);
-    EXPECT_NE(app.skinEngine, nullptr);
-    EXPECT_NE(app.externalDispatch, nullptr);
+    EXPECT_NE(app.Skin(), nullptr);
+    EXPECT_NE(app.ExternalDispatch(), nullptr);
     EXPECT_EQ(app.programDir, dir.WidePath());
-    EXPECT_TRUE(CTipDatabase::IsOpen());
+    ASSERT_NE(app.Tips(), nullptr);
+    EXPECT_TRUE(app.Tips()->IsOpen());
     EXPECT_EQ(app.daysToDue, 100);
     EXPECT_EQ(app.daysPregnant, 180);
     EXPECT_EQ(windows.log.Count("show Main"), 1);
@@ -267,7 +265,7 @@ TEST_F(StartupTest, NormalStartPreparesEverythingInOrderAndShutdownSaves)
     const std::vector<std::string> tail = {"skin freed", "profile saved"};
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(), app.m_steps.end() - 2));
     EXPECT_EQ(app.profileDoc, nullptr);
-    EXPECT_EQ(app.tipDb, nullptr);
+    EXPECT_EQ(app.Tips(), nullptr);
     EXPECT_NE(dir.Read("Release/conf/userdata.xml").find("year=\"2015\""), std::string::npos);
 }
 
@@ -340,7 +338,6 @@ TEST_F(StartupTest, WithoutAUsableSkinTheUserIsToldWhatIsMissingAndTheProgramEnd
         EXPECT_EQ(fresh.ExitInstance(), 1);
         EXPECT_NE(program.Read("Release/conf/userdata.xml").find("year=\"2015\""),
                   std::string::npos);
-        CTipDatabase::ResetForTesting();
     }
 }
 

@@ -32,8 +32,6 @@ std::vector<std::string> Numbered(const std::string& prefix, int count)
 class ContentDatabaseTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { CTipDatabase::ResetForTesting(); }
-    void TearDown() override { CTipDatabase::ResetForTesting(); }
     fs::path DatabaseFile() const { return m_dir.Sub("Release/data/tavro_tip.db"); }
 
     TempProgramDir m_dir;
@@ -50,11 +48,11 @@ TEST_F(ContentDatabaseTest, TheProgramReadsBackEveryRowInOrder)
     EXPECT_FALSE(fs::exists(fs::path(DatabaseFile()).concat(".tmp")));
 
     CTipDatabase db(m_dir.WidePath());
-    EXPECT_EQ(CTipDatabase::QueryTip(1), L"第一天多喝温水");
-    EXPECT_EQ(CTipDatabase::QueryTip(2), L"第2");
-    EXPECT_EQ(CTipDatabase::QueryTip(280), L"第280");
-    EXPECT_EQ(CTipDatabase::QueryTip(281), L"");
-    EXPECT_EQ(CTipDatabase::QueryBaby(40), L"周40");
+    EXPECT_EQ(db.QueryTip(1), L"第一天多喝温水");
+    EXPECT_EQ(db.QueryTip(2), L"第2");
+    EXPECT_EQ(db.QueryTip(280), L"第280");
+    EXPECT_EQ(db.QueryTip(281), L"");
+    EXPECT_EQ(db.QueryBaby(40), L"周40");
     EXPECT_TRUE(m_services.messageBox.shown.empty());
 
     // The stored text is kept as written (the escape included) with ids 1..n.
@@ -75,9 +73,8 @@ TEST_F(ContentDatabaseTest, ARebuildReplacesTheOldFileAndAFailedOneKeepsIt)
     ASSERT_TRUE(WriteContentDatabase({"old"}, {"old"}, DatabaseFile(), error)) << error;
     ASSERT_TRUE(WriteContentDatabase({"new"}, {"new"}, DatabaseFile(), error)) << error;
     CTipDatabase db(m_dir.WidePath());
-    EXPECT_EQ(CTipDatabase::QueryTip(1), L"new");
-    EXPECT_EQ(CTipDatabase::QueryTip(2), L"");
-    CTipDatabase::ResetForTesting();
+    EXPECT_EQ(db.QueryTip(1), L"new");
+    EXPECT_EQ(db.QueryTip(2), L"");
 
     // A folder standing where the database must go: the rename fails and is reported.
     const fs::path blocked = m_dir.Sub("blocked.db");

@@ -23,12 +23,7 @@ namespace {
 class StagedContentTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        CTipDatabase::ResetForTesting();
-        m_dir.CopyStage();
-    }
-    void TearDown() override { CTipDatabase::ResetForTesting(); }
+    void SetUp() override { m_dir.CopyStage(); }
 
     TempProgramDir m_dir;
     FakeServices m_services;
@@ -55,16 +50,16 @@ TEST_F(StagedContentTest, TheDatabaseHoldsATipForEveryDayAndFiguresForEveryWeek)
     EXPECT_EQ(breaks.ColumnInt(0), 0);
 
     CTipDatabase db(m_dir.WidePath());
-    ASSERT_TRUE(CTipDatabase::IsOpen());
+    ASSERT_TRUE(db.IsOpen());
     for (int day = 1; day <= 280; ++day) {
-        const std::wstring tip = CTipDatabase::QueryTip(day);
+        const std::wstring tip = db.QueryTip(day);
         EXPECT_FALSE(tip.empty()) << "day " << day;
         EXPECT_NE(tip, L"false") << "day " << day;
     }
-    EXPECT_EQ(CTipDatabase::QueryTip(281), L"");
+    EXPECT_EQ(db.QueryTip(281), L"");
     for (int week = 1; week <= 40; ++week)
-        EXPECT_FALSE(CTipDatabase::QueryBaby(week).empty()) << "week " << week;
-    EXPECT_EQ(CTipDatabase::QueryBaby(41), L"");
+        EXPECT_FALSE(db.QueryBaby(week).empty()) << "week " << week;
+    EXPECT_EQ(db.QueryBaby(41), L"");
     EXPECT_TRUE(m_services.messageBox.shown.empty());
 }
 

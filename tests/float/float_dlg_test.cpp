@@ -25,6 +25,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -58,7 +59,9 @@ public:
 class Widget : public CTavroFloatDlg
 {
 public:
-    explicit Widget(bool* deleted) : m_deleted(deleted) {}
+    Widget(SkinEngine* skin, CTipDatabase& tips, bool* deleted)
+        : CTavroFloatDlg(skin, tips), m_deleted(deleted)
+    {}
     ~Widget() override { *m_deleted = true; }
 
 private:
@@ -71,8 +74,8 @@ protected:
     void SetUp() override
     {
         QCursor::setPos(0, 0);
-        app.skinEngine = OpenSkinW(TAVRO_SOURCE_DIR L"/package/Skin/RizIrozara.dui",
-                                   TAVRO_SOURCE_DIR L"/package/Skin/Default.skn", 0, 0, 0);
+        skin = OpenSkinW(TAVRO_SOURCE_DIR L"/package/Skin/RizIrozara.dui",
+                         TAVRO_SOURCE_DIR L"/package/Skin/Default.skn", 0, 0, 0);
         app.programDir = dir.WidePath();
         app.daysPregnant = 180;
         app.pregnancyWeek = 26;
@@ -80,7 +83,7 @@ protected:
         SetTheApp(&app);
         MakeContent();
         ASSERT_TRUE(parent.CreatePopup(nullptr));
-        widget = new Widget(&widgetDeleted);
+        widget = new Widget(skin, *tips, &widgetDeleted);
         parent.m_pFloatDlg = widget;
         ASSERT_TRUE(widget->CreatePopup(&parent));
         widget->ShowWindow(SW_HIDE);
@@ -96,12 +99,10 @@ protected:
         ReleaseDestroyedWindows();
         FreeSkin();
         SetTheApp(nullptr);
-        CTipDatabase::ResetForTesting();
     }
 
     void MakeContent()
     {
-        CTipDatabase::ResetForTesting();
         QImage picture(280, 180, QImage::Format_RGB32);
         picture.fill(QColor(230, 200, 30));
         const auto file = dir.Sub("Release/data/pic/180.jpg");
@@ -110,7 +111,7 @@ protected:
         WriteTipDatabase(dir.Path(), std::string(kTipTablesSql) +
                                          NumberedRowsSql("tavro_tip", "tip ", 280) +
                                          NumberedRowsSql("tavro_baby", "week ", 280));
-        CTipDatabase open(dir.WidePath());
+        tips.emplace(dir.WidePath());
     }
 
     LRESULT Send(UINT message, WPARAM wParam = 0)
@@ -140,6 +141,8 @@ protected:
     FakeServices services;
     FakeUiServices ui;
     TempProgramDir dir;
+    std::optional<CTipDatabase> tips;
+    SkinEngine* skin = nullptr;
     CTavroAppData app;
     ParentWnd parent;
     Widget* widget = nullptr;
@@ -186,8 +189,7 @@ TEST_F(FloatWidget, CreatedTranslucentTopmostAtTheTopRightWithoutTakingTheFocus)
 
 TEST_F(FloatWidget, WithoutItsSkinFormTheWidgetIsNotCreated)
 {
-    app.skinEngine = nullptr;
-    CTavroFloatDlg bare;
+    CTavroFloatDlg bare(nullptr, *tips);
     EXPECT_FALSE(bare.CreatePopup(&parent));
     EXPECT_FALSE(bare.IsWindow());
 }

@@ -3,7 +3,7 @@
 // staging folder, nothing is staged when the versions agree, and the list of staged files
 // reads back with the same entries in the same order.
 
-#include "profile/xml_text.h"
+#include "host/xml_text.h"
 #include "update/update_worker.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+#include "host/endpoints.h"
 #include "host/services.h"
 #include "host/services_posix.h"
 
@@ -68,6 +69,26 @@ TEST(Services, StartProgramStartsItDetached)
 
     EXPECT_FALSE(SpawnDetached(dir.Sub("Release/Update").string()));
     EXPECT_FALSE(SpawnDetached(""));
+}
+
+TEST(Services, AnExpiredProgramTellsTheUserThenOpensTheHomePageAndExits)
+{
+    FakeServices fakes;
+    std::vector<std::string> order;
+    // A box answered later still comes before the page and the exit.
+    fakes.messageBox.onShow = [&] {
+        order.push_back("box");
+        EXPECT_TRUE(fakes.shell.openedUrls.empty());
+        EXPECT_TRUE(fakes.processExit.codes.empty());
+    };
+    EXPECT_THROW(EndExpired(), ProcessExited);
+    EXPECT_EQ(order, std::vector<std::string>{"box"});
+    ASSERT_EQ(fakes.messageBox.shown.size(), 1u);
+    EXPECT_EQ(fakes.messageBox.shown[0].text, L"您的Tavro已经过期，去我们的网站看看吧！");
+    EXPECT_EQ(fakes.messageBox.shown[0].caption, L"Tavro");
+    EXPECT_EQ(fakes.messageBox.shown[0].icon, BoxIcon::None);
+    EXPECT_EQ(fakes.shell.openedUrls, std::vector<std::wstring>{HomePage()});
+    EXPECT_EQ(fakes.processExit.codes, std::vector<int>{0});
 }
 
 TEST(ServicesDeathTest, ProcessExitFlushesOutputAndEndsWithTheCode)

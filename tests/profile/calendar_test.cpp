@@ -1,7 +1,6 @@
 #include "profile/calendar.h"
 
 #include "fake_services.h"
-#include "host/endpoints.h"
 #include "scoped_time_zone.h"
 
 #include <gtest/gtest.h>
@@ -62,15 +61,14 @@ TEST_F(CalendarTest, WorkedValues)
     };
     for (const Row& row : rows) {
         CTavroAppData data;
-        SetDueDate(data, DaysAhead(row.daysToDue));
+        EXPECT_EQ(SetDueDate(data, DaysAhead(row.daysToDue), DaysAhead(0)),
+                  DueDateState::NotExpired);
         EXPECT_EQ(data.dueTime, DaysAhead(row.daysToDue));
         EXPECT_EQ(data.daysToDue, row.daysToDue);
         EXPECT_EQ(data.daysPregnant, row.daysPregnant) << row.daysToDue;
         EXPECT_EQ(data.pregnancyWeek, row.week) << row.daysToDue;
         EXPECT_EQ(data.dayOfWeek, row.dayOfWeek) << row.daysToDue;
     }
-    EXPECT_TRUE(fakes.messageBox.shown.empty());
-    EXPECT_TRUE(fakes.processExit.codes.empty());
 }
 
 TEST_F(CalendarTest, TheTimeOfDayDoesNotMatter)
@@ -83,35 +81,20 @@ TEST_F(CalendarTest, TheTimeOfDayDoesNotMatter)
     }
 }
 
-TEST_F(CalendarTest, AnExpiredDateTellsTheUserOpensTheHomePageAndExits)
+TEST_F(CalendarTest, AnExpiredDateIsReportedWithOnlyTheCountChanged)
 {
     app.daysPregnant = 11;
     app.pregnancyWeek = 2;
     app.dayOfWeek = 4;
-    EXPECT_THROW(SetDueDate(app, DaysAhead(-1)), ProcessExited);
-    ASSERT_EQ(fakes.messageBox.shown.size(), 1u);
-    EXPECT_EQ(fakes.messageBox.shown[0].text, L"您的Tavro已经过期，去我们的网站看看吧！");
-    EXPECT_EQ(fakes.messageBox.shown[0].caption, L"Tavro");
-    EXPECT_EQ(fakes.shell.openedUrls, std::vector<std::wstring>{HomePage()});
-    EXPECT_EQ(fakes.processExit.codes, std::vector<int>{0});
+    EXPECT_EQ(SetDueDate(app, DaysAhead(-1), DaysAhead(0)), DueDateState::Expired);
+    EXPECT_EQ(SetDueDate(app, MakeLocalDate(2001, 1, 1)), DueDateState::Expired);
+    EXPECT_EQ(SetDueDate(app, DaysAhead(-1)), DueDateState::Expired);
     EXPECT_EQ(app.dueTime, DaysAhead(-1));
     EXPECT_EQ(app.daysToDue, -1);
     // The rest is left as it was.
     EXPECT_EQ(app.daysPregnant, 11);
     EXPECT_EQ(app.pregnancyWeek, 2);
     EXPECT_EQ(app.dayOfWeek, 4);
-}
-
-TEST_F(CalendarTest, ABoxAnsweredLaterStillComesBeforeThePageAndTheExit)
-{
-    std::vector<std::string> order;
-    fakes.messageBox.onShow = [&] {
-        order.push_back("box");
-        EXPECT_TRUE(fakes.shell.openedUrls.empty());
-    };
-    EXPECT_THROW(SetDueDate(app, MakeLocalDate(2001, 1, 1)), ProcessExited);
-    EXPECT_EQ(order, std::vector<std::string>{"box"});
-    EXPECT_EQ(fakes.shell.openedUrls.size(), 1u);
 }
 
 TEST_F(CalendarTest, AnUnreadableTodayFailsAfterStoringTheDate)
@@ -129,11 +112,10 @@ TEST_F(CalendarTest, AnUnreadableTodayFailsAfterStoringTheDate)
 
 TEST_F(CalendarTest, ADateBeyondThirtyTwoBitsOfDaysIsFarAwayNotExpired)
 {
-    SetDueDate(app, std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(SetDueDate(app, std::numeric_limits<std::int64_t>::max()), DueDateState::NotExpired);
     EXPECT_EQ(app.daysToDue, std::numeric_limits<std::int32_t>::max());
     EXPECT_LT(app.daysPregnant, 0);
     EXPECT_EQ(app.dayOfWeek, 7);
-    EXPECT_TRUE(fakes.processExit.codes.empty());
 }
 
 TEST_F(CalendarTest, TheFieldsFollowTheLocalDateWithoutExpiring)
@@ -271,16 +253,13 @@ TEST_P(DaylightSavingTest, CountsCalendarDays)
 {
     const DstCase& c = GetParam();
     ScopedTimeZone zone(c.zone);
-    FakeServices fakes;
-    fakes.clock.Set(MakeLocalDate(c.today[0], c.today[1], c.today[2]) + 9 * 3600);
+    const std::int64_t today = MakeLocalDate(c.today[0], c.today[1], c.today[2]);
     CTavroAppData app;
     const std::int64_t due = MakeLocalDate(c.due[0], c.due[1], c.due[2]);
     if (c.days < 0) {
-        EXPECT_THROW(SetDueDate(app, due), ProcessExited);
-        EXPECT_EQ(fakes.processExit.codes, std::vector<int>{0});
+        EXPECT_EQ(SetDueDate(app, due, today), DueDateState::Expired);
     } else {
-        SetDueDate(app, due);
-        EXPECT_TRUE(fakes.processExit.codes.empty());
+        EXPECT_EQ(SetDueDate(app, due, today), DueDateState::NotExpired);
         EXPECT_EQ(app.daysPregnant, TERM_DAYS - c.days);
     }
     EXPECT_EQ(app.daysToDue, c.days);

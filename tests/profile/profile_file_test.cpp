@@ -3,8 +3,8 @@
 #include "fake_services.h"
 #include "host/host_utils.h"
 #include "host/text_codec.h"
+#include "host/xml_text.h"
 #include "profile/calendar.h"
-#include "profile/xml_text.h"
 #include "scoped_time_zone.h"
 #include "temp_program_dir.h"
 
@@ -169,13 +169,13 @@ TEST_F(ProfileTest, AStoredDateThatCannotBeCountedStartsTheSetupAndKeepsTheFile)
     EXPECT_TRUE(fakes.processExit.codes.empty());
 }
 
-TEST_F(ProfileTest, AnExpiredStoredDateEndsTheProgramDuringLoad)
+TEST_F(ProfileTest, AnExpiredStoredDateIsReportedByTheLoad)
 {
     WriteProfile(Profile("first=\"250\" needup=\"0\"", "year=\"2026\" month=\"6\" day=\"9\""));
-    EXPECT_THROW(LoadProfile(app), ProcessExited);
-    EXPECT_EQ(fakes.processExit.codes, std::vector<int>{0});
-    EXPECT_EQ(fakes.messageBox.Texts(),
-              std::vector<std::wstring>{L"您的Tavro已经过期，去我们的网站看看吧！"});
+    EXPECT_EQ(LoadProfile(app), DueDateState::Expired);
+    EXPECT_EQ(app.daysToDue, -1);
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+    EXPECT_TRUE(fakes.processExit.codes.empty());
 }
 
 TEST_F(ProfileTest, AMissingOrUnreadableProfileStartsTheSetup)

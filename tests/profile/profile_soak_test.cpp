@@ -5,9 +5,9 @@
 
 #include "fake_services.h"
 #include "host/file_io.h"
+#include "host/xml_text.h"
 #include "profile/calendar.h"
 #include "profile/profile_file.h"
-#include "profile/xml_text.h"
 #include "scoped_time_zone.h"
 #include "temp_program_dir.h"
 

@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <vector>
 
@@ -76,11 +77,10 @@ protected:
     {
         CTavroRemindDlg::ForgetToldFailures();
         QCursor::setPos(0, 0);
-        app.skinEngine = OpenSkinW(TAVRO_SOURCE_DIR L"/package/Skin/RizIrozara.dui",
-                                   TAVRO_SOURCE_DIR L"/package/Skin/Default.skn", 0, 0, 0);
+        skin = OpenSkinW(TAVRO_SOURCE_DIR L"/package/Skin/RizIrozara.dui",
+                         TAVRO_SOURCE_DIR L"/package/Skin/Default.skn", 0, 0, 0);
         app.programDir = dir.WidePath();
         SetTheApp(&app);
-        CTipDatabase::ResetForTesting();
         for (const auto& [day, colour] : kPictures) {
             QImage picture(280, 180, QImage::Format_RGB32);
             picture.fill(colour);
@@ -101,15 +101,15 @@ protected:
         ReleaseDestroyedWindows();
         FreeSkin();
         SetTheApp(nullptr);
-        CTipDatabase::ResetForTesting();
     }
 
     void MakeDatabase(int tipRows)
     {
         WriteTipDatabase(dir.Path(), std::string(kTipTablesSql) + kFiguresSql +
                                          NumberedRowsSql("tavro_tip", "tip of day ", tipRows));
-        CTipDatabase open(dir.WidePath());
-        ASSERT_TRUE(CTipDatabase::IsOpen());
+        // In the popup's database object, as a new start would open it.
+        tips.emplace(dir.WidePath());
+        ASSERT_TRUE(tips->IsOpen());
     }
     // The calendar fields for a day of pregnancy, as the calendar computes them.
     void SetDay(int day)
@@ -120,7 +120,7 @@ protected:
     }
     CTavroRemindDlg& CreatePopup()
     {
-        popup = std::make_unique<CTavroRemindDlg>();
+        popup = std::make_unique<CTavroRemindDlg>(skin, *tips);
         EXPECT_TRUE(popup->CreatePopup(&owner));
         popup->ShowWindow(SW_HIDE);
         return *popup;
@@ -146,6 +146,9 @@ protected:
 
     FakeServices services;
     TempProgramDir dir;
+    // Not open until MakeDatabase: every query fails.
+    std::optional<CTipDatabase> tips{std::in_place, dir.WidePath()};
+    SkinEngine* skin = nullptr;
     CTavroAppData app;
     OwnerWnd owner;
     std::unique_ptr<CTavroRemindDlg> popup;
@@ -348,11 +351,12 @@ TEST_F(ReminderWindow, DestroyedFromInsideItsOwnMessageBoxItStopsFillingAndGoesA
 {
     struct CountedPopup : CTavroRemindDlg
     {
+        using CTavroRemindDlg::CTavroRemindDlg;
         ~CountedPopup() override { *deleted = true; }
         bool* deleted = nullptr;
     };
     bool deleted = false;
-    auto* dlg = new CountedPopup;
+    auto* dlg = new CountedPopup(skin, *tips);
     dlg->deleted = &deleted;
     ASSERT_TRUE(dlg->CreatePopup(&owner));
     // No database and no picture: the figures box comes first, and while it is up the owner
@@ -407,7 +411,7 @@ TEST_F(ReminderWindow, EachFailureIsToldOnceSoThatLaterHoversShowTheDaysTexts)
     MakeDatabase(200);
     dlg.ShowWindow(SW_SHOW);
     dlg.ShowWindow(SW_HIDE);
-    CTipDatabase::ResetForTesting();
+    tips.emplace(dir.WidePath() + L"/gone");
     dlg.ShowWindow(SW_SHOW);
     EXPECT_EQ(services.messageBox.Texts().back(), L"查询婴儿状态by周错误");
     EXPECT_EQ(services.messageBox.Texts().size(), 4u);

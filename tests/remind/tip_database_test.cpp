@@ -12,6 +12,7 @@
 #include <chrono>
 #include <climits>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -27,17 +28,15 @@ const std::wstring kBabyBox = L"查询婴儿状态by周错误";
 class TipDatabaseTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { CTipDatabase::ResetForTesting(); }
-    // Before the folder goes: the connection is process-wide and would outlive it.
-    void TearDown() override { CTipDatabase::ResetForTesting(); }
-
     // SQLite string literals keep backslashes as they are, so '\r\n' below is the
     // four-character escape.
     void MakeDatabase(const std::string& sql) { WriteTipDatabase(m_dir.Path(), sql); }
-    void Open() { CTipDatabase db(m_dir.WidePath()); }
+    void Open() { m_db = std::make_unique<CTipDatabase>(m_dir.WidePath()); }
 
     TempProgramDir m_dir;
     FakeServices m_services;
+    // After the folder, so that the connection closes before the folder goes.
+    std::unique_ptr<CTipDatabase> m_db;
 };
 
 TEST_F(TipDatabaseTest, RowsArePickedByPositionWithTheEscapeRemoved)
@@ -47,12 +46,12 @@ TEST_F(TipDatabaseTest, RowsArePickedByPositionWithTheEscapeRemoved)
                     insert into tavro_tip values (2, 'Z');
                     insert into tavro_tip values (3, 'W');)");
     Open();
-    ASSERT_TRUE(CTipDatabase::IsOpen());
-    EXPECT_EQ(CTipDatabase::QueryTip(1), L"XY");
-    EXPECT_EQ(CTipDatabase::QueryTip(2), L"Z");
-    EXPECT_EQ(CTipDatabase::QueryTip(3), L"W");
+    ASSERT_TRUE(m_db->IsOpen());
+    EXPECT_EQ(m_db->QueryTip(1), L"XY");
+    EXPECT_EQ(m_db->QueryTip(2), L"Z");
+    EXPECT_EQ(m_db->QueryTip(3), L"W");
     for (int outside : {4, 5, 0, -1, INT_MIN, INT_MAX})
-        EXPECT_EQ(CTipDatabase::QueryTip(outside), L"") << outside;
+        EXPECT_EQ(m_db->QueryTip(outside), L"") << outside;
     EXPECT_TRUE(m_services.messageBox.shown.empty());
 }
 
@@ -61,13 +60,13 @@ TEST_F(TipDatabaseTest, FirstAndLastDayAndWeekOfFullTables)
     MakeDatabase(std::string(kTipTablesSql) + NumberedRowsSql("tavro_tip", "tip ", 280) +
                  NumberedRowsSql("tavro_baby", "week ", 40));
     Open();
-    EXPECT_EQ(CTipDatabase::QueryTip(1), L"tip 1");
-    EXPECT_EQ(CTipDatabase::QueryTip(280), L"tip 280");
-    EXPECT_EQ(CTipDatabase::QueryTip(281), L"");
-    EXPECT_EQ(CTipDatabase::QueryBaby(1), L"week 1");
-    EXPECT_EQ(CTipDatabase::QueryBaby(40), L"week 40");
-    EXPECT_EQ(CTipDatabase::QueryBaby(0), L"");
-    EXPECT_EQ(CTipDatabase::QueryBaby(41), L"");
+    EXPECT_EQ(m_db->QueryTip(1), L"tip 1");
+    EXPECT_EQ(m_db->QueryTip(280), L"tip 280");
+    EXPECT_EQ(m_db->QueryTip(281), L"");
+    EXPECT_EQ(m_db->QueryBaby(1), L"week 1");
+    EXPECT_EQ(m_db->QueryBaby(40), L"week 40");
+    EXPECT_EQ(m_db->QueryBaby(0), L"");
+    EXPECT_EQ(m_db->QueryBaby(41), L"");
     EXPECT_TRUE(m_services.messageBox.shown.empty());
 }
 
@@ -81,11 +80,11 @@ TEST_F(TipDatabaseTest, StoredOrderCountsAndIdsDoNot)
                     insert into tavro_baby values (1, 'stored second');
                     insert into tavro_baby values (2, 'stored third');)");
     Open();
-    EXPECT_EQ(CTipDatabase::QueryTip(1), L"first");
-    EXPECT_EQ(CTipDatabase::QueryTip(2), L"second");
-    EXPECT_EQ(CTipDatabase::QueryTip(100), L"");
-    EXPECT_EQ(CTipDatabase::QueryBaby(1), L"stored first");
-    EXPECT_EQ(CTipDatabase::QueryBaby(3), L"stored third");
+    EXPECT_EQ(m_db->QueryTip(1), L"first");
+    EXPECT_EQ(m_db->QueryTip(2), L"second");
+    EXPECT_EQ(m_db->QueryTip(100), L"");
+    EXPECT_EQ(m_db->QueryBaby(1), L"stored first");
+    EXPECT_EQ(m_db->QueryBaby(3), L"stored third");
 }
 
 TEST_F(TipDatabaseTest, EveryEscapeGoesWhereverItStands)
@@ -97,11 +96,11 @@ TEST_F(TipDatabaseTest, EveryEscapeGoesWhereverItStands)
                     insert into tavro_tip values (4, 'kept: \n and \r alone');
                     insert into tavro_tip values (5, 'end\r\n');)");
     Open();
-    EXPECT_EQ(CTipDatabase::QueryTip(1), L"at the start");
-    EXPECT_EQ(CTipDatabase::QueryTip(2), L"onetwothree");
-    EXPECT_EQ(CTipDatabase::QueryTip(3), L"");
-    EXPECT_EQ(CTipDatabase::QueryTip(4), L"kept: \\n and \\r alone");
-    EXPECT_EQ(CTipDatabase::QueryTip(5), L"end");
+    EXPECT_EQ(m_db->QueryTip(1), L"at the start");
+    EXPECT_EQ(m_db->QueryTip(2), L"onetwothree");
+    EXPECT_EQ(m_db->QueryTip(3), L"");
+    EXPECT_EQ(m_db->QueryTip(4), L"kept: \\n and \\r alone");
+    EXPECT_EQ(m_db->QueryTip(5), L"end");
 }
 
 TEST_F(TipDatabaseTest, ARealLineFeedInsideATextShiftsNoOtherRow)
@@ -111,10 +110,10 @@ TEST_F(TipDatabaseTest, ARealLineFeedInsideATextShiftsNoOtherRow)
                  "insert into tavro_tip values (2, 'two' || char(13, 10) || 'lines');"
                  "insert into tavro_tip values (3, 'three');");
     Open();
-    EXPECT_EQ(CTipDatabase::QueryTip(1), L"one\nmore");
-    EXPECT_EQ(CTipDatabase::QueryTip(2), L"two\r\nlines");
-    EXPECT_EQ(CTipDatabase::QueryTip(3), L"three");
-    EXPECT_EQ(CTipDatabase::QueryTip(4), L"");
+    EXPECT_EQ(m_db->QueryTip(1), L"one\nmore");
+    EXPECT_EQ(m_db->QueryTip(2), L"two\r\nlines");
+    EXPECT_EQ(m_db->QueryTip(3), L"three");
+    EXPECT_EQ(m_db->QueryTip(4), L"");
 }
 
 TEST_F(TipDatabaseTest, AMissingFigureTableIsReportedOncePerQuery)
@@ -122,14 +121,14 @@ TEST_F(TipDatabaseTest, AMissingFigureTableIsReportedOncePerQuery)
     MakeDatabase("create table tavro_tip (id integer, baby text);"
                  "insert into tavro_tip values (1, 'tip');");
     Open();
-    EXPECT_EQ(CTipDatabase::QueryBaby(1), kFalse);
+    EXPECT_EQ(m_db->QueryBaby(1), kFalse);
     ASSERT_EQ(m_services.messageBox.shown.size(), 1u);
     EXPECT_EQ(m_services.messageBox.shown[0].text, kBabyBox);
     EXPECT_EQ(m_services.messageBox.shown[0].caption, L"Tavro");
     // A week outside the table does not hide the failure.
-    EXPECT_EQ(CTipDatabase::QueryBaby(0), kFalse);
+    EXPECT_EQ(m_db->QueryBaby(0), kFalse);
     EXPECT_EQ(m_services.messageBox.shown.size(), 2u);
-    EXPECT_EQ(CTipDatabase::QueryTip(1), L"tip");
+    EXPECT_EQ(m_db->QueryTip(1), L"tip");
     EXPECT_EQ(m_services.messageBox.shown.size(), 2u);
 }
 
@@ -138,25 +137,24 @@ TEST_F(TipDatabaseTest, AMissingTipTableFailsWithoutABox)
     MakeDatabase("create table tavro_baby (id integer, height text);"
                  "insert into tavro_baby values (1, 'figures');");
     Open();
-    EXPECT_EQ(CTipDatabase::QueryTip(1), kFalse);
-    EXPECT_EQ(CTipDatabase::QueryTip(-3), kFalse);
+    EXPECT_EQ(m_db->QueryTip(1), kFalse);
+    EXPECT_EQ(m_db->QueryTip(-3), kFalse);
     EXPECT_TRUE(m_services.messageBox.shown.empty());
-    EXPECT_EQ(CTipDatabase::QueryBaby(1), L"figures");
+    EXPECT_EQ(m_db->QueryBaby(1), L"figures");
 }
 
 TEST_F(TipDatabaseTest, AMissingFileIsNotCreatedAndEveryQueryFails)
 {
     // Once with the data folder present, once without it.
     for (bool folder : {true, false}) {
-        CTipDatabase::ResetForTesting();
         TempProgramDir dir;
         if (folder)
             fs::create_directories(dir.Sub("Release/data"));
         CTipDatabase db(dir.WidePath());
-        EXPECT_FALSE(CTipDatabase::IsOpen());
+        EXPECT_FALSE(db.IsOpen());
         EXPECT_FALSE(fs::exists(dir.Sub(kDatabase)));
-        EXPECT_EQ(CTipDatabase::QueryTip(1), kFalse);
-        EXPECT_EQ(CTipDatabase::QueryBaby(1), kFalse);
+        EXPECT_EQ(db.QueryTip(1), kFalse);
+        EXPECT_EQ(db.QueryBaby(1), kFalse);
         EXPECT_FALSE(fs::exists(dir.Sub(kDatabase)));
     }
     EXPECT_EQ(m_services.messageBox.Texts(), std::vector<std::wstring>(2, kBabyBox));
@@ -166,8 +164,8 @@ TEST_F(TipDatabaseTest, ADamagedFileFailsTheQueries)
 {
     m_dir.Write(kDatabase, std::string(4096, 'x'));
     Open();
-    EXPECT_EQ(CTipDatabase::QueryTip(1), kFalse);
-    EXPECT_EQ(CTipDatabase::QueryBaby(1), kFalse);
+    EXPECT_EQ(m_db->QueryTip(1), kFalse);
+    EXPECT_EQ(m_db->QueryBaby(1), kFalse);
     EXPECT_EQ(m_services.messageBox.shown.size(), 1u);
     EXPECT_EQ(m_dir.Read(kDatabase), std::string(4096, 'x'));
 }
@@ -175,7 +173,6 @@ TEST_F(TipDatabaseTest, ADamagedFileFailsTheQueries)
 TEST_F(TipDatabaseTest, AFifoOrAFolderInPlaceOfTheFileIsRefusedWithoutWaiting)
 {
     for (bool fifo : {true, false}) {
-        CTipDatabase::ResetForTesting();
         TempProgramDir dir;
         fs::create_directories(dir.Sub("Release/data"));
         if (fifo)
@@ -183,8 +180,8 @@ TEST_F(TipDatabaseTest, AFifoOrAFolderInPlaceOfTheFileIsRefusedWithoutWaiting)
         else
             fs::create_directories(dir.Sub(kDatabase));
         CTipDatabase db(dir.WidePath());
-        EXPECT_FALSE(CTipDatabase::IsOpen()) << fifo;
-        EXPECT_EQ(CTipDatabase::QueryTip(1), kFalse) << fifo;
+        EXPECT_FALSE(db.IsOpen()) << fifo;
+        EXPECT_EQ(db.QueryTip(1), kFalse) << fifo;
     }
 }
 
@@ -211,12 +208,12 @@ TEST_F(TipDatabaseTest, QueriesInARowAreIndependent)
     MakeDatabase(std::string(kTipTablesSql) + NumberedRowsSql("tavro_tip", "t", 3) +
                  NumberedRowsSql("tavro_baby", "w", 1));
     Open();
-    EXPECT_EQ(CTipDatabase::QueryTip(3), L"t3");
+    EXPECT_EQ(m_db->QueryTip(3), L"t3");
     // Rows of the tip query must not linger into the next one.
-    EXPECT_EQ(CTipDatabase::QueryBaby(3), L"");
-    EXPECT_EQ(CTipDatabase::QueryBaby(1), L"w1");
-    EXPECT_EQ(CTipDatabase::QueryTip(3), L"t3");
-    EXPECT_EQ(CTipDatabase::QueryTip(2), L"t2");
+    EXPECT_EQ(m_db->QueryBaby(3), L"");
+    EXPECT_EQ(m_db->QueryBaby(1), L"w1");
+    EXPECT_EQ(m_db->QueryTip(3), L"t3");
+    EXPECT_EQ(m_db->QueryTip(2), L"t2");
 }
 
 TEST_F(TipDatabaseTest, AQueryRunWhileTheFailureBoxIsUpIsUnaffected)
@@ -225,10 +222,10 @@ TEST_F(TipDatabaseTest, AQueryRunWhileTheFailureBoxIsUpIsUnaffected)
                  NumberedRowsSql("tavro_tip", "t", 2));
     Open();
     std::wstring during;
-    m_services.messageBox.onShow = [&] { during = CTipDatabase::QueryTip(2); };
-    EXPECT_EQ(CTipDatabase::QueryBaby(1), kFalse);
+    m_services.messageBox.onShow = [&] { during = m_db->QueryTip(2); };
+    EXPECT_EQ(m_db->QueryBaby(1), kFalse);
     EXPECT_EQ(during, L"t2");
-    EXPECT_EQ(CTipDatabase::QueryTip(1), L"t1");
+    EXPECT_EQ(m_db->QueryTip(1), L"t1");
 }
 
 TEST_F(TipDatabaseTest, TextsAreReadInTheLegacyEncodingAndNullIsEmpty)
@@ -246,15 +243,15 @@ TEST_F(TipDatabaseTest, TextsAreReadInTheLegacyEncodingAndNullIsEmpty)
         ASSERT_TRUE(insert.Step());
     }
     Open();
-    EXPECT_EQ(CTipDatabase::QueryTip(1), L"多喝水，早点休息");
-    EXPECT_EQ(CTipDatabase::QueryTip(2), L"");
+    EXPECT_EQ(m_db->QueryTip(1), L"多喝水，早点休息");
+    EXPECT_EQ(m_db->QueryTip(2), L"");
     SetLegacyEncoding("GBK");
-    const std::wstring legacy = CTipDatabase::QueryTip(3);
+    const std::wstring legacy = m_db->QueryTip(3);
     SetLegacyEncoding("");
     EXPECT_EQ(legacy, L"孕期");
 }
 
-TEST_F(TipDatabaseTest, OpensOnceBelowTheFirstFolderAndNeverWrites)
+TEST_F(TipDatabaseTest, OpensBelowItsOwnFolderAndNeverWrites)
 {
     // A folder name outside ASCII must reach SQLite as UTF-8.
     const fs::path first = m_dir.Sub("孕期 资料");
@@ -265,12 +262,12 @@ TEST_F(TipDatabaseTest, OpensOnceBelowTheFirstFolderAndNeverWrites)
     const std::string before = m_dir.Read("孕期 资料/" + std::string(kDatabase));
 
     CTipDatabase one(m_dir.WidePath() + L"/孕期 资料");
-    ASSERT_TRUE(CTipDatabase::IsOpen());
-    EXPECT_EQ(CTipDatabase::Path(), TipDatabasePath(m_dir.WidePath() + L"/孕期 资料"));
-    EXPECT_EQ(CTipDatabase::Path(), (first / kDatabase).string());
+    ASSERT_TRUE(one.IsOpen());
+    EXPECT_EQ(one.Path(), TipDatabasePath(m_dir.WidePath() + L"/孕期 资料"));
+    EXPECT_EQ(one.Path(), (first / kDatabase).string());
     CTipDatabase two(m_dir.WidePath());
-    EXPECT_EQ(CTipDatabase::Path(), (first / kDatabase).string());
-    EXPECT_EQ(CTipDatabase::QueryTip(1), L"from the first");
+    EXPECT_EQ(one.QueryTip(1), L"from the first");
+    EXPECT_EQ(two.QueryTip(1), L"from the second");
 
     EXPECT_EQ(m_dir.Read("孕期 资料/" + std::string(kDatabase)), before);
     EXPECT_FALSE(fs::exists(first / "Release/data/tavro_tip.db-journal"));
@@ -284,20 +281,10 @@ TEST_F(TipDatabaseTest, ShorthandsReadTheCalendarOfTheApplicationObject)
     CTavroAppData app;
     app.daysPregnant = 9;
     app.pregnancyWeek = 2;
-    EXPECT_EQ(GetTipOfDay(app), L"day 9");
-    EXPECT_EQ(GetBabyOfWeek(app), L"week 2");
-
-    SetTheApp(&app);
-    app.daysPregnant = 10;
-    app.pregnancyWeek = 1;
-    const std::wstring tip = GetTipOfDay();
-    const std::wstring figures = GetBabyOfWeek();
+    EXPECT_EQ(GetTipOfDay(*m_db, app), L"day 9");
+    EXPECT_EQ(GetBabyOfWeek(*m_db, app), L"week 2");
     app.daysPregnant = -5;
-    const std::wstring early = GetTipOfDay();
-    SetTheApp(nullptr);
-    EXPECT_EQ(tip, L"day 10");
-    EXPECT_EQ(figures, L"week 1");
-    EXPECT_EQ(early, L"");
+    EXPECT_EQ(GetTipOfDay(*m_db, app), L"");
 }
 
 } // namespace

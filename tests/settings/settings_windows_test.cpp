@@ -116,8 +116,8 @@ protected:
     void SetUp() override
     {
         const std::filesystem::path skin = std::filesystem::path(TAVRO_SOURCE_DIR) / "package/Skin";
-        app.skinEngine = OpenSkinW((skin / "RizIrozara.dui").wstring(),
-                                   (skin / "Default.skn").wstring(), 0, 0, 0);
+        skinEngine = OpenSkinW((skin / "RizIrozara.dui").wstring(),
+                               (skin / "Default.skn").wstring(), 0, 0, 0);
         services.clock.Set(MakeLocalDate(2014, 8, 27) + 9 * 3600);
         dir.Write("Release/conf/userdata.xml", kProfile);
         app.programDir = dir.WidePath();
@@ -136,13 +136,13 @@ protected:
 
     CTavroSetFirstDlg& NewSetFirst()
     {
-        setFirst = std::make_unique<CTavroSetFirstDlg>(app);
+        setFirst = std::make_unique<CTavroSetFirstDlg>(skinEngine, app);
         EXPECT_TRUE(setFirst->CreatePopup(&owner));
         return *setFirst;
     }
     CTavroSetDlg& NewSet()
     {
-        set = std::make_unique<CTavroSetDlg>(app);
+        set = std::make_unique<CTavroSetDlg>(skinEngine, app);
         EXPECT_TRUE(set->CreatePopup(&owner));
         return *set;
     }
@@ -163,6 +163,7 @@ protected:
 
     FakeServices services;
     TempProgramDir dir;
+    SkinEngine* skinEngine = nullptr;
     CTavroAppData app;
     OwnerWnd owner;
     std::unique_ptr<CTavroSetFirstDlg> setFirst;
@@ -448,8 +449,8 @@ protected:
     ParentWindowParts SettingsWindows()
     {
         ParentWindowParts parts;
-        parts.windowClasses["SetFirst"] = [this] { return new CTavroSetFirstDlg(app); };
-        parts.windowClasses["Set"] = [this] { return new CTavroSetDlg(app); };
+        parts.windowClasses["SetFirst"] = [this] { return new CTavroSetFirstDlg(skinEngine, app); };
+        parts.windowClasses["Set"] = [this] { return new CTavroSetDlg(skinEngine, app); };
         return parts;
     }
 

@@ -47,6 +47,7 @@ struct TrayEntry
     QString tip;
     QIcon icon;
     CWnd* notify = nullptr;
+    HWND handle;
 };
 
 class FakeTrayIcon : public ITrayIcon
@@ -55,7 +56,7 @@ public:
     bool Add(UINT id, const QString& tip, const QIcon& icon, CWnd* notify) override
     {
         ++adds;
-        icons[id] = {tip, icon, notify};
+        icons[id] = {tip, icon, notify, SafeHwnd(notify)};
         return available;
     }
     bool Remove(UINT id) override
@@ -68,7 +69,7 @@ public:
     bool Click(UINT id, LPARAM mouseMessage) const
     {
         const auto it = icons.find(id);
-        return it != icons.end() && ::PostMessage(it->second.notify, WM_TRAYICON, id, mouseMessage);
+        return it != icons.end() && ::PostMessage(it->second.handle, WM_TRAYICON, id, mouseMessage);
     }
     std::map<UINT, TrayEntry> icons;
     int adds = 0;

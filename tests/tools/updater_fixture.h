@@ -3,7 +3,7 @@
 // A program folder with an installed tree and a staged update, the keys that sign it, and a
 // file system that fails or dies at a chosen step, for the updater's tests.
 
-#include "app/install_journal.h"
+#include "update/install_journal.h"
 #include "updater/install_transaction.h"
 #include "updater/staged_update.h"
 #include "updater/updater.h"

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <new>
 #include <thread>
 
 namespace {
@@ -92,10 +94,36 @@ TEST_F(WndLifetime, MessagesToDestroyedOrDeletedWindowsAreDropped)
     QCoreApplication::processEvents();
     EXPECT_EQ(wnd->Count(kFirst), 0) << "queued before the destruction, never delivered";
 
+    const HWND handle = wnd->GetSafeHwnd();
     delete wnd;
-    EXPECT_FALSE(::IsWindow(wnd));
-    EXPECT_FALSE(::PostMessage(wnd, kFirst));
-    EXPECT_EQ(::SendMessage(wnd, kFirst), 0);
+    EXPECT_FALSE(::IsWindow(handle));
+    EXPECT_FALSE(::PostMessage(handle, kFirst));
+    EXPECT_EQ(::SendMessage(handle, kFirst), 0);
+}
+
+TEST_F(WndLifetime, AHandleStaysDeadWhenANewWindowTakesTheSameMemory)
+{
+    alignas(RecordingWnd) std::byte storage[sizeof(RecordingWnd)];
+    auto* first = new (storage) RecordingWnd;
+    ASSERT_TRUE(first->CreatePopup(nullptr));
+    const HWND old = first->GetSafeHwnd();
+    first->~RecordingWnd();
+
+    auto* second = new (storage) RecordingWnd;
+    ASSERT_TRUE(second->CreatePopup(nullptr));
+    EXPECT_FALSE(::IsWindow(old));
+    EXPECT_FALSE(::PostMessage(old, kFirst));
+    EXPECT_EQ(::SendMessage(old, kFirst), 0);
+    EXPECT_EQ(CWnd::FromHandle(old), nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(second->Count(kFirst), 0) << "nothing sent to the old handle reaches the new window";
+
+    const HWND current = second->GetSafeHwnd();
+    EXPECT_NE(current, old);
+    EXPECT_TRUE(::IsWindow(current));
+    EXPECT_EQ(CWnd::FromHandle(current), second);
+    second->~RecordingWnd();
+    EXPECT_FALSE(::IsWindow(current));
 }
 
 TEST_F(WndLifetime, WorkerThreadPostsArriveInOrder)
@@ -104,7 +132,7 @@ TEST_F(WndLifetime, WorkerThreadPostsArriveInOrder)
     ASSERT_TRUE(wnd.CreatePopup(nullptr));
     std::thread worker([&] {
         for (WPARAM i = 0; i < 200; ++i)
-            ::PostMessage(&wnd, kFirst, i);
+            ::PostMessage(wnd.GetSafeHwnd(), kFirst, i);
     });
     worker.join();
     ASSERT_TRUE(Drain(wnd));
@@ -205,7 +233,7 @@ TEST_F(WndLifetime, PlainDeleteInsideOwnHandlerDoesNotUpsetTheFramework)
         delete wnd;
         return LRESULT{5};
     };
-    EXPECT_EQ(::SendMessage(wnd, kFirst), 5);
+    EXPECT_EQ(::SendMessage(wnd->GetSafeHwnd(), kFirst), 5);
     EXPECT_TRUE(deleted);
     QCoreApplication::processEvents();
 }

@@ -112,14 +112,12 @@ protected:
         ASSERT_NE(LoadWebModule(QStringLiteral(TAVRO_STAGE_DIR "/Release")), nullptr);
         setenv("TAVRO_DESKTOP_SERVER", server.Origin().c_str(), 1);
         const std::filesystem::path skin = std::filesystem::path(TAVRO_SOURCE_DIR) / "package/Skin";
-        app.skinEngine = OpenSkinW((skin / "RizIrozara.dui").wstring(),
-                                   (skin / "Default.skn").wstring(), 0, 0, 0);
+        skinEngine = OpenSkinW((skin / "RizIrozara.dui").wstring(),
+                               (skin / "Default.skn").wstring(), 0, 0, 0);
         app.dueTime = MakeLocalDate(2015, 3, 7);
         app.macText = L"00-1A-2B-3C-4D-5E";
-        app.externalDispatch = &dispatch;
-        SetTheApp(&app);
         ASSERT_TRUE(owner.CreatePopup(nullptr));
-        main = new CTavroMainDlg(app);
+        main = new CTavroMainDlg(app, skinEngine, &dispatch);
         ASSERT_TRUE(main->CreatePopup(&owner));
         main->ShowWindow(SW_HIDE);
     }
@@ -130,7 +128,6 @@ protected:
         DeleteWnd(main);
         owner.DestroyWindow();
         ReleaseDestroyedWindows();
-        SetTheApp(nullptr);
         FreeSkin();
         unsetenv("TAVRO_DESKTOP_SERVER");
         EXPECT_TRUE(skinReports.Lines().empty()) << "the skin misses something the windows look up";
@@ -158,6 +155,7 @@ protected:
     FakeServices services;
     HeldServer server;
     CImpIDispatch dispatch;
+    SkinEngine* skinEngine = nullptr;
     CTavroAppData app;
     CWnd owner;
     CTavroMainDlg* main = nullptr;
@@ -298,7 +296,7 @@ TEST_F(MainWindowTest, ClosingWhileThePageLoadsTakesTheLoadingWindowAlong)
 {
     ShowAndWaitForRequest();
     ASSERT_TRUE(LoadingShown());
-    CWnd* loading = main->m_pLoadingDlg;
+    const HWND loading = main->m_pLoadingDlg->GetSafeHwnd();
     EXPECT_EQ(main->SendMessage(WM_SKIN_CLICK, reinterpret_cast<WPARAM>(main->m_pBtnClose)), 1);
     EXPECT_FALSE(main->IsWindow());
     EXPECT_EQ(main->m_pLoadingDlg, nullptr);

@@ -1,7 +1,7 @@
 #include "layout_size.h"
 
 #include "host/file_io.h"
-#include "profile/xml_text.h"
+#include "host/xml_text.h"
 
 #include <tinyxml.h>
 

@@ -1,6 +1,6 @@
 #include "pages.h"
 
-#include "web/html_escape.h"
+#include "host/html_escape.h"
 #include "week_content.h"
 
 #include <cstdlib>

@@ -1,8 +1,8 @@
 #include "release_tree.h"
 
 #include "host/file_io.h"
-#include "profile/xml_text.h"
-#include "web/html_escape.h"
+#include "host/html_escape.h"
+#include "host/xml_text.h"
 
 #include <tinyxml.h>
 

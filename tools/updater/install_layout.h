@@ -4,7 +4,7 @@
 // the program folder. The staging folder mirrors the installed tree; its version list lies
 // at Release/version.xml below it, with the list's signature beside it.
 
-#include "app/install_journal.h"
+#include "update/install_journal.h"
 #include "update/update_worker.h"
 
 #include <string>

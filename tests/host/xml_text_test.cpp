@@ -1,4 +1,4 @@
-#include "profile/xml_text.h"
+#include "host/xml_text.h"
 
 #include <gtest/gtest.h>
 

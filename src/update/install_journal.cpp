@@ -1,4 +1,4 @@
-#include "app/install_journal.h"
+#include "update/install_journal.h"
 
 #include "host/text_codec.h"
 
