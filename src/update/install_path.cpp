@@ -83,28 +83,40 @@ std::optional<std::vector<std::string_view>> DigitRuns(std::string_view version)
     }
 }
 
+std::vector<std::string_view> Parts(std::string_view path)
+{
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t slash = path.find('/', start);
+        parts.push_back(path.substr(start, slash - start));
+        if (slash == std::string_view::npos)
+            return parts;
+        start = slash + 1;
+    }
+}
+
+std::string ForwardSlashes(std::string_view listPath)
+{
+    std::string path(listPath);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
 } // namespace
+
+bool IsProgramOwnPath(std::string_view listPath)
+{
+    return Reserved(Parts(ForwardSlashes(listPath)));
+}
 
 std::optional<std::string> InstallableListPath(std::string_view listPath,
                                                const IsFolderOnDisk& isFolder)
 {
-    std::string path(listPath);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    std::vector<std::string_view> parts;
-    const std::string_view view(path);
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t slash = view.find('/', start);
-        const std::string_view part = view.substr(start, slash - start);
-        // An empty part also refuses a leading '/' (absolute), "//server" and a trailing '/'.
-        if (!PartAllowed(part))
-            return std::nullopt;
-        parts.push_back(part);
-        if (slash == std::string_view::npos)
-            break;
-        start = slash + 1;
-    }
-    if (Reserved(parts))
+    const std::string path = ForwardSlashes(listPath);
+    const std::vector<std::string_view> parts = Parts(path);
+    // An empty part also refuses a leading '/' (absolute), "//server" and a trailing '/'.
+    if (!std::all_of(parts.begin(), parts.end(), PartAllowed) || Reserved(parts))
         return std::nullopt;
     if (isFolder && isFolder(path))
         return std::nullopt;

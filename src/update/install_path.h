@@ -27,6 +27,11 @@ inline bool IsInstallablePath(std::string_view listPath, const IsFolderOnDisk& i
     return InstallableListPath(listPath, isFolder).has_value();
 }
 
+// True for the paths the rule refuses because they belong to the program's own bookkeeping
+// rather than for their form: the profile folder, the installed list and the updater's
+// working files. A release leaves such files of its tree out instead of refusing the tree.
+bool IsProgramOwnPath(std::string_view listPath);
+
 // Compares two dotted-number versions ("4.0.10" > "4.0.9"; "4.0" == "4.0.0"): negative,
 // zero or positive as `a` is older than, equal to or newer than `b`. Nothing when either is
 // not one or more dot-separated runs of decimal digits, which never counts as newer.

@@ -27,7 +27,8 @@ case_normal_start_stages_the_changed_files() {
     skin_image=$(cd "$next" && find Skin -name '*.svg' | sort | head -1)
     printf '<!-- 4.0.1 -->\n' >>"$next/$skin_image"
     printf 'new in 4.0.1\n' >"$next/Release/data/whats_new.txt"
-    "$RELEASE" make --tree "$next" --version 4.0.1 --previous "$PROG" --out "$BIN" >/dev/null ||
+    "$RELEASE" make --tree "$next" --version 4.0.1 --previous "$PROG" --out "$BIN" \
+        --development-key >/dev/null ||
         fail "the release tool failed"
     local expected
     expected=$(printf '%s\n' Release/data/tavro_tip.db "$skin_image" Release/data/whats_new.txt |

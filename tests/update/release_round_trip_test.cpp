@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -56,7 +57,8 @@ TEST(ReleaseRoundTrip, AnUpdateMadeFromATreeStagesOnlyWhatChanged)
     SecretKey secretKey{};
     MakeKeyPair(publicKey, secretKey);
     TempProgramDir bin;
-    const ReleaseInput input{next.Path(), "4.0.1", installed.Path()};
+    ReleaseInput input{next.Path(), "4.0.1", installed.Path()};
+    input.made = static_cast<std::int64_t>(std::time(nullptr));
     WriteServerTree(input, secretKey, bin.Path() / "Bin");
 
     // The profile and the installed list never travel; unchanged files keep 4.0.0.
