@@ -47,7 +47,9 @@ std::vector<std::pair<std::string, std::string>> TreeFiles(const fs::path& tree)
     std::vector<std::pair<std::string, std::string>> files;
     for (const auto& item : fs::recursive_directory_iterator(tree)) {
         const std::string relative = fs::relative(item.path(), tree).generic_string();
-        if (IsProgramOwnPath(relative))
+        // Left out only when the tree really holds it there: a single name with backslashes
+        // that reads as the profile is refused below like any other bad name.
+        if (relative.find('\\') == std::string::npos && IsProgramOwnPath(relative))
             continue;
         if (item.is_symlink())
             throw std::runtime_error(item.path().string() + " is a link; a release carries files");
