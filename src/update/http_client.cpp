@@ -150,6 +150,14 @@ void HttpClient::ResetResponse()
 bool HttpClient::AppendBody(const char* data, size_t size)
 {
     if (m_rawMode && m_sink) {
+        // Only a 2xx body is the file: an error page is neither written nor counted, and
+        // the transfer ends with its status kept.
+        long status = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &status);
+        if (status / 100 != 2) {
+            m_statusCode = status;
+            return false;
+        }
         // Stopped the moment the body passes its cap, before the excess is written.
         m_overCap = size > m_limits.maxBodyBytes || m_sinkBytes > m_limits.maxBodyBytes - size;
         if (m_overCap)
@@ -243,6 +251,7 @@ bool HttpClient::SendHttpRequest(bool forceUtf8, const std::wstring& verb, bool 
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, 0L);
     }
 
+    m_curl = curl;
     bool received = false;
     for (int attempt = 0; attempt < kMaxAttempts && !received; ++attempt) {
         ResetResponse();

@@ -92,7 +92,8 @@ public:
     // its own.
     void SetSession(HttpSession* session) { m_session = session; }
     // Must be set before a raw-mode request; the body then goes to `sink`, still bounded by
-    // the limits' maxBodyBytes, and m_rawContent stays empty.
+    // the limits' maxBodyBytes, and m_rawContent stays empty. A response other than 2xx
+    // ends the request at its first body byte: it fails with GetStatusCode() kept.
     void SetBodySink(HttpBodySink* sink) { m_sink = sink; }
     // Whether the last attempt's body passed maxBodyBytes and was stopped there.
     bool BodyOverCap() const { return m_overCap; }
@@ -129,6 +130,7 @@ private:
     const std::atomic<bool>* m_cancel = nullptr;
     HttpSession* m_session = nullptr;
     HttpBodySink* m_sink = nullptr;
+    void* m_curl = nullptr; // the handle of the running request
     std::size_t m_sinkBytes = 0;
     bool m_overCap = false;
 };

@@ -157,13 +157,13 @@ std::string DownloadFile(const std::wstring& url, const std::string& path, std::
     client.SetSession(settings.session);
     client.SetBodySink(&stream);
     const bool answered = client.SendHttpRequest(false, L"GET", true);
+    if (client.GetStatusCode() != 0 && client.GetStatusCode() / 100 != 2)
+        return "status " + std::to_string(client.GetStatusCode());
     if (client.BodyOverCap())
         return "more than its " + std::to_string(size) + " bytes";
     if (!answered)
         return Cancelled(settings) ? "stopped: the program quits"
                                    : "no whole answer (cut, too slow or not written)";
-    if (client.GetStatusCode() / 100 != 2)
-        return "status " + std::to_string(client.GetStatusCode());
     if (stream.Size() != size)
         return "short: " + std::to_string(stream.Size()) + " of " + std::to_string(size) + " bytes";
     if (stream.Hex() != Lowercase(std::string(sha256)))
