@@ -34,16 +34,15 @@ function(tavro_stage_files)
     tavro_stage_target(${ARG_NAME})
 endfunction()
 
-# Writes Release/version.xml after every other staged file exists.
+# Writes Release/version.xml after every other staged file exists. The release tool writes
+# it, so that the list follows the same path rule as the program: a staged file whose path
+# an update could not install fails the build here rather than every update later.
 function(tavro_finish_stage)
     get_property(targets GLOBAL PROPERTY TAVRO_STAGE_TARGETS)
     add_custom_target(stage_version_list ALL
-        COMMAND ${CMAKE_COMMAND} -DSTAGE_DIR=${TAVRO_STAGE_DIR}
-                -DVERSION=${PROJECT_VERSION}
-                -P ${PROJECT_SOURCE_DIR}/cmake/WriteVersionList.cmake
+        COMMAND $<TARGET_FILE:release> installed-list --tree ${TAVRO_STAGE_DIR}
+                --version ${PROJECT_VERSION}
         COMMENT "Writing Release/version.xml"
         VERBATIM)
-    if(targets)
-        add_dependencies(stage_version_list ${targets})
-    endif()
+    add_dependencies(stage_version_list release ${targets})
 endfunction()

@@ -20,7 +20,10 @@ if [ "${1:-}" = "--offer-update" ]; then
 fi
 
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja >/dev/null
+# Only the demo of an update trusts the development key; a plain run checks for no update.
+development_key=OFF
+[ "$offer_update" = 0 ] || development_key=ON
+cmake -S . -B build -G Ninja -DTAVRO_UPDATE_DEVELOPMENT_KEY=$development_key >/dev/null
 # Only what the installed program folder holds, and the development server.
 cmake --build build -j "$(nproc)" --target stage_version_list devserver release
 
@@ -39,7 +42,7 @@ if [ "$offer_update" = 1 ]; then
         "update tavro_tip set baby = '【新版本】' || baby;"
     echo "$offered" >"$work/tree/Release/data/update-note.txt"
     "$root/build/tools/release/release" make --tree "$work/tree" --version "$offered" \
-        --out "$work/bin" --previous "$home" >/dev/null
+        --out "$work/bin" --previous "$home" --development-key >/dev/null
     update_dir="$work/bin"
     echo "run: the server offers version $offered (installed: $installed)"
 fi

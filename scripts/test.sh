@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 build=build
-options=(-DTAVRO_WERROR=ON)
+# The tests and benchmarks trust the development release key.
+options=(-DTAVRO_WERROR=ON -DTAVRO_UPDATE_DEVELOPMENT_KEY=ON)
 if [ "${1:-}" = "--sanitize" ]; then
     build=build-asan
     options+=(-DTAVRO_SANITIZE=ON -DTAVRO_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)

@@ -79,25 +79,51 @@ std::string OriginProblem(std::string_view origin)
     return {};
 }
 
+// Says `line` in the trace the first time it comes: the endpoints are asked for often.
+void SayOnce(const std::string& line)
+{
+    static std::mutex mutex;
+    static std::set<std::string> told;
+    std::lock_guard lock(mutex);
+    if (told.insert(line).second)
+        HostWarning(line);
+}
+
 std::wstring Endpoint(const char* variable, const wchar_t* fallback)
 {
     const char* value = std::getenv(variable);
     std::string problem;
     std::wstring endpoint = EndpointOrDefault(value, fallback, &problem);
-    if (!problem.empty()) {
-        // Said once per value: the endpoints are asked for often.
-        static std::mutex mutex;
-        static std::set<std::string> told;
-        std::lock_guard lock(mutex);
-        if (told.insert(std::string(variable) + "=" + value).second)
-            HostWarning("Tavro: " + std::string(variable) + "=\"" + value +
-                        "\" is ignored: " + problem + "; the built-in address " +
-                        std::string(endpoint.begin(), endpoint.end()) + " is used instead.");
-    }
+    const std::string narrow(endpoint.begin(), endpoint.end());
+    if (!problem.empty())
+        SayOnce("Tavro: " + std::string(variable) + "=\"" + value + "\" is ignored: " + problem +
+                "; the built-in address " + narrow + " is used instead.");
+    if (IsPlainRemoteOrigin(endpoint))
+        SayOnce("Tavro: " + std::string(variable) + " is " + narrow +
+                ": plain http to another machine, so anyone on the way can read and change "
+                "what is sent, the device identifier included.");
     return endpoint;
 }
 
 } // namespace
+
+bool IsPlainRemoteOrigin(std::wstring_view origin)
+{
+    if (!origin.starts_with(L"http://"))
+        return false;
+    std::wstring_view host = origin.substr(7);
+    if (host.starts_with(L"[::1]"))
+        return false;
+    host = host.substr(0, host.find(L':'));
+    if (host == L"localhost" || host.ends_with(L".localhost"))
+        return false;
+    // The whole 127.0.0.0/8 block is loopback; a name merely starting "127." is not.
+    if (host.starts_with(L"127.")) {
+        const bool dottedDigits = host.find_first_not_of(L"0123456789.") == std::wstring_view::npos;
+        return !dottedDigits;
+    }
+    return true;
+}
 
 std::wstring EndpointOrDefault(const char* value, const std::wstring& fallback,
                                std::string* problem)
@@ -120,9 +146,9 @@ std::wstring EndpointOrDefault(const char* value, const std::wstring& fallback,
 
 std::wstring DesktopServer()
 {
-    return Endpoint("TAVRO_DESKTOP_SERVER", L"http://desktop.tavro.cn");
+    return Endpoint("TAVRO_DESKTOP_SERVER", L"https://desktop.tavro.cn");
 }
 
-std::wstring HomePage() { return Endpoint("TAVRO_HOME_PAGE", L"http://www.tavro.cn"); }
+std::wstring HomePage() { return Endpoint("TAVRO_HOME_PAGE", L"https://www.tavro.cn"); }
 
-std::wstring MobileSite() { return Endpoint("TAVRO_MOBILE_SITE", L"http://m.tavro.cn"); }
+std::wstring MobileSite() { return Endpoint("TAVRO_MOBILE_SITE", L"https://m.tavro.cn"); }

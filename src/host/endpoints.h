@@ -2,11 +2,12 @@
 
 // The three web endpoints: the desktop server (content page, feedback page, update files),
 // the maker's home page and the mobile site. Each is "scheme://host[:port]" without a
-// trailing '/', compiled in and overridable by the environment (TAVRO_DESKTOP_SERVER,
+// trailing '/', compiled in (https) and overridable by the environment (TAVRO_DESKTOP_SERVER,
 // TAVRO_HOME_PAGE, TAVRO_MOBILE_SITE), which is how the tests and the demo point the
 // program at the local development server.
 
 #include <string>
+#include <string_view>
 
 std::wstring DesktopServer();
 std::wstring HomePage();
@@ -18,3 +19,7 @@ std::wstring MobileSite();
 // otherwise); the three endpoints above say it once on standard error.
 std::wstring EndpointOrDefault(const char* value, const std::wstring& fallback,
                                std::string* problem = nullptr);
+
+// True for a plain http origin whose host is not this machine's loopback: what is sent there
+// can be read and changed on the way. The endpoints above note such an override once.
+bool IsPlainRemoteOrigin(std::wstring_view origin);

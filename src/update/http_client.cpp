@@ -141,13 +141,34 @@ void HttpClient::ResetResponse()
     // The buffer keeps its capacity: a retried body refills it from the start.
     m_rawContentLength = 0;
     m_statusCode = 0;
+    m_sinkBytes = 0;
+    m_overCap = false;
+    if (m_sink)
+        m_sink->Restart();
 }
 
 bool HttpClient::AppendBody(const char* data, size_t size)
 {
+    if (m_rawMode && m_sink) {
+        // Only a 2xx body is the file: an error page is neither written nor counted, and
+        // the transfer ends with its status kept.
+        long status = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &status);
+        if (status / 100 != 2) {
+            m_statusCode = status;
+            return false;
+        }
+        // Stopped the moment the body passes its cap, before the excess is written.
+        m_overCap = size > m_limits.maxBodyBytes || m_sinkBytes > m_limits.maxBodyBytes - size;
+        if (m_overCap)
+            return false;
+        m_sinkBytes += size;
+        return m_sink->Write(data, size);
+    }
     const size_t held = m_rawMode ? static_cast<size_t>(m_rawContentLength) : m_textBytes.size();
     const size_t cap = std::min<size_t>(m_limits.maxBodyBytes, INT32_MAX);
-    if (size > cap || held > cap - size)
+    m_overCap = size > cap || held > cap - size;
+    if (m_overCap)
         return false;
     if (m_rawMode)
         return AppendRaw(data, size);
@@ -215,7 +236,7 @@ bool HttpClient::SendHttpRequest(bool forceUtf8, const std::wstring& verb, bool 
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, m_limits.maxRedirects);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, m_limits.connectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, std::max(1L, m_limits.lowSpeedBytesPerSecond));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, m_limits.stallSeconds);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &HttpTransfer::OnHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
@@ -230,6 +251,7 @@ bool HttpClient::SendHttpRequest(bool forceUtf8, const std::wstring& verb, bool 
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, 0L);
     }
 
+    m_curl = curl;
     bool received = false;
     for (int attempt = 0; attempt < kMaxAttempts && !received; ++attempt) {
         ResetResponse();

@@ -20,8 +20,10 @@
 struct HttpLimits
 {
     long connectTimeoutSeconds = 60;
-    // A transfer that moves no byte for this long is abandoned.
+    // A transfer that averages under lowSpeedBytesPerSecond for stallSeconds is abandoned,
+    // so a server that drips a few bytes now and then cannot hold a download forever.
     long stallSeconds = 30;
+    long lowSpeedBytesPerSecond = 1024;
     long maxRedirects = 5;
     // Body bytes accepted, counted as they arrive (libcurl does not check a body sent
     // without Content-Length against CURLOPT_MAXFILESIZE).
@@ -29,6 +31,17 @@ struct HttpLimits
 };
 
 struct HttpTransfer;
+
+// Takes a raw body as it arrives instead of the client's buffer, so that no whole file is
+// held in memory. Restart is called before each attempt (a retried body starts over).
+class HttpBodySink
+{
+public:
+    virtual ~HttpBodySink() = default;
+    virtual void Restart() = 0;
+    // False stops the transfer, which then fails.
+    virtual bool Write(const char* data, std::size_t size) = 0;
+};
 
 // Requests made one after another through one session share one libcurl handle and with it
 // its open connection, so a hundred files from one server cost one connection instead of a
@@ -78,6 +91,12 @@ public:
     // Must be set before the request; without a session the request has a connection of
     // its own.
     void SetSession(HttpSession* session) { m_session = session; }
+    // Must be set before a raw-mode request; the body then goes to `sink`, still bounded by
+    // the limits' maxBodyBytes, and m_rawContent stays empty. A response other than 2xx
+    // ends the request at its first body byte: it fails with GetStatusCode() kept.
+    void SetBodySink(HttpBodySink* sink) { m_sink = sink; }
+    // Whether the last attempt's body passed maxBodyBytes and was stopped there.
+    bool BodyOverCap() const { return m_overCap; }
 
     // Call once before any thread uses the client (libcurl's global set-up is not
     // thread-safe). Later calls do nothing.
@@ -110,6 +129,10 @@ private:
     HttpLimits m_limits;
     const std::atomic<bool>* m_cancel = nullptr;
     HttpSession* m_session = nullptr;
+    HttpBodySink* m_sink = nullptr;
+    void* m_curl = nullptr; // the handle of the running request
+    std::size_t m_sinkBytes = 0;
+    bool m_overCap = false;
 };
 
 // The value after "charset=" in the lower-cased header text: up to the first space, ';' or

@@ -7,58 +7,43 @@
 // and the flush would cost more than the downloads themselves.
 
 #include "update/http_client.h"
+#include "update/update_signing.h"
 
-#include <atomic>
-#include <condition_variable>
-#include <cstddef>
-#include <mutex>
-#include <optional>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <thread>
 
 // Creates the missing folders on the way, writes `path`.part and renames it to `path`.
 // On failure nothing is left under either name.
 bool WriteStagedFile(const std::string& path, std::string_view content);
 
-// Writes downloaded (and already checked) files on a thread of its own, in the order they
-// were handed over, while the caller downloads the next one: writing a file overlaps the
-// network instead of following it. At most one handed-over body waits or is being written
-// at a time, and Add returns before it is done only when it is at most kOverlapBytes, so
-// the memory held stays within the largest file plus kOverlapBytes.
-class StagedFileWriter
+// A download written to `path`.part as it arrives and hashed on the way, so that no whole
+// file is held in memory. Whatever lay under the temporary name (a FIFO, a link) is
+// neither opened nor followed. Unless Commit succeeds, nothing is left under either name.
+class StagedFileStream : public HttpBodySink
 {
 public:
-    static constexpr std::size_t kOverlapBytes = 8u * 1024 * 1024;
-    using Bytes = std::unique_ptr<unsigned char, HttpClient::FreeDeleter>;
+    explicit StagedFileStream(std::string path);
+    ~StagedFileStream() override;
+    StagedFileStream(const StagedFileStream&) = delete;
+    StagedFileStream& operator=(const StagedFileStream&) = delete;
 
-    // Files not yet written when `cancel` turns true are dropped and count as not staged.
-    explicit StagedFileWriter(const std::atomic<bool>* cancel);
-    ~StagedFileWriter();
-    StagedFileWriter(const StagedFileWriter&) = delete;
-    StagedFileWriter& operator=(const StagedFileWriter&) = delete;
+    void Restart() override;
+    bool Write(const char* data, std::size_t size) override;
 
-    // Stages the first `size` bytes at `path`.
-    void Add(Bytes bytes, std::size_t size, std::string path);
-    // Waits for every file handed over; true when each was staged.
-    bool Finish();
+    std::uint64_t Size() const { return m_size; }
+    // Lowercase hex of the SHA-256 of what was written.
+    std::string Hex() const { return m_hash.Hex(); }
+    // Closes the file and renames it to `path`; false (and nothing left) when any write
+    // failed.
+    bool Commit();
 
 private:
-    struct Job
-    {
-        Bytes bytes;
-        std::size_t size = 0;
-        std::string path;
-    };
-    void Run();
-    bool Idle() const { return !m_job && !m_busy; }
+    void Discard();
 
-    const std::atomic<bool>* m_cancel;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::optional<Job> m_job; // handed over, not yet taken by the thread
-    bool m_busy = false;      // the thread is writing a file
-    bool m_allStaged = true;
-    bool m_stopping = false;
-    std::thread m_thread; // last, so that it starts after everything it uses
+    std::string m_path;
+    int m_fd = -1;
+    bool m_failed = false;
+    std::uint64_t m_size = 0;
+    Sha256 m_hash;
 };

@@ -9,30 +9,94 @@
 
 namespace fs = std::filesystem;
 
-bool WriteStagedFile(const std::string& path, std::string_view content)
+namespace {
+
+// A fresh temporary file for `path`, its folders created on the way: whatever lay under the
+// temporary name (a FIFO, a link) is neither opened nor followed.
+int OpenFreshPart(const std::string& path)
 {
     std::error_code error;
     fs::create_directories(fs::path(path).parent_path(), error);
     if (error)
-        return false;
+        return -1;
     const std::string part = path + ".part";
-    // A fresh file: whatever lay under the temporary name (a FIFO, a link) is neither opened
-    // nor followed.
     ::unlink(part.c_str());
-    const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    bool written = true;
-    for (std::size_t done = 0; written && done < content.size();) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    return ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size)
+{
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = ::write(fd, data + done, size - done);
         if (n > 0)
             done += static_cast<std::size_t>(n);
-        else
-            written = n < 0 && errno == EINTR;
+        else if (n == 0 || errno != EINTR)
+            return false;
     }
+    return true;
+}
+
+// Closes `fd` and renames the temporary file to `path` when `written`; otherwise, or when
+// that fails, removes it.
+bool FinishPart(int fd, const std::string& path, bool written)
+{
+    const std::string part = path + ".part";
     written = ::close(fd) == 0 && written;
     if (written && ::rename(part.c_str(), path.c_str()) == 0)
         return true;
     ::unlink(part.c_str());
     return false;
+}
+
+} // namespace
+
+bool WriteStagedFile(const std::string& path, std::string_view content)
+{
+    const int fd = OpenFreshPart(path);
+    if (fd < 0)
+        return false;
+    return FinishPart(fd, path, WriteAll(fd, content.data(), content.size()));
+}
+
+StagedFileStream::StagedFileStream(std::string path) : m_path(std::move(path)) {}
+
+StagedFileStream::~StagedFileStream() { Discard(); }
+
+void StagedFileStream::Discard()
+{
+    if (m_fd >= 0)
+        FinishPart(m_fd, m_path, false);
+    m_fd = -1;
+}
+
+void StagedFileStream::Restart()
+{
+    Discard();
+    m_size = 0;
+    m_hash.Reset();
+    m_fd = OpenFreshPart(m_path);
+    m_failed = m_fd < 0;
+}
+
+bool StagedFileStream::Write(const char* data, std::size_t size)
+{
+    if (m_fd < 0 && !m_failed)
+        Restart();
+    m_failed = m_failed || !WriteAll(m_fd, data, size);
+    if (m_failed)
+        return false;
+    m_hash.Update(data, size);
+    m_size += size;
+    return true;
+}
+
+bool StagedFileStream::Commit()
+{
+    if (m_fd < 0 && !m_failed)
+        Restart();
+    if (m_fd < 0)
+        return false;
+    const int fd = m_fd;
+    m_fd = -1;
+    return FinishPart(fd, m_path, !m_failed);
 }

@@ -8,8 +8,13 @@ TavroRunUpdateCheck(const std::atomic<bool>* cancel, HostWarningSink warnings)
 {
     static_assert(std::is_same_v<decltype(&TavroRunUpdateCheck), UpdateCheckEntry>);
     SetHostWarningSink(warnings);
+    const auto key = BuildUpdateKey();
+    if (!key) {
+        HostWarning("updates off: this build trusts no release key");
+        return false;
+    }
     HttpClient::GlobalInit();
-    UpdateSettings settings = DefaultUpdateSettings();
+    UpdateSettings settings = DefaultUpdateSettings(*key);
     settings.cancel = cancel;
     return RunUpdateCheck(settings) == UpdateOutcome::Ready;
 }

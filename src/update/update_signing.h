@@ -14,7 +14,11 @@
 using PublicKey = std::array<unsigned char, 32>;
 using SecretKey = std::array<unsigned char, 64>;
 
-// The key this build trusts (the build setting TAVRO_UPDATE_PUBLIC_KEY).
+// The release key this build trusts: the build setting TAVRO_UPDATE_PUBLIC_KEY, or the
+// development key in a build configured with TAVRO_UPDATE_DEVELOPMENT_KEY. Nothing in a
+// build that names none, which then checks for no update.
+std::optional<PublicKey> BuildUpdateKey();
+// BuildUpdateKey, or in a build without one a key of zeros that no signature verifies with.
 const PublicKey& TrustedUpdateKey();
 
 struct evp_md_ctx_st;
@@ -54,7 +58,7 @@ std::string Sha256Hex(std::string_view bytes);
 std::optional<std::string> Sha256FileHex(const std::string& path);
 
 // True when `signatureHex` (128 hex characters, surrounding white space allowed) is an
-// Ed25519 signature of exactly `listBytes` by `key`.
+// Ed25519 signature of exactly `listBytes` by `key`. Never for the key of zeros.
 bool VerifyListSignature(std::string_view listBytes, std::string_view signatureHex,
                          const PublicKey& key = TrustedUpdateKey());
 

@@ -1,7 +1,9 @@
 #include "update/update_worker.h"
 
 #include "update/staging.h"
+#include "update/update_log.h"
 
+#include "host/diagnostics.h"
 #include "host/endpoints.h"
 #include "host/file_io.h"
 #include "host/host_utils.h"
@@ -11,7 +13,10 @@
 
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <unordered_map>
@@ -21,25 +26,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Attribute AttributeOf(const TiXmlElement* element, const char* name)
-{
-    const char* value = element->Attribute(name);
-    return value ? Attribute(value) : std::nullopt;
-}
+constexpr std::string_view kWho = "worker";
 
 bool Cancelled(const UpdateSettings& settings)
 {
     return settings.cancel && settings.cancel->load();
 }
 
-HttpLimits LimitsWithCap(const UpdateSettings& settings, std::size_t cap)
+HttpLimits LimitsWithCap(const UpdateSettings& settings, std::uint64_t cap)
 {
     HttpLimits limits = settings.limits;
-    limits.maxBodyBytes = cap;
+    limits.maxBodyBytes = static_cast<std::size_t>(std::min<std::uint64_t>(cap, SIZE_MAX));
     return limits;
 }
 
-// The body of a successful 2xx text-mode GET; nothing otherwise.
+// A text-mode GET: the client when it answered, and its body then holds the response.
 std::unique_ptr<HttpClient> FetchText(const std::wstring& url, const UpdateSettings& settings,
                                       std::size_t cap)
 {
@@ -47,9 +48,14 @@ std::unique_ptr<HttpClient> FetchText(const std::wstring& url, const UpdateSetti
     client->SetLimits(LimitsWithCap(settings, cap));
     client->SetCancelFlag(settings.cancel);
     client->SetSession(settings.session);
-    if (!client->SendHttpRequest(true, L"GET", false) || client->GetStatusCode() / 100 != 2)
+    if (!client->SendHttpRequest(true, L"GET", false))
         return nullptr;
     return client;
+}
+
+bool Succeeded(const std::unique_ptr<HttpClient>& client)
+{
+    return client && client->GetStatusCode() / 100 == 2;
 }
 
 std::string Lowercase(std::string text)
@@ -59,14 +65,21 @@ std::string Lowercase(std::string text)
     return text;
 }
 
+std::string Mebibytes(std::uint64_t bytes)
+{
+    return std::to_string((bytes + 1024 * 1024 - 1) / (1024 * 1024)) + " MiB";
+}
+
+void Log(const std::string& root, const std::string& line) { LogUpdateLine(root, kWho, line); }
+
 } // namespace
 
-UpdateSettings DefaultUpdateSettings()
+UpdateSettings DefaultUpdateSettings(const PublicKey& key)
 {
     UpdateSettings settings;
     settings.programDir = GetProgramDir();
     settings.serverBase = DesktopServer() + L"/quelmo/";
-    settings.key = TrustedUpdateKey();
+    settings.key = key;
     return settings;
 }
 
@@ -76,53 +89,37 @@ bool ParseServerList(TiXmlDocument& doc, std::string_view bytes)
     return ParseXmlText(doc, WideToAnsi(Utf8ToWide(bytes)));
 }
 
-std::optional<UpdatePlan> PlanUpdate(const TiXmlDocument& server, const TiXmlDocument& installed)
+std::vector<ListedFile> FilesToStage(const SignedVersionList& server,
+                                     const TiXmlDocument& installed)
 {
-    const TiXmlElement* serverRoot = server.FirstChildElement();
-    const TiXmlElement* installedRoot = installed.FirstChildElement();
-    if (!serverRoot || !installedRoot)
-        return std::nullopt;
-    UpdatePlan plan;
-    plan.differentVersion = AttributeOf(serverRoot, "v") != AttributeOf(installedRoot, "v");
-    if (!plan.differentVersion)
-        return plan;
     // The first installed entry of each path, looked up once per server entry.
-    std::unordered_map<std::string, Attribute> installedByPath;
-    std::optional<Attribute> installedWithoutPath;
-    for (const TiXmlElement* i = installedRoot->FirstChildElement(); i;
-         i = i->NextSiblingElement()) {
-        const Attribute pI = AttributeOf(i, "p");
-        if (pI)
-            installedByPath.emplace(*pI, AttributeOf(i, "v"));
-        else if (!installedWithoutPath)
-            installedWithoutPath = AttributeOf(i, "v");
-    }
-    for (const TiXmlElement* s = serverRoot->FirstChildElement(); s; s = s->NextSiblingElement()) {
-        const Attribute pS = AttributeOf(s, "p");
-        const Attribute vS = AttributeOf(s, "v");
-        std::optional<Attribute> vI = installedWithoutPath;
-        if (pS) {
-            const auto found = installedByPath.find(*pS);
-            vI = found == installedByPath.end() ? std::nullopt : std::optional(found->second);
+    std::unordered_map<std::string, std::string> installedByPath;
+    if (const TiXmlElement* root = installed.FirstChildElement()) {
+        for (const TiXmlElement* i = root->FirstChildElement(); i; i = i->NextSiblingElement()) {
+            const char* p = i->Attribute("p");
+            const char* v = i->Attribute("v");
+            if (p)
+                installedByPath.emplace(p, v ? v : "");
         }
-        if (!vI || *vI != vS)
-            plan.files.push_back(
-                {pS, vS, AttributeOf(s, "sha256"), pS ? SafeRelativePath(*pS) : std::nullopt});
     }
-    return plan;
+    std::vector<ListedFile> files;
+    for (const ListedFile& file : server.files) {
+        const auto found = installedByPath.find(file.p);
+        if (found == installedByPath.end() || found->second != file.v)
+            files.push_back(file);
+    }
+    return files;
 }
 
-std::string StagedFileListText(const std::vector<PlannedFile>& files)
+std::string StagedFileListText(const std::vector<ListedFile>& files)
 {
     TiXmlDocument doc;
     auto* list = new TiXmlElement("List");
     doc.LinkEndChild(list);
-    for (const PlannedFile& file : files) {
+    for (const ListedFile& file : files) {
         auto* element = new TiXmlElement("File");
-        if (file.p)
-            element->SetAttribute("p", file.p->c_str());
-        if (file.v)
-            element->SetAttribute("v", file.v->c_str());
+        element->SetAttribute("p", file.p.c_str());
+        element->SetAttribute("v", file.v.c_str());
         list->LinkEndChild(element);
     }
     TiXmlPrinter printer;
@@ -150,38 +147,30 @@ std::optional<std::string> SafeRelativePath(std::string_view p)
     return normal.generic_string();
 }
 
-namespace {
-
-// Downloads url and, when its SHA-256 is `sha256`, hands the body to `writer`, which stages
-// it at path. False when the request failed, was not answered with a 2xx status or the hash
-// differs (libcurl already fails a body shorter than its Content-Length; the hash catches
-// the rest: a short body without a length, or the wrong file). The hash is taken here
-// rather than on the writer's thread, which would then take longer than the downloads.
-bool DownloadInto(StagedFileWriter& writer, const std::wstring& url, const std::string& path,
-                  std::string_view sha256, const UpdateSettings& settings)
+std::string DownloadFile(const std::wstring& url, const std::string& path, std::string_view sha256,
+                         std::uint64_t size, const UpdateSettings& settings)
 {
+    StagedFileStream stream(path);
     HttpClient client(url);
-    client.SetLimits(LimitsWithCap(settings, settings.maxFileBytes));
+    client.SetLimits(LimitsWithCap(settings, size));
     client.SetCancelFlag(settings.cancel);
     client.SetSession(settings.session);
-    if (!client.SendHttpRequest(false, L"GET", true) || client.GetStatusCode() / 100 != 2)
-        return false;
-    const auto size = static_cast<std::size_t>(client.m_rawContentLength);
-    const std::string_view body(reinterpret_cast<const char*>(client.m_rawContent.get()), size);
-    if (Sha256Hex(body) != Lowercase(std::string(sha256)))
-        return false;
-    writer.Add(std::move(client.m_rawContent), size, path);
-    return true;
-}
-
-} // namespace
-
-bool DownloadFile(const std::wstring& url, const std::string& path, std::string_view sha256,
-                  const UpdateSettings& settings)
-{
-    StagedFileWriter writer(settings.cancel);
-    const bool handedOver = DownloadInto(writer, url, path, sha256, settings);
-    return writer.Finish() && handedOver;
+    client.SetBodySink(&stream);
+    const bool answered = client.SendHttpRequest(false, L"GET", true);
+    if (client.GetStatusCode() != 0 && client.GetStatusCode() / 100 != 2)
+        return "status " + std::to_string(client.GetStatusCode());
+    if (client.BodyOverCap())
+        return "more than its " + std::to_string(size) + " bytes";
+    if (!answered)
+        return Cancelled(settings) ? "stopped: the program quits"
+                                   : "no whole answer (cut, too slow or not written)";
+    if (stream.Size() != size)
+        return "short: " + std::to_string(stream.Size()) + " of " + std::to_string(size) + " bytes";
+    if (stream.Hex() != Lowercase(std::string(sha256)))
+        return "its SHA-256 differs from the signed list";
+    if (!stream.Commit())
+        return "it could not be written";
+    return {};
 }
 
 UpdateOutcome RunUpdateCheck(const UpdateSettings& given)
@@ -201,54 +190,113 @@ UpdateOutcome RunUpdateCheck(const UpdateSettings& given)
     std::unique_ptr<HttpClient> list;
     if (signature)
         list = FetchText(listUrl, settings, settings.maxListBytes);
-    const bool signedList =
-        list &&
-        VerifyListSignature(list->GetResponseBytes(), signature->GetResponseBytes(), settings.key);
-    TiXmlDocument serverDoc;
-    if (signedList)
-        ParseServerList(serverDoc, list->GetResponseBytes());
+    if (!Succeeded(list)) {
+        // An unreachable server is no refusal: the trace says it, the log stays quiet.
+        HostWarning("update worker: the server's version list is unavailable");
+        return UpdateOutcome::NoServerList;
+    }
+    if (!Succeeded(signature)) {
+        Log(root, "refused the server's list: it is not signed");
+        return UpdateOutcome::NoServerList;
+    }
+    if (!VerifyListSignature(list->GetResponseBytes(), signature->GetResponseBytes(),
+                             settings.key)) {
+        Log(root, "refused the server's list: its signature is not good");
+        return UpdateOutcome::NoServerList;
+    }
 
     TiXmlDocument installedDoc;
     const auto installedText = ReadWholeFile(root + WideToAnsi(kInstalledListTail), kMaxListBytes);
     if (!installedText || !ParseXmlText(installedDoc, *installedText) ||
-        !installedDoc.FirstChildElement())
+        !installedDoc.FirstChildElement()) {
+        Log(root, "no update: the installed version list cannot be read");
         return UpdateOutcome::NoInstalledList;
-    const auto plan = PlanUpdate(serverDoc, installedDoc);
-    if (!plan)
-        return UpdateOutcome::NoServerList;
-    if (!plan->differentVersion)
-        return UpdateOutcome::SameVersion;
+    }
+    const TiXmlElement* installedRoot = installedDoc.FirstChildElement();
+    const std::string installedVersion =
+        installedRoot->Attribute("v") ? installedRoot->Attribute("v") : "";
+
+    // Refused whole, before any download, when a path is not installable: a list naming a
+    // folder or the profile is never fetched again and again.
+    const auto reading =
+        ReadSignedVersionList(list->GetResponseBytes(), [&root](const std::string& relative) {
+            std::error_code ignored;
+            return fs::is_directory(root + "/" + relative, ignored);
+        });
+    if (!reading.list) {
+        Log(root, "refused the server's list: " + reading.refusal);
+        return UpdateOutcome::Refused;
+    }
+    const SignedVersionList& server = *reading.list;
+    if (server.expires < static_cast<std::int64_t>(std::time(nullptr))) {
+        Log(root, "no update: the server's list is stale (version " + server.version + " expired " +
+                      FormatUtcTime(server.expires) + ")");
+        return UpdateOutcome::Expired;
+    }
+    if (!IsNewerVersion(server.version, installedVersion)) {
+        Log(root, "no update: the server's version " + server.version +
+                      " is not newer than the installed " + installedVersion);
+        return UpdateOutcome::NotNewer;
+    }
+    const auto installedMade =
+        ParseUtcTime(installedRoot->Attribute("made") ? installedRoot->Attribute("made") : "");
+    if (installedMade && server.made < *installedMade) {
+        Log(root, "no update: the server's list " + server.version + " was made " +
+                      FormatUtcTime(server.made) + ", before the installed " + installedVersion +
+                      " (" + FormatUtcTime(*installedMade) + ")");
+        return UpdateOutcome::NotNewer;
+    }
+
+    const std::vector<ListedFile> files = FilesToStage(server, installedDoc);
+    std::uint64_t total = 0;
+    for (const ListedFile& file : files)
+        total += file.size;
+    if (total > settings.maxUpdateBytes) {
+        Log(root, "refused the server's list " + server.version + ": its " + Mebibytes(total) +
+                      " are over the " + Mebibytes(settings.maxUpdateBytes) +
+                      " an update may carry");
+        return UpdateOutcome::Refused;
+    }
+    std::error_code spaceError;
+    const fs::space_info space = fs::space(root, spaceError);
+    if (spaceError || space.available < total || space.available - total < settings.spareBytes) {
+        Log(root, "no update: version " + server.version + " needs " + Mebibytes(total) + " and " +
+                      Mebibytes(settings.spareBytes) + " to spare, the disk has " +
+                      (spaceError ? std::string("an unknown amount") : Mebibytes(space.available)) +
+                      " free");
+        return UpdateOutcome::Refused;
+    }
 
     // A staged list from an earlier, unfinished run must not make this one look ready.
     std::error_code ignored;
     fs::remove(staging + "/" + kStagedVersionList, ignored);
     fs::remove(staging + "/" + kStagedVersionList + kSignatureSuffix, ignored);
 
-    // Each file is written while the next one downloads.
-    StagedFileWriter writer(settings.cancel);
     bool allArrived = true;
-    for (const PlannedFile& file : plan->files) {
+    for (const ListedFile& file : files) {
         if (Cancelled(settings)) {
             allArrived = false;
             break;
         }
-        const bool arrived =
-            file.relative && file.sha256 &&
-            DownloadInto(writer,
-                         ToForwardSlashes(settings.serverBase + L"Bin\\" + AnsiToWide(*file.p)),
-                         staging + "/" + *file.relative, *file.sha256, settings);
-        allArrived = allArrived && arrived;
+        const std::string failure =
+            DownloadFile(ToForwardSlashes(settings.serverBase + L"Bin\\" + AnsiToWide(file.p)),
+                         staging + "/" + file.relative, file.sha256, file.size, settings);
+        if (!failure.empty() && !Cancelled(settings))
+            Log(root, "\"" + file.p + "\" of version " + server.version + " failed: " + failure);
+        allArrived = allArrived && failure.empty();
     }
-    allArrived = writer.Finish() && allArrived;
 
-    if (!WriteStagedFile(staging + "/" + kStagedFileList, StagedFileListText(plan->files)))
+    if (!WriteStagedFile(staging + "/" + kStagedFileList, StagedFileListText(files)))
         allArrived = false;
     if (!allArrived || Cancelled(settings))
         return UpdateOutcome::Incomplete;
     // The exact bytes received, so that the updater can check the signature again.
     const std::string stagedList = staging + "/" + kStagedVersionList;
     if (!WriteStagedFile(stagedList + kSignatureSuffix, signature->GetResponseBytes()) ||
-        !WriteStagedFile(stagedList, list->GetResponseBytes()))
+        !WriteStagedFile(stagedList, list->GetResponseBytes())) {
+        Log(root, "version " + server.version +
+                      " could not be staged: the staging folder cannot be written");
         return UpdateOutcome::Incomplete;
+    }
     return UpdateOutcome::Ready;
 }

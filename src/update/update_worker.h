@@ -1,15 +1,17 @@
 #pragma once
 
-// The update check: once per start the worker compares the desktop server's version list
-// with the installed one, downloads every file whose version differs into the staging
-// folder, writes the list of staged files and a copy of the server's list with its
-// signature, and reports that an update is ready. It installs nothing and writes nothing
-// outside the staging folder.
+// The update check: once per start the worker compares the desktop server's signed version
+// list with the installed one and, when it is fresh and newer, downloads every file whose
+// version differs into the staging folder, writes the list of staged files and a copy of the
+// server's list with its signature, and reports that an update is ready. It installs nothing and
+// writes nothing outside the staging folder.
 
 #include "update/http_client.h"
 #include "update/update_signing.h"
+#include "update/version_list.h"
 
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,11 +32,13 @@ inline constexpr const char* kSignatureSuffix = ".sig";
 // Below the server's base address.
 inline constexpr const wchar_t* kServerListPath = L"Bin/Release/version.xml";
 
-// Byte caps: a list of a few thousand files is well under a megabyte; the largest file the
-// program ships (the web module) is tens of megabytes.
+// Byte caps: a list of a few thousand files is well under a megabyte. A whole update may
+// carry at most kMaxUpdateBytes, and the program folder's disk must hold it with
+// kSpareBytes to spare.
 inline constexpr std::size_t kMaxListBytes = 4u * 1024 * 1024;
 inline constexpr std::size_t kMaxSignatureBytes = 1024;
-inline constexpr std::size_t kMaxFileBytes = 256u * 1024 * 1024;
+inline constexpr std::uint64_t kMaxUpdateBytes = 1024ull * 1024 * 1024;
+inline constexpr std::uint64_t kSpareBytes = 64ull * 1024 * 1024;
 
 struct UpdateSettings
 {
@@ -44,58 +48,47 @@ struct UpdateSettings
     PublicKey key{};
     HttpLimits limits;
     std::size_t maxListBytes = kMaxListBytes;
-    std::size_t maxFileBytes = kMaxFileBytes;
+    std::uint64_t maxUpdateBytes = kMaxUpdateBytes;
+    std::uint64_t spareBytes = kSpareBytes;
     const std::atomic<bool>* cancel = nullptr;
     // The connection the requests share; RunUpdateCheck sets its own for its requests.
     HttpSession* session = nullptr;
 };
 
-// The program's own settings: its folder, the configured desktop server and the trusted key.
-UpdateSettings DefaultUpdateSettings();
+// The program's own settings: its folder, the configured desktop server and `key`.
+UpdateSettings DefaultUpdateSettings(const PublicKey& key);
 
 enum class UpdateOutcome
 {
     NoInstalledList, // missing or unreadable: nothing written
-    NoServerList,    // unavailable, not XML or badly signed: nothing written
-    SameVersion,     // the roots' "v" are equal: nothing written
+    NoServerList,    // unavailable, unsigned or badly signed: nothing written
+    Refused,         // signed but not installable (a refused path, no sizes, too big): nothing
+    Expired,         // the list's time is over: nothing written
+    NotNewer,        // older or equal, or made before the installed list: nothing written
     Incomplete,      // some staged file did not arrive (or the program quit): not marked ready
     Ready,           // every staged file arrived; the staged list is written
 };
 
-// One run of the check. The caller tells the parent window when it answers Ready.
+// One run of the check. The caller tells the parent window when it answers Ready. Every
+// refusal and every failed file leaves a line in the trace and the update log.
 UpdateOutcome RunUpdateCheck(const UpdateSettings& settings);
 
-// Downloads url to path: written under a temporary name and renamed, only when the request
-// succeeded with a 2xx status, the body is whole and its SHA-256 is `sha256` (lowercase hex).
-bool DownloadFile(const std::wstring& url, const std::string& path, std::string_view sha256,
-                  const UpdateSettings& settings);
+// Downloads url to path, streamed: written under a temporary name as it arrives and renamed
+// only when the request succeeded with a 2xx status and exactly `size` bytes whose SHA-256 is
+// `sha256` (lowercase hex). The transfer stops the moment it passes `size`. Empty on success,
+// otherwise why the file failed.
+std::string DownloadFile(const std::wstring& url, const std::string& path, std::string_view sha256,
+                         std::uint64_t size, const UpdateSettings& settings);
 
 // A path from a version list as a relative path with '/' separators, or nothing when it is
 // empty, absolute, names a folder or climbs out with "..".
 std::optional<std::string> SafeRelativePath(std::string_view p);
 
-// An absent attribute compares equal to another absent one and unequal to any text.
-using Attribute = std::optional<std::string>;
-
-// One server entry to stage: its attributes and, when the path is safe, where it goes
-// below the staging folder.
-struct PlannedFile
-{
-    Attribute p;
-    Attribute v;
-    Attribute sha256;
-    std::optional<std::string> relative;
-};
-
-struct UpdatePlan
-{
-    bool differentVersion = false;  // the roots' "v" differ as exact text
-    std::vector<PlannedFile> files; // in the server's order, duplicates included
-};
-
 // Parses the server list's bytes as the worker does.
 bool ParseServerList(TiXmlDocument& doc, std::string_view bytes);
-// What to stage; nothing when either list has no root element.
-std::optional<UpdatePlan> PlanUpdate(const TiXmlDocument& server, const TiXmlDocument& installed);
+// The files of `server` to stage: each whose path the installed list lacks or lists with
+// another "v", in the server's order, duplicates included.
+std::vector<ListedFile> FilesToStage(const SignedVersionList& server,
+                                     const TiXmlDocument& installed);
 // The text of "update.xml": a "List" with one "File" per entry, "p" then "v".
-std::string StagedFileListText(const std::vector<PlannedFile>& files);
+std::string StagedFileListText(const std::vector<ListedFile>& files);

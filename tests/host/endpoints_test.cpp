@@ -42,9 +42,9 @@ TEST(Endpoints, CompiledInDefaults)
     ScopedEnv desktop("TAVRO_DESKTOP_SERVER", nullptr);
     ScopedEnv home("TAVRO_HOME_PAGE", nullptr);
     ScopedEnv mobile("TAVRO_MOBILE_SITE", nullptr);
-    EXPECT_EQ(DesktopServer(), L"http://desktop.tavro.cn");
-    EXPECT_EQ(HomePage(), L"http://www.tavro.cn");
-    EXPECT_EQ(MobileSite(), L"http://m.tavro.cn");
+    EXPECT_EQ(DesktopServer(), L"https://desktop.tavro.cn");
+    EXPECT_EQ(HomePage(), L"https://www.tavro.cn");
+    EXPECT_EQ(MobileSite(), L"https://m.tavro.cn");
 }
 
 TEST(Endpoints, EnvironmentOverridesEachOne)
@@ -54,20 +54,20 @@ TEST(Endpoints, EnvironmentOverridesEachOne)
     ScopedEnv mobile("TAVRO_MOBILE_SITE", "ftp://m.example");
     EXPECT_EQ(DesktopServer(), L"http://127.0.0.1:8765");
     EXPECT_EQ(HomePage(), L"https://home.example:443");
-    EXPECT_EQ(MobileSite(), L"http://m.tavro.cn");
+    EXPECT_EQ(MobileSite(), L"https://m.tavro.cn");
 }
 
 TEST(Endpoints, ARefusedValueIsNamedWithItsReasonOnceOnStandardError)
 {
     ScopedEnv mobile("TAVRO_MOBILE_SITE", "http://m.example/path");
     testing::internal::CaptureStderr();
-    EXPECT_EQ(MobileSite(), L"http://m.tavro.cn");
-    EXPECT_EQ(MobileSite(), L"http://m.tavro.cn");
+    EXPECT_EQ(MobileSite(), L"https://m.tavro.cn");
+    EXPECT_EQ(MobileSite(), L"https://m.tavro.cn");
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("TAVRO_MOBILE_SITE=\"http://m.example/path\" is ignored"),
               std::string::npos)
         << said;
-    EXPECT_NE(said.find("http://m.tavro.cn"), std::string::npos) << said;
+    EXPECT_NE(said.find("https://m.tavro.cn"), std::string::npos) << said;
     EXPECT_EQ(said.find("is ignored"), said.rfind("is ignored")) << "said more than once";
 
     // Each refusal has its own reason; an accepted value has none.
@@ -121,4 +121,25 @@ TEST(Endpoints, AcceptsOnlyHttpOrigins)
         EXPECT_EQ(EndpointOrDefault(bad, fallback), fallback) << bad;
     }
     EXPECT_EQ(EndpointOrDefault(nullptr, fallback), fallback);
+}
+
+TEST(Endpoints, APlainAddressOfAnotherMachineIsNotedOnce)
+{
+    for (const auto& [origin, plainRemote] :
+         std::vector<std::pair<const wchar_t*, bool>>{{L"http://desktop.example.cn", true},
+                                                      {L"http://10.0.0.2:8080", true},
+                                                      {L"http://127.example.cn", true},
+                                                      {L"https://desktop.example.cn", false},
+                                                      {L"http://127.0.0.1:8765", false},
+                                                      {L"http://localhost:80", false},
+                                                      {L"http://[::1]:8080", false}}) {
+        EXPECT_EQ(IsPlainRemoteOrigin(origin), plainRemote) << static_cast<int>(plainRemote);
+    }
+    ScopedEnv desktop("TAVRO_DESKTOP_SERVER", "http://desktop.example.cn");
+    testing::internal::CaptureStderr();
+    DesktopServer();
+    DesktopServer();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("plain http"), std::string::npos) << said;
+    EXPECT_EQ(said.find("plain http"), said.rfind("plain http")) << "said more than once";
 }

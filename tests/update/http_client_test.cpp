@@ -177,6 +177,8 @@ TEST(HttpClient, FailedTransfersAreTriedThreeTimesAtMost)
         {"cut twice", {Answer::FailFirst, "0123456789", 200, "text/plain", 2}, true, 3},
         {"always cut", {Answer::Short, "0123456789"}, false, 3},
         {"stalled", {Answer::Stall, "0123456789"}, false, 3},
+        // Under 1 KiB/s on average over the stall time: abandoned like a stall.
+        {"dripping", {Answer::Drip, std::string(4096, 'd')}, false, 3},
         // Faults that another attempt cannot mend end at once.
         {"endless body over its cap", {Answer::Endless, ""}, false, 1},
         {"redirect loop", {Answer::RedirectLoop, ""}, false, 6},
@@ -191,6 +193,76 @@ TEST(HttpClient, FailedTransfersAreTriedThreeTimesAtMost)
         if (c.result) {
             EXPECT_EQ(client.m_rawContentLength, 10) << c.what;
         }
+    }
+}
+
+// Keeps what a sink is given, as the staging file would.
+class RecordingSink : public HttpBodySink
+{
+public:
+    void Restart() override
+    {
+        body.clear();
+        ++restarts;
+    }
+    bool Write(const char* data, std::size_t size) override
+    {
+        body.append(data, size);
+        return true;
+    }
+    std::string body;
+    int restarts = 0;
+};
+
+TEST(HttpClient, ASinkGetsTheBodyAsItArrivesAndNothingPastTheCap)
+{
+    const std::string ten = "0123456789";
+    const struct
+    {
+        const char* what;
+        Reply reply;
+        std::size_t cap;
+        bool result;
+        bool overCap;
+        std::string body; // what the sink holds at the end
+        int requests;
+    } cases[] = {
+        {"a body within its cap", {Answer::Body, ten}, 10, true, false, ten, 1},
+        {"a retried body starts over",
+         {Answer::FailFirst, ten, 200, "text/plain", 1},
+         10,
+         true,
+         false,
+         ten,
+         2},
+        {"a body over its cap stops before the excess", {Answer::Body, ten}, 4, false, true, "", 1},
+        {"an endless body", {Answer::Endless, ""}, 100000, false, true, "", 1},
+        {"an error page is not the file", {Answer::Body, ten, 404}, 100, false, false, "", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackServer server;
+        server.Set("/f", c.reply);
+        RecordingSink sink;
+        HttpClient client(server.Url("/f"));
+        HttpLimits limits = QuickLimits();
+        limits.maxBodyBytes = c.cap;
+        client.SetLimits(limits);
+        client.SetBodySink(&sink);
+        EXPECT_EQ(client.SendHttpRequest(false, L"GET", true), c.result);
+        EXPECT_EQ(client.BodyOverCap(), c.overCap);
+        EXPECT_LE(sink.body.size(), c.cap);
+        if (!c.overCap) {
+            EXPECT_EQ(sink.body, c.body);
+        }
+        EXPECT_EQ(sink.restarts, c.requests);
+        // Kept for a request that completed or an error page; a cut transfer has none.
+        if (c.result || c.reply.status != 200) {
+            EXPECT_EQ(client.GetStatusCode(), c.reply.status);
+        }
+        EXPECT_EQ(server.RequestsFor("/f"), c.requests);
+        // Nothing is held in the client's own buffer.
+        EXPECT_EQ(client.m_rawCapacity, 0);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -25,6 +26,7 @@ enum class Answer
     Endless,      // a chunked body that never ends
     RedirectLoop, // redirects to itself
     Chunks,       // the body in two chunked pieces cut at `splitAt`
+    Drip,         // announces the body's length and sends 2 bytes every 200 ms
 };
 
 struct Reply
@@ -143,6 +145,19 @@ private:
                                          sink.write("x", 1);
                                          WaitForShutdown();
                                          return false;
+                                     });
+            return;
+        case Answer::Drip:
+            res.set_content_provider(body.size(), reply.contentType,
+                                     [this, body](size_t offset, size_t, httplib::DataSink& sink) {
+                                         std::unique_lock<std::mutex> lock(m_mutex);
+                                         if (m_wake.wait_for(lock, std::chrono::milliseconds(200),
+                                                             [this] { return m_stopping; }))
+                                             return false;
+                                         lock.unlock();
+                                         return sink.write(
+                                             body.data() + offset,
+                                             std::min<size_t>(2, body.size() - offset));
                                      });
             return;
         case Answer::Endless:

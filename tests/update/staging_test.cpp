@@ -6,80 +6,89 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <map>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-StagedFileWriter::Bytes Copy(const std::string& text)
+// Every regular file below `dir`, by relative path.
+std::map<std::string, std::string> Files(const TempProgramDir& dir)
 {
-    auto* bytes = static_cast<unsigned char*>(std::malloc(text.size() + 1));
-    std::memcpy(bytes, text.data(), text.size());
-    return StagedFileWriter::Bytes(bytes);
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
+        if (entry.is_regular_file()) {
+            const std::string relative = fs::relative(entry.path(), dir.Path()).string();
+            files[relative] = dir.Read(relative);
+        }
+    }
+    return files;
 }
 
-TEST(StagedFileWriter, StagesFilesInOrderAndTellsWhetherAllWereStaged)
+TEST(StagedFileStream, StagesWhatArrivedOnlyWhenCommittedAndLeavesNothingOtherwise)
 {
-    const std::string big(StagedFileWriter::kOverlapBytes + 1, 'b');
-    struct Job
-    {
-        std::string path;
-        std::string content;
-    };
     const struct
     {
         const char* what;
-        std::vector<Job> jobs;
-        bool cancelled;
-        bool allStaged;
+        const char* path;
+        std::vector<std::string> firstAttempt; // pieces written before a restart; none: no restart
+        std::vector<std::string> pieces;
+        bool commit;
+        bool writes;
+        bool committed;
         std::map<std::string, std::string> staged;
     } cases[] = {
-        {"files in order, the later one of a path wins",
-         {{"a", "one"}, {"sub/b", "two"}, {"a", "three"}},
-         false,
+        {"pieces in order", "sub/a", {}, {"one ", "two"}, true, true, true, {{"sub/a", "one two"}}},
+        {"an empty body", "a", {}, {}, true, true, true, {{"a", ""}}},
+        {"a retried body starts over",
+         "a",
+         {"stale"},
+         {"fresh"},
          true,
-         {{"a", "three"}, {"sub/b", "two"}}},
-        {"an empty file", {{"a", "one"}, {"c", ""}}, false, true, {{"a", "one"}, {"c", ""}}},
-        {"a file that cannot be written",
-         {{"a", "one"}, {"a/x", "two"}},
-         false,
-         false,
-         {{"a", "one"}}},
-        {"a body over the overlap size",
-         {{"big", big}, {"a", "one"}},
-         false,
          true,
-         {{"big", big}, {"a", "one"}}},
-        {"after the quit nothing more is staged", {{"a", "one"}}, true, false, {}},
+         true,
+         {{"a", "fresh"}}},
+        {"not committed (a failed download)", "a", {}, {"part"}, false, true, false, {}},
+        {"below a file, which cannot be a folder",
+         "blocker/a",
+         {},
+         {"x"},
+         true,
+         false,
+         false,
+         {{"blocker", "file"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempProgramDir dir;
-        std::atomic<bool> cancel{c.cancelled};
-        StagedFileWriter writer(&cancel);
-        for (const Job& job : c.jobs) {
-            const std::string path = (dir.Path() / job.path).string();
-            writer.Add(Copy(job.content), job.content.size(), path);
-            // A large body is written before the next download may start.
-            if (job.content.size() > StagedFileWriter::kOverlapBytes) {
-                EXPECT_EQ(fs::file_size(path), job.content.size());
+        if (std::string(c.path).rfind("blocker/", 0) == 0)
+            dir.Write("blocker", "file");
+        std::string all;
+        {
+            StagedFileStream stream((dir.Path() / c.path).string());
+            if (!c.firstAttempt.empty()) {
+                stream.Restart();
+                for (const std::string& piece : c.firstAttempt)
+                    stream.Write(piece.data(), piece.size());
+            }
+            stream.Restart();
+            for (const std::string& piece : c.pieces) {
+                EXPECT_EQ(stream.Write(piece.data(), piece.size()), c.writes);
+                all += piece;
+            }
+            if (c.writes) {
+                EXPECT_EQ(stream.Size(), all.size());
+                EXPECT_EQ(stream.Hex(), Sha256Hex(all));
+            }
+            if (c.commit) {
+                EXPECT_EQ(stream.Commit(), c.committed);
             }
         }
-        EXPECT_EQ(writer.Finish(), c.allStaged);
-        std::map<std::string, std::string> staged;
-        for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
-            if (entry.is_regular_file())
-                staged[fs::relative(entry.path(), dir.Path()).generic_string()] =
-                    dir.Read(fs::relative(entry.path(), dir.Path()).string());
-        }
-        EXPECT_EQ(staged, c.staged);
+        EXPECT_EQ(Files(dir), c.staged);
     }
 }
 
-TEST(StagedFileWriter, WhateverLiesUnderTheTemporaryNameIsReplacedNotOpened)
+TEST(StagedFileStream, WhateverLiesUnderTheTemporaryNameIsReplacedNotOpened)
 {
     TempProgramDir dir;
     const std::string path = (dir.Path() / "x").string();
@@ -94,6 +103,15 @@ TEST(StagedFileWriter, WhateverLiesUnderTheTemporaryNameIsReplacedNotOpened)
     EXPECT_EQ(dir.Read("x"), "link");
     EXPECT_EQ(dir.Read("outside"), "untouched");
     EXPECT_FALSE(fs::exists(path + ".part"));
+
+    // A download streamed to the same name does the same.
+    fs::create_symlink(outside, path + ".part");
+    StagedFileStream stream(path);
+    stream.Restart();
+    EXPECT_TRUE(stream.Write("streamed", 8));
+    EXPECT_TRUE(stream.Commit());
+    EXPECT_EQ(dir.Read("x"), "streamed");
+    EXPECT_EQ(dir.Read("outside"), "untouched");
 }
 
 } // namespace

@@ -58,16 +58,31 @@ TEST(UpdateSigning, SignatureHoldsOnlyForTheExactListAndKey)
         EXPECT_EQ(VerifyListSignature(c.list, c.signature, *c.key), c.valid) << c.what;
 }
 
-TEST(UpdateSigning, DevelopmentKeyIsTrustedByDefaultBuilds)
+TEST(UpdateSigning, TheBuildTrustsTheConfiguredKeyAndAKeylessBuildTrustsNothing)
 {
-    // The tests and the demo sign with the development key kept in the repository; a build
-    // that trusted another key would reject every update the devserver offers.
+    // The key the configure step settled on (none, a distributor's or the development key).
+    const std::string configured = TAVRO_TEST_TRUSTED_KEY;
+    const auto key = BuildUpdateKey();
+    EXPECT_EQ(key.has_value(), !configured.empty());
+    if (key) {
+        EXPECT_EQ(ToHex(key->data(), key->size()), configured);
+        EXPECT_EQ(TrustedUpdateKey(), *key);
+    } else {
+        EXPECT_EQ(TrustedUpdateKey(), PublicKey{});
+    }
+    // The tests and the demo sign with the development key kept in the repository.
     std::ifstream file(TAVRO_SOURCE_DIR "/tools/release/dev-keys/DEVELOPMENT-ONLY-secret.hex");
     std::string hex;
     file >> hex;
     const auto secret = KeyFromHex<64>(hex);
     ASSERT_TRUE(secret);
-    EXPECT_TRUE(VerifyListSignature("list", SignList("list", *secret)));
+    std::ifstream publicFile(TAVRO_SOURCE_DIR
+                             "/tools/release/dev-keys/DEVELOPMENT-ONLY-public.hex");
+    std::string publicHex;
+    publicFile >> publicHex;
+    EXPECT_EQ(VerifyListSignature("list", SignList("list", *secret)), configured == publicHex);
+    // The key of a build without one verifies nothing, whatever the signature.
+    EXPECT_FALSE(VerifyListSignature("list", SignList("list", *secret), PublicKey{}));
 }
 
 TEST(UpdateSigning, Sha256FedInPiecesMatchesKnownVectors)

@@ -1,5 +1,6 @@
 #include "update/update_worker.h"
 #include "update/update_worker_thread.h"
+#include "update/version_list.h"
 
 #include "loopback_server.h"
 #include "temp_program_dir.h"
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -25,6 +28,8 @@ struct ServerFile
     int status = 200;
     // Written into the list instead of the content's hash; "none" leaves the attribute out.
     std::string listedHash = {};
+    // Written into the list instead of the content's size.
+    std::string listedSize = {};
 };
 
 enum class ListFault
@@ -35,6 +40,9 @@ enum class ListFault
     Empty,
     NotXml,
     Missing,
+    Expired,   // the list's time ran out yesterday
+    MadeEarly, // the installed list was made after the server's
+    NoRoom,    // the disk cannot hold the update with room to spare
 };
 
 struct Case
@@ -50,6 +58,8 @@ struct Case
     // Files staged below the staging folder (update.xml and the staged list aside).
     std::map<std::string, std::string> staged;
     ListFault listFault = ListFault::None;
+    // Found in the update log; empty: there is no log.
+    std::string logged = {};
 };
 
 struct KeyPair
@@ -81,24 +91,37 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder, const std::s
     return files;
 }
 
-std::string ListText(const std::string& rootV, const std::vector<ServerFile>& files)
+// Times around now: the lists a test serves are fresh unless a case says otherwise.
+std::string UtcDaysFromNow(int days)
 {
-    std::string text =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<version v=\"" + rootV + "\">\r\n";
+    return FormatUtcTime(static_cast<std::int64_t>(std::time(nullptr)) + days * 86400);
+}
+
+std::string ListText(const std::string& rootV, const std::vector<ServerFile>& files,
+                     ListFault fault = ListFault::None)
+{
+    const std::string expires = UtcDaysFromNow(fault == ListFault::Expired ? -1 : 90);
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<version v=\"" + rootV +
+                       "\" made=\"" + UtcDaysFromNow(-2) + "\" expires=\"" + expires + "\">\r\n";
     for (const ServerFile& f : files) {
         text += "    <file p=\"" + f.p + "\" v=\"" + f.v + "\"";
         const std::string hash = f.listedHash.empty() ? Sha256Hex(f.content) : f.listedHash;
         if (hash != "none")
             text += " sha256=\"" + hash + "\"";
+        text += " size=\"" +
+                (f.listedSize.empty() ? std::to_string(f.content.size()) : f.listedSize) + "\"";
         text += " />\r\n";
     }
     return text + "</version>\r\n";
 }
 
 std::string InstalledText(const std::string& rootV,
-                          const std::vector<std::pair<std::string, std::string>>& files)
+                          const std::vector<std::pair<std::string, std::string>>& files,
+                          ListFault fault = ListFault::None)
 {
-    std::string text = "<version v=\"" + rootV + "\">\n";
+    std::string text =
+        "<version v=\"" + rootV + "\"" +
+        (fault == ListFault::MadeEarly ? " made=\"" + UtcDaysFromNow(-1) + "\"" : "") + ">\n";
     for (const auto& [p, v] : files)
         text += "<file p=\"" + p + "\" v=\"" + v + "\" />\n";
     return text + "</version>\n";
@@ -132,15 +155,15 @@ struct World
         settings.serverBase = m_server.Url("/quelmo/");
         settings.key = m_signer.publicKey;
         settings.limits.stallSeconds = 1;
-        settings.maxFileBytes = 1024 * 1024;
         return settings;
     }
 
     void Serve(const Case& c)
     {
-        const std::string list = c.listFault == ListFault::Empty    ? ""
-                                 : c.listFault == ListFault::NotXml ? "<<not xml>>"
-                                                                    : ListText(c.serverV, c.server);
+        const std::string list = c.listFault == ListFault::Empty ? ""
+                                 : c.listFault == ListFault::NotXml
+                                     ? "<<not xml>>"
+                                     : ListText(c.serverV, c.server, c.listFault);
         if (c.listFault != ListFault::Missing)
             m_server.Set("/quelmo/Bin/Release/version.xml", {Answer::Body, list, 200, "text/xml"});
         const KeyPair other;
@@ -219,21 +242,69 @@ TEST(UpdateWorker, StagesExactlyWhatDiffersAndMarksReadyOnlyWhenAllArrived)
             {"Release\\Tavro", "2", "new program", Answer::Body, 200, hash}};
     };
 
+    const std::vector<ServerFile> dripping = {
+        {"Release\\Tavro", "2", "new program"},
+        {"Skin\\Default.skn", "2", std::string(4096, 'd'), Answer::Drip}};
+    auto sized = [](std::string size) {
+        return std::vector<ServerFile>{
+            {"Release\\Tavro", "2", "new program", Answer::Body, 200, {}, size}};
+    };
+
     const Case cases[] = {
         {"changed and new files are staged, installed-only files left alone", "4.0.0", kInstalled,
          "4.0.1", changedAndNew, UpdateOutcome::Ready, bothListed, bothStaged},
-        {"an older server version counts too", "4.0.1", kInstalled, "4.0.0", changedAndNew,
-         UpdateOutcome::Ready, bothListed, bothStaged},
-        {"versions differing in letter case differ", "4.0.1-a", kInstalled, "4.0.1-A",
+        {"versions compare as numbers: 4.0.10 is newer than 4.0.9", "4.0.9", kInstalled, "4.0.10",
          changedAndNew, UpdateOutcome::Ready, bothListed, bothStaged},
-        {"equal roots: nothing even though files differ",
+        {"downgrade: an older signed list is no update",
+         "4.0.1",
+         kInstalled,
+         "3.9.0",
+         changedAndNew,
+         UpdateOutcome::NotNewer,
+         {},
+         {},
+         ListFault::None,
+         "3.9.0 is not newer than the installed 4.0.1"},
+        {"an equal version is no update even though files differ",
          "4.0.1",
          kInstalled,
          "4.0.1",
          changedAndNew,
-         UpdateOutcome::SameVersion,
+         UpdateOutcome::NotNewer,
          {},
-         {}},
+         {},
+         ListFault::None,
+         "is not newer"},
+        {"a version that is not dotted numbers",
+         "4.0.1",
+         kInstalled,
+         "4.0.2-a",
+         changedAndNew,
+         UpdateOutcome::Refused,
+         {},
+         {},
+         ListFault::None,
+         "not dotted numbers"},
+        {"an expired list",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         changedAndNew,
+         UpdateOutcome::Expired,
+         {},
+         {},
+         ListFault::Expired,
+         "stale"},
+        {"a list made before the installed one",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         changedAndNew,
+         UpdateOutcome::NotNewer,
+         {},
+         {},
+         ListFault::MadeEarly,
+         "before the installed 4.0.0"},
         {"every file equal: an empty list, still ready",
          "4.0.0",
          kInstalled,
@@ -251,17 +322,51 @@ TEST(UpdateWorker, StagesExactlyWhatDiffersAndMarksReadyOnlyWhenAllArrived)
          {"Release\\Tavro=2", "Release\\Tavro=3"},
          {{"Release/Tavro", "twice"}}},
         {"404 for a file", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Body, 404),
-         UpdateOutcome::Incomplete, faultyListed, goodOnly},
+         UpdateOutcome::Incomplete, faultyListed, goodOnly, ListFault::None, "status 404"},
+        {"a 404 page longer than the file",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         {{"Release\\Tavro", "2", "new program"},
+          {"Skin\\Default.skn", "2", std::string(500, 'e'), Answer::Body, 404, {}, "3"}},
+         UpdateOutcome::Incomplete,
+         faultyListed,
+         goodOnly,
+         ListFault::None,
+         "status 404"},
         {"500 for a file", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Body, 500),
-         UpdateOutcome::Incomplete, faultyListed, goodOnly},
+         UpdateOutcome::Incomplete, faultyListed, goodOnly, ListFault::None, "status 500"},
         {"a body shorter than its length", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Short),
-         UpdateOutcome::Incomplete, faultyListed, goodOnly},
+         UpdateOutcome::Incomplete, faultyListed, goodOnly, ListFault::None, "Default.skn"},
         {"a server that stalls", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Stall),
-         UpdateOutcome::Incomplete, faultyListed, goodOnly},
-        {"an endless body", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Endless),
-         UpdateOutcome::Incomplete, faultyListed, goodOnly},
+         UpdateOutcome::Incomplete, faultyListed, goodOnly, ListFault::None, "Default.skn"},
+        {"a server that drips", "4.0.0", kInstalled, "4.0.1", dripping, UpdateOutcome::Incomplete,
+         faultyListed, goodOnly, ListFault::None, "Default.skn"},
+        {"an endless body stops at the listed size", "4.0.0", kInstalled, "4.0.1",
+         faulty(Answer::Endless), UpdateOutcome::Incomplete, faultyListed, goodOnly,
+         ListFault::None, "more than its 8 bytes"},
+        {"a file longer than its listed size",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         sized("4"),
+         UpdateOutcome::Incomplete,
+         {"Release\\Tavro=2"},
+         {},
+         ListFault::None,
+         "more than its 4 bytes"},
+        {"a file shorter than its listed size",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         sized("12"),
+         UpdateOutcome::Incomplete,
+         {"Release\\Tavro=2"},
+         {},
+         ListFault::None,
+         "short: 11 of 12"},
         {"a redirect loop", "4.0.0", kInstalled, "4.0.1", faulty(Answer::RedirectLoop),
-         UpdateOutcome::Incomplete, faultyListed, goodOnly},
+         UpdateOutcome::Incomplete, faultyListed, goodOnly, ListFault::None, "Default.skn"},
         {"a file whose hash differs",
          "4.0.0",
          kInstalled,
@@ -269,26 +374,83 @@ TEST(UpdateWorker, StagesExactlyWhatDiffersAndMarksReadyOnlyWhenAllArrived)
          withHash(Sha256Hex("other")),
          UpdateOutcome::Incomplete,
          {"Release\\Tavro=2"},
-         {}},
-        {"a file without a hash",
+         {},
+         ListFault::None,
+         "SHA-256 differs"},
+        {"a file without a hash refuses the list",
          "4.0.0",
          kInstalled,
          "4.0.1",
          withHash("none"),
-         UpdateOutcome::Incomplete,
-         {"Release\\Tavro=2"},
-         {}},
-        {"absolute and climbing paths are refused",
+         UpdateOutcome::Refused,
+         {},
+         {},
+         ListFault::None,
+         "has no SHA-256"},
+        {"a file without a size refuses the list",
          "4.0.0",
          kInstalled,
          "4.0.1",
-         {{"/tmp/evil", "1", "e"},
+         sized("-"),
+         UpdateOutcome::Refused,
+         {},
+         {},
+         ListFault::None,
+         "has no size"},
+        {"absolute and climbing paths refuse the list before any download",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         {{"Release\\Tavro", "2", "new program"},
+          {"/tmp/evil", "1", "e"},
           {"C:\\evil", "1", "e"},
           {"..\\..\\evil", "1", "e"},
           {"Release\\..\\..\\evil", "1", "e"}},
-         UpdateOutcome::Incomplete,
-         {"/tmp/evil=1", "C:\\evil=1", "..\\..\\evil=1", "Release\\..\\..\\evil=1"},
-         {}},
+         UpdateOutcome::Refused,
+         {},
+         {},
+         ListFault::None,
+         "refused path"},
+        {"the profile refuses the list before any download",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         {{"Release\\Tavro", "2", "new program"}, {"Release\\conf\\userdata.xml", "2", "mine"}},
+         UpdateOutcome::Refused,
+         {},
+         {},
+         ListFault::None,
+         "refused path \"Release\\conf\\userdata.xml\""},
+        {"a folder on disk refuses the list before any download",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         {{"Release\\Tavro", "2", "new program"}, {"Release", "2", "a file"}},
+         UpdateOutcome::Refused,
+         {},
+         {},
+         ListFault::None,
+         "refused path \"Release\""},
+        {"an update over the size cap",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         sized("2000000000"),
+         UpdateOutcome::Refused,
+         {},
+         {},
+         ListFault::None,
+         "an update may carry"},
+        {"a disk too small for the update",
+         "4.0.0",
+         kInstalled,
+         "4.0.1",
+         changedAndNew,
+         UpdateOutcome::Refused,
+         {},
+         {},
+         ListFault::NoRoom,
+         "to spare"},
         {"an unsigned list",
          "4.0.0",
          kInstalled,
@@ -297,7 +459,8 @@ TEST(UpdateWorker, StagesExactlyWhatDiffersAndMarksReadyOnlyWhenAllArrived)
          UpdateOutcome::NoServerList,
          {},
          {},
-         ListFault::Unsigned},
+         ListFault::Unsigned,
+         "not signed"},
         {"a list signed by another key",
          "4.0.0",
          kInstalled,
@@ -306,26 +469,29 @@ TEST(UpdateWorker, StagesExactlyWhatDiffersAndMarksReadyOnlyWhenAllArrived)
          UpdateOutcome::NoServerList,
          {},
          {},
-         ListFault::OtherKey},
+         ListFault::OtherKey,
+         "signature is not good"},
         {"an empty list",
          "4.0.0",
          kInstalled,
          "4.0.1",
          {},
-         UpdateOutcome::NoServerList,
+         UpdateOutcome::Refused,
          {},
          {},
-         ListFault::Empty},
+         ListFault::Empty,
+         "not XML"},
         {"a list that is not XML",
          "4.0.0",
          kInstalled,
          "4.0.1",
          {},
-         UpdateOutcome::NoServerList,
+         UpdateOutcome::Refused,
          {},
          {},
-         ListFault::NotXml},
-        {"no list on the server",
+         ListFault::NotXml,
+         "not XML"},
+        {"no list on the server: no refusal, nothing logged",
          "4.0.0",
          kInstalled,
          "4.0.1",
@@ -339,16 +505,34 @@ TEST(UpdateWorker, StagesExactlyWhatDiffersAndMarksReadyOnlyWhenAllArrived)
         SCOPED_TRACE(c.what);
         World w;
         const TempProgramDir& m_dir = w.m_dir;
-        m_dir.Write("Release/version.xml", InstalledText(c.installedV, c.installed));
+        m_dir.Write("Release/version.xml", InstalledText(c.installedV, c.installed, c.listFault));
         m_dir.Write("Release/Tavro", "old program");
         // Left by an earlier run that did not finish.
         m_dir.Write(kStaging + "/Release/version.xml", "stale");
         w.Serve(c);
         const auto outside = Snapshot(m_dir.Path(), kStaging);
+        UpdateSettings settings = w.Settings();
+        if (c.listFault == ListFault::NoRoom)
+            settings.spareBytes = std::uint64_t(1) << 62;
 
-        EXPECT_EQ(RunUpdateCheck(w.Settings()), c.outcome);
+        EXPECT_EQ(RunUpdateCheck(settings), c.outcome);
 
-        EXPECT_EQ(Snapshot(m_dir.Path(), kStaging), outside) << "changed outside staging";
+        auto after = Snapshot(m_dir.Path(), kStaging);
+        const std::string log =
+            after.count("Release/update.log") ? after["Release/update.log"] : "";
+        after.erase("Release/update.log");
+        EXPECT_EQ(after, outside) << "changed outside staging";
+        if (c.logged.empty()) {
+            EXPECT_EQ(log, "");
+        } else {
+            EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+            // One line per refusal or failed file.
+            EXPECT_EQ(std::count(log.begin(), log.end(), '\n'),
+                      c.outcome == UpdateOutcome::Incomplete
+                          ? std::ptrdiff_t(c.listed.size()) - std::ptrdiff_t(c.staged.size())
+                          : 1)
+                << log;
+        }
         const fs::path staging = m_dir.Sub(kStaging);
         auto staged = Snapshot(staging);
         const std::string stagedList =
@@ -364,6 +548,14 @@ TEST(UpdateWorker, StagesExactlyWhatDiffersAndMarksReadyOnlyWhenAllArrived)
         const bool stagingRan =
             c.outcome == UpdateOutcome::Ready || c.outcome == UpdateOutcome::Incomplete;
         EXPECT_EQ(hasFileList, stagingRan);
+        // A refused list costs no download.
+        for (const ServerFile& f : c.server) {
+            std::string path = "/quelmo/Bin/" + f.p;
+            std::replace(path.begin(), path.end(), '\\', '/');
+            if (!stagingRan) {
+                EXPECT_EQ(w.m_server.RequestsFor(path), 0) << path;
+            }
+        }
         if (hasFileList) {
             EXPECT_EQ(ListedEntries(staging / "update.xml"), c.listed);
         }

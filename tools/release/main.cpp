@@ -1,21 +1,28 @@
 // release: makes signing key pairs and the desktop server's update tree.
 //
+//   release installed-list --tree DIR --version V
+//       writes DIR/Release/version.xml, the installed list of the program tree DIR (the
+//       build's stage), unless it already holds exactly that
 //   release keygen PREFIX
-//       writes PREFIX-public.hex and PREFIX-secret.hex (readable by the owner only)
-//   release make --tree DIR --version V --out BIN [--previous DIR] [--key SECRET.hex]
+//       creates PREFIX-secret.hex (readable by the owner only) and PREFIX-public.hex; an
+//       existing file under either name is never written over
+//   release make --tree DIR --version V --out BIN (--key SECRET.hex | --development-key)
+//                [--previous DIR] [--valid-days N]
 //       turns the program tree DIR into BIN (served as "Bin/"): the files, the version list
-//       Release/version.xml with "p", "v" and "sha256" per file, and its signature
+//       Release/version.xml with "p", "v", "sha256" and "size" per file and the times it was
+//       made and expires (N days later, 90 by default), and its signature
 //       Release/version.xml.sig. With --previous (the installed tree this release follows),
 //       unchanged files keep their old version so an update stages only what changed.
-//       The key defaults to the development key, which only the tests and the demo trust.
+//       --development-key signs with the development key, which only builds configured for
+//       development trust.
 
+#include "key_files.h"
 #include "release_tree.h"
 
 #include "host/file_io.h"
 
-#include <sys/stat.h>
-
-#include <fstream>
+#include <cstdlib>
+#include <ctime>
 #include <iostream>
 
 namespace fs = std::filesystem;
@@ -24,9 +31,10 @@ namespace {
 
 int Usage()
 {
-    std::cerr << "usage: release keygen PREFIX\n"
-                 "       release make --tree DIR --version V --out BIN [--previous DIR] "
-                 "[--key SECRET.hex]\n";
+    std::cerr << "usage: release installed-list --tree DIR --version V\n"
+                 "       release keygen PREFIX\n"
+                 "       release make --tree DIR --version V --out BIN "
+                 "(--key SECRET.hex | --development-key) [--previous DIR] [--valid-days N]\n";
     return 2;
 }
 
@@ -45,19 +53,19 @@ int KeyGen(const std::string& prefix)
     SecretKey secretKey{};
     MakeKeyPair(publicKey, secretKey);
     const std::string secretPath = prefix + "-secret.hex";
-    {
-        // Created private before anything is written into it.
-        std::ofstream(secretPath, std::ios::trunc).close();
-        ::chmod(secretPath.c_str(), 0600);
-        std::ofstream secret(secretPath, std::ios::trunc);
-        secret << ToHex(secretKey.data(), secretKey.size()) << "\n";
-        if (!secret)
-            throw std::runtime_error("cannot write " + secretPath);
+    const std::string publicPath = prefix + "-public.hex";
+    // Checked first, so that a clash leaves no half of a new pair behind.
+    std::error_code ignored;
+    if (fs::exists(fs::symlink_status(publicPath, ignored)))
+        throw std::runtime_error(publicPath + " exists; a key file is never written over");
+    CreateKeyFile(secretPath, ToHex(secretKey.data(), secretKey.size()) + "\n", true);
+    try {
+        CreateKeyFile(publicPath, ToHex(publicKey.data(), publicKey.size()) + "\n", false);
+    } catch (...) {
+        // The secret just made belongs to no public half anyone has.
+        fs::remove(secretPath, ignored);
+        throw;
     }
-    std::ofstream publicFile(prefix + "-public.hex", std::ios::trunc);
-    publicFile << ToHex(publicKey.data(), publicKey.size()) << "\n";
-    if (!publicFile)
-        throw std::runtime_error("cannot write " + prefix + "-public.hex");
     std::cout << "public key " << ToHex(publicKey.data(), publicKey.size())
               << "\nbuild with -DTAVRO_UPDATE_PUBLIC_KEY=<public key> to trust it\n";
     return 0;
@@ -67,13 +75,25 @@ int Make(int argc, char** argv)
 {
     ReleaseInput input;
     fs::path out;
-    fs::path keyFile = fs::path(TAVRO_DEV_KEY_DIR) / "DEVELOPMENT-ONLY-secret.hex";
+    fs::path keyFile;
+    bool developmentKey = false;
+    input.made = static_cast<std::int64_t>(std::time(nullptr));
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--development-key") {
+            developmentKey = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return Usage();
         const std::string value = argv[++i];
-        if (arg == "--tree")
+        if (arg == "--valid-days") {
+            char* end = nullptr;
+            const long days = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || days <= 0 || days > 36500)
+                return Usage();
+            input.validDays = static_cast<int>(days);
+        } else if (arg == "--tree")
             input.tree = value;
         else if (arg == "--version")
             input.version = value;
@@ -86,14 +106,34 @@ int Make(int argc, char** argv)
         else
             return Usage();
     }
-    if (input.tree.empty() || input.version.empty() || out.empty())
+    // The key is always named: a release signed with the development key by mistake would
+    // be accepted by every development build and by no user's.
+    if (input.tree.empty() || input.version.empty() || out.empty() ||
+        keyFile.empty() == !developmentKey)
         return Usage();
+    if (developmentKey)
+        keyFile = fs::path(TAVRO_DEV_KEY_DIR) / "DEVELOPMENT-ONLY-secret.hex";
     const auto key = KeyFromHex<64>(ReadText(keyFile));
     if (!key)
         throw std::runtime_error(keyFile.string() + " does not hold a secret key (128 hex digits)");
     WriteServerTree(input, *key, out);
     std::cout << "wrote " << out.string() << "/Release/version.xml (version " << input.version
               << ") and its signature\n";
+    return 0;
+}
+
+int InstalledList(int argc, char** argv)
+{
+    if (argc != 6 || std::string(argv[2]) != "--tree" || std::string(argv[4]) != "--version")
+        return Usage();
+    const fs::path tree = argv[3];
+    const std::string text = InstalledListText(tree, argv[5]);
+    const std::string path = (tree / "Release/version.xml").string();
+    // Left as it is when unchanged, so that nothing built from it is rebuilt.
+    if (ReadWholeFile(path, text.size() + 1) == text)
+        return 0;
+    if (!WriteFileAtomically(path, text).Ok())
+        throw std::runtime_error("cannot write " + path);
     return 0;
 }
 
@@ -109,6 +149,8 @@ int main(int argc, char** argv)
             return KeyGen(argv[2]);
         if (command == "make")
             return Make(argc, argv);
+        if (command == "installed-list")
+            return InstalledList(argc, argv);
     } catch (const std::exception& error) {
         std::cerr << "release: " << error.what() << "\n";
         return 1;
