@@ -1,6 +1,7 @@
 #include "app/tavro_app.h"
 
 #include "app/command_line.h"
+#include "app/install_journal.h"
 #include "app/parent_dlg.h"
 #include "app/running_copy.h"
 #include "app/trace.h"
@@ -34,6 +35,16 @@ std::wstring ParentFolder(const std::wstring& path)
     // The real exit never returns; a replaced one that does must not let start-up go on.
     throw std::logic_error("process exit returned");
 }
+
+class LoggedBoxes final : public IMessageBox
+{
+public:
+    void Show(const std::wstring& text, const std::wstring& caption, BoxIcon) override
+    {
+        qCWarning(lcApp).noquote()
+            << "not shown while handing over:" << QString::fromStdWString(caption + L": " + text);
+    }
+};
 
 constexpr const wchar_t* kSkinMissingText =
     L"Tavro 的界面文件缺失或无法读取，无法显示窗口。请重新安装 Tavro。\n\n";
@@ -104,6 +115,12 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
     case StartSwitch::Other:
         break;
     }
+    // For the updater, should this start hand over to it: it starts the program again in
+    // the same mode.
+    if (restartMode)
+        qputenv(kHandOverSwitchVariable, "-restart");
+    else
+        qunsetenv(kHandOverSwitchVariable);
 
     // The scripting object lives as long as the process; nothing ever frees it.
     static CImpIDispatch dispatch;
@@ -123,6 +140,13 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
     m_steps.push_back("profile loading");
     LoadProfile(*this);
     m_steps.push_back("profile loaded");
+    // An update the updater dropped while the profile could not be written (a full disk)
+    // leaves "needup" behind with nothing staged: handing over for it would loop.
+    if (updatePending && !StagedUpdateFound(programDir)) {
+        Trace("an update was pending, but nothing is staged");
+        updatePending = false;
+    }
+    m_bHandingOver = updatePending || UnfinishedInstallFound(programDir);
 
     // Without its skin no window can be drawn (a blank window that cannot be closed): the
     // user is told what is missing in a plain box and the program ends.
@@ -161,7 +185,17 @@ int CTavroV4App::ExitInstance()
     FreeSkin();
     skinEngine = nullptr;
     m_steps.push_back("skin freed");
-    SaveProfile(*this);
+    if (m_bHandingOver) {
+        // The updater waits for this process to end: a box nobody answers would hold the
+        // update back until the updater gives up. A failed save is logged instead.
+        LoggedBoxes logged;
+        Services services = CurrentServices();
+        services.messageBox = &logged;
+        const ScopedServices scoped(services);
+        SaveProfile(*this);
+    } else {
+        SaveProfile(*this);
+    }
     m_steps.push_back("profile saved");
     delete profileDoc;
     profileDoc = nullptr;

@@ -66,5 +66,8 @@ public:
 private:
     CTavroV4Dlg* m_pParentDlg = nullptr;
     bool m_bQuitRequested = false;
+    // The parent window hands over to the updater at once (an update is pending, or an
+    // install was cut short).
+    bool m_bHandingOver = false;
     int m_exitCode = 0;
 };

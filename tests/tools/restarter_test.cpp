@@ -1,3 +1,4 @@
+#include "host/host_utils.h"
 #include "restarter/restarter.h"
 #include "updater/program_process.h"
 #include "updater/update_log.h"
