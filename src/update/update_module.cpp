@@ -2,14 +2,25 @@
 
 #include "update/update_worker.h"
 
-// The entry point's type is checked against the one the loader casts to.
+#include <exception>
+
+// The entry point's type is checked against the one the loader casts to. Nothing thrown
+// inside the check may cross into the program, which knows nothing of this module's types
+// and would end: a failed check is a warning, and the widget goes on.
 extern "C" __attribute__((visibility("default"))) bool
 TavroRunUpdateCheck(const std::atomic<bool>* cancel, HostWarningSink warnings)
 {
     static_assert(std::is_same_v<decltype(&TavroRunUpdateCheck), UpdateCheckEntry>);
     SetHostWarningSink(warnings);
-    HttpClient::GlobalInit();
-    UpdateSettings settings = DefaultUpdateSettings();
-    settings.cancel = cancel;
-    return RunUpdateCheck(settings) == UpdateOutcome::Ready;
+    try {
+        HttpClient::GlobalInit();
+        UpdateSettings settings = DefaultUpdateSettings();
+        settings.cancel = cancel;
+        return RunUpdateCheck(settings) == UpdateOutcome::Ready;
+    } catch (const std::exception& error) {
+        HostWarning(std::string("the update check failed: ") + error.what());
+    } catch (...) {
+        HostWarning("the update check failed");
+    }
+    return false;
 }
