@@ -265,6 +265,26 @@ case_start_brings_up_the_widget() {
     wait_for "the program to end" gone "$pid"
 }
 
+# A start at login that hands over to the updater comes back as a start at login: the
+# program the updater starts again carries "-restart", with no main window.
+case_restart_start_comes_back_as_one() {
+    make_program_folder "$(profile_for_day $DAY)"
+    make_release
+    start_update_desktop
+    first_start_stages
+    start_tavro -restart
+    expect_exit "$LAST_PID" 0
+    E2E_TIMEOUT=60 wait_for "the program started again by the updater" program_pid_of Tavro
+    local pid
+    pid=$(program_pid_of Tavro)
+    wait_for "normal mode after the update" traced_by "$pid" "normal mode"
+    matches_401 || fail "the tree does not match 4.0.1's list"
+    [ "$(tr '\0' ' ' <"/proc/$pid/cmdline")" = "Tavro -restart " ] ||
+        fail "the program came back as: $(tr '\0' ' ' <"/proc/$pid/cmdline")"
+    kill -TERM "$pid"
+    wait_for "the program to end" gone "$pid"
+}
+
 E2E_CASE=$1
 "case_$1"
 echo "PASS: $1"
