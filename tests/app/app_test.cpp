@@ -156,6 +156,7 @@ TEST(RunningCopyChannel, LiesOnlyInAFolderOfThisUsersOwn)
     const QString title = QStringLiteral("Tavro占位 %1").arg(QCoreApplication::applicationPid());
     const TempProgramDir temp;
     std::filesystem::create_directory(temp.Sub("tmp"));
+    ::chmod(temp.Sub("tmp").c_str(), 0700);
     const ScopedVariable tmp("TMPDIR", temp.Sub("tmp").c_str());
     const std::string own = temp.Sub("tmp/tavro-" + std::to_string(::getuid())).string();
     const struct
@@ -168,47 +169,29 @@ TEST(RunningCopyChannel, LiesOnlyInAFolderOfThisUsersOwn)
         {"the runtime folder", std::getenv("XDG_RUNTIME_DIR"), [] {}, true},
         {"no runtime folder: one of our own is made", nullptr, [] {}, true},
         {"our own folder others can enter", nullptr,
-         [&] {
-             std::filesystem::create_directory(own);
-             ::chmod(own.c_str(), 0777);
-         },
-         false},
+         [&] { ASSERT_EQ(::mkdir(own.c_str(), 0777) | ::chmod(own.c_str(), 0777), 0); }, false},
         {"our own folder's place taken by a link", nullptr,
-         [&] {
-             std::filesystem::create_directory(temp.Sub("elsewhere"));
-             ::chmod(temp.Sub("elsewhere").c_str(), 0700);
-             std::filesystem::create_directory_symlink(temp.Sub("elsewhere"), own);
-         },
-         false},
+         [&] { std::filesystem::create_directory_symlink(temp.Sub("tmp"), own); }, false},
         {"our own folder's place taken by another user", nullptr,
-         [&] {
-             std::filesystem::create_directory(own);
-             ::chmod(own.c_str(), 0700);
-             ASSERT_EQ(::chown(own.c_str(), 65534, 65534) == 0, ::getuid() == 0);
-         },
-         ::getuid() != 0},
+         [&] { ASSERT_EQ(::mkdir(own.c_str(), 0700) | ::chown(own.c_str(), 65534, 65534), 0); },
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const ScopedVariable runtime("XDG_RUNTIME_DIR", c.runtime);
         std::filesystem::remove_all(own);
         c.make();
-        // A listener squatting where the channel used to lie.
+        // A listener squatting where the channel used to lie is not reached: this start
+        // goes on as the first copy.
         RunningCopyListener squatter([](UINT, WPARAM, LPARAM) { ADD_FAILURE(); });
         {
             const ScopedVariable atTheOldPlace("XDG_RUNTIME_DIR", temp.Sub("tmp").c_str());
-            ::chmod(temp.Sub("tmp").c_str(), 0700);
             ASSERT_TRUE(squatter.Listen(title));
         }
+        EXPECT_FALSE(PostToRunningCopy(title, WM_SHOW_MAIN, 0, 0));
         EXPECT_EQ(ChannelFolder().empty(), !c.usable);
-        EXPECT_NE(ChannelFolder(), temp.Sub("tmp").string());
-        if (c.runtime) {
-            EXPECT_EQ(ChannelFolder(), c.runtime);
-        }
         RunningCopyListener listener([](UINT, WPARAM, LPARAM) {});
         EXPECT_EQ(listener.Listen(title), c.usable);
-        // Without a usable folder a start goes on as the first copy.
-        EXPECT_FALSE(PostToRunningCopy(title + "-none", WM_SHOW_MAIN, 0, 0));
     }
     std::filesystem::remove_all(own);
 }
@@ -325,11 +308,11 @@ TEST_F(StartupTest, AHandOverKeepsTheStartModeAndWaitsOnNoBox)
         const char* what;
         std::vector<std::string> arguments;
         bool staged;
-        const char* mode; // what the updater is told, null: a normal start
+        std::string mode; // what the updater is told
     } cases[] = {
         {"a start at login", {"-restart"}, true, "-restart"},
-        {"a normal start", {}, true, nullptr},
-        {"nothing staged", {}, false, nullptr},
+        {"a normal start", {}, true, ""},
+        {"nothing staged", {}, false, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -342,18 +325,13 @@ TEST_F(StartupTest, AHandOverKeepsTheStartModeAndWaitsOnNoBox)
         services.shell.startedPrograms.clear();
         services.messageBox.shown.clear();
         CTavroV4App fresh;
+        // A timer of this round's own, gone with it when the start ends without a loop.
         QTimer quit;
-        quit.setSingleShot(true);
         QObject::connect(&quit, &QTimer::timeout, [&fresh] { fresh.RequestQuit(); });
         quit.start(0);
         EXPECT_FALSE(fresh.InitInstance(c.arguments, host, windows.Parts()));
-        const char* mode = std::getenv(kHandOverSwitchVariable);
-        EXPECT_EQ(mode ? std::string(mode) : "", c.mode ? c.mode : "");
-        EXPECT_EQ(ArgumentsAfterHandOver(mode).size(), c.mode ? 1u : 0u);
-        const bool handedOver =
-            services.shell.startedPrograms.size() == 1 &&
-            services.shell.startedPrograms[0] == dir.WidePath() + L"/Release/Update";
-        EXPECT_EQ(handedOver, c.staged);
+        EXPECT_EQ(qEnvironmentVariable(kHandOverSwitchVariable).toStdString(), c.mode);
+        EXPECT_EQ(services.shell.startedPrograms.size(), c.staged ? 1u : 0u);
         EXPECT_FALSE(fresh.updatePending);
         // The disk is full: the profile cannot be written.
         std::filesystem::remove_all(dir.Sub("Release/conf"));
