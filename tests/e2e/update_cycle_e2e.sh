@@ -105,10 +105,10 @@ runs_unchanged() {
     expect_exit "$pid" 0
 }
 
-# A start that hands over to the updater, which installs and starts the program again:
-# waits for that program and prints its pid.
+# A start (with the given switch) that hands over to the updater, which installs and
+# starts the program again: waits for that program and prints its pid.
 second_start() {
-    start_tavro
+    start_tavro "$@"
     local handing=$LAST_PID
     expect_exit "$handing" 0
     E2E_TIMEOUT=60 wait_for "the program started again by the updater" program_pid_of Tavro
@@ -272,12 +272,8 @@ case_restart_start_comes_back_as_one() {
     make_release
     start_update_desktop
     first_start_stages
-    start_tavro -restart
-    expect_exit "$LAST_PID" 0
-    E2E_TIMEOUT=60 wait_for "the program started again by the updater" program_pid_of Tavro
     local pid
-    pid=$(program_pid_of Tavro)
-    wait_for "normal mode after the update" traced_by "$pid" "normal mode"
+    pid=$(second_start -restart)
     matches_401 || fail "the tree does not match 4.0.1's list"
     [ "$(tr '\0' ' ' <"/proc/$pid/cmdline")" = "Tavro -restart " ] ||
         fail "the program came back as: $(tr '\0' ' ' <"/proc/$pid/cmdline")"
