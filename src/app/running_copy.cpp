@@ -1,7 +1,6 @@
 #include "app/running_copy.h"
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QtEndian>
 
 #include <unistd.h>
@@ -16,8 +15,8 @@ QString ChannelNameForTitle(const QString& title)
 
 std::string ChannelPath(const QString& name)
 {
-    // Where copies of earlier versions made it too, so that they still find each other.
-    return QDir(QDir::tempPath()).filePath(name).toStdString();
+    const std::string folder = ChannelFolder();
+    return folder.empty() ? folder : folder + "/" + name.toStdString();
 }
 
 std::string EncodeChannelRecord(UINT message, WPARAM wParam, LPARAM lParam)

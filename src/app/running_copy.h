@@ -3,6 +3,9 @@
 // How a second copy finds the running one: the running copy's parent window listens on a
 // per-user local channel named after its window title, and a second copy hands it a
 // window message through that channel, which the running copy posts to its parent window.
+// The channel lies in the user's own runtime folder, each end checks that the other runs
+// as the same user, and the only message taken is "show the main window": nobody else can
+// take the channel's place or make the program do anything else through it.
 
 #include "ui/messages.h"
 
@@ -36,6 +39,7 @@ private:
 
     Handler m_handler;
     QString m_name;
+    std::string m_path; // where the channel was made
     int m_fd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::map<int, std::unique_ptr<Connection>> m_connections;
@@ -44,7 +48,12 @@ private:
 // The channel name for a window title: per user, free of characters a socket name forbids.
 QString ChannelNameForTitle(const QString& title);
 
-// Where the channel of that name lies.
+// The folder the channel lies in: $XDG_RUNTIME_DIR, or when that is unset or unusable a
+// folder of this user's own in the temporary folder, made 0700. A folder that is a link,
+// belongs to another user or lets others in is refused. Empty when there is none.
+std::string ChannelFolder();
+
+// Where the channel of that name lies; empty when there is no safe folder for it.
 std::string ChannelPath(const QString& name);
 
 // One message as it travels: message, wParam, lParam, big-endian, 20 bytes.

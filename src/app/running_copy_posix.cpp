@@ -1,6 +1,7 @@
 #include "app/running_copy.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -14,11 +15,29 @@
 
 namespace {
 
+// A real folder (not a link) of this user's that nobody else may enter.
+bool IsOwnPrivateFolder(const std::string& path)
+{
+    struct stat info
+    {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
+}
+
+// Whether the process at the other end of a connected socket runs as this user.
+bool PeerIsThisUser(int fd)
+{
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer &&
+           peer.uid == ::getuid();
+}
+
 bool ToAddress(const std::string& path, sockaddr_un& address)
 {
     address = {};
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
+    if (path.empty() || path.size() >= sizeof address.sun_path)
         return false;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     return true;
@@ -50,6 +69,18 @@ int BindPrivately(const std::string& path)
 
 } // namespace
 
+std::string ChannelFolder()
+{
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        runtime && *runtime && IsOwnPrivateFolder(runtime))
+        return runtime;
+    const std::string folder =
+        QDir::tempPath().toStdString() + "/tavro-" + std::to_string(::getuid());
+    // Made here when missing; one already there must pass the same test.
+    ::mkdir(folder.c_str(), S_IRWXU);
+    return IsOwnPrivateFolder(folder) ? folder : std::string();
+}
+
 struct RunningCopyListener::Connection
 {
     explicit Connection(int socket) : fd(socket), notifier(socket, QSocketNotifier::Read) {}
@@ -70,7 +101,7 @@ void RunningCopyListener::Close()
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
-        ::unlink(ChannelPath(m_name).c_str());
+        ::unlink(m_path.c_str());
     }
 }
 
@@ -81,9 +112,11 @@ bool RunningCopyListener::Listen(const QString& title)
         return true;
     Close();
     m_name = name;
-    const std::string path = ChannelPath(name);
-    ::unlink(path.c_str());
-    m_fd = BindPrivately(path);
+    m_path = ChannelPath(name);
+    if (m_path.empty())
+        return false;
+    ::unlink(m_path.c_str());
+    m_fd = BindPrivately(m_path);
     if (m_fd < 0)
         return false;
     m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
@@ -98,6 +131,10 @@ void RunningCopyListener::OnNewConnection()
         const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0)
             return;
+        if (!PeerIsThisUser(fd)) {
+            ::close(fd);
+            continue;
+        }
         auto connection = std::make_unique<Connection>(fd);
         connect(&connection->notifier, &QSocketNotifier::activated, this,
                 [this, fd] { OnReadable(fd); });
@@ -126,7 +163,9 @@ void RunningCopyListener::OnReadable(int fd)
         WPARAM wParam;
         LPARAM lParam;
         DecodeChannelRecord(records.data() + at, message, wParam, lParam);
-        m_handler(message, wParam, lParam);
+        // A second copy only ever asks for the main window; anything else is dropped.
+        if (message == WM_SHOW_MAIN)
+            m_handler(WM_SHOW_MAIN, 0, 0);
     }
 }
 
@@ -143,8 +182,9 @@ bool PostToRunningCopy(const QString& title, UINT message, WPARAM wParam, LPARAM
             return false;
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
             // Twenty bytes fit the socket's buffer: the write does not wait for the reader.
-            const bool sent =
-                ::write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
+            // A listener of another user is no copy of ours: this copy goes on.
+            const bool sent = PeerIsThisUser(fd) && ::write(fd, record.data(), record.size()) ==
+                                                        static_cast<ssize_t>(record.size());
             ::close(fd);
             return sent;
         }

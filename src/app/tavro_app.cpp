@@ -12,6 +12,7 @@
 #include "profile/profile_file.h"
 #include "remind/tip_database.h"
 #include "skin/skin.h"
+#include "update/install_journal.h"
 #include "web/imp_idispatch.h"
 
 #include <QApplication>
@@ -34,6 +35,16 @@ std::wstring ParentFolder(const std::wstring& path)
     // The real exit never returns; a replaced one that does must not let start-up go on.
     throw std::logic_error("process exit returned");
 }
+
+class LoggedBoxes final : public IMessageBox
+{
+public:
+    void Show(const std::wstring& text, const std::wstring& caption, BoxIcon) override
+    {
+        qCWarning(lcApp).noquote()
+            << "not shown while handing over:" << QString::fromStdWString(caption + L": " + text);
+    }
+};
 
 constexpr const wchar_t* kSkinMissingText =
     L"Tavro 的界面文件缺失或无法读取，无法显示窗口。请重新安装 Tavro。\n\n";
@@ -101,6 +112,12 @@ void CTavroV4App::EndUnlessThisCopyRuns(const std::vector<std::string>& argument
     case StartSwitch::Other:
         break;
     }
+    // For the updater, should this start hand over to it: it starts the program again in
+    // the same mode.
+    if (restartMode)
+        qputenv(kHandOverSwitchVariable, "-restart");
+    else
+        qunsetenv(kHandOverSwitchVariable);
 }
 
 void CTavroV4App::RunParentWindow(const ParentWindowParts& parentParts)
@@ -152,6 +169,13 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
     if (LoadProfile(*this) == DueDateState::Expired)
         EndExpired();
     m_steps.push_back("profile loaded");
+    // An update the updater dropped while the profile could not be written (a full disk)
+    // leaves "needup" behind with nothing staged: handing over for it would loop.
+    if (updatePending && !StagedUpdateFound(programDir)) {
+        Trace("an update was pending, but nothing is staged");
+        updatePending = false;
+    }
+    m_bHandingOver = updatePending || UnfinishedInstallFound(programDir);
 
     // Without its skin no window can be drawn (a blank window that cannot be closed): the
     // user is told what is missing in a plain box and the program ends.
@@ -173,7 +197,17 @@ int CTavroV4App::ExitInstance()
     FreeSkin();
     m_pSkinEngine = nullptr;
     m_steps.push_back("skin freed");
-    SaveProfile(*this);
+    if (m_bHandingOver) {
+        // The updater waits for this process to end: a box nobody answers would hold the
+        // update back until the updater gives up. A failed save is logged instead.
+        LoggedBoxes logged;
+        Services services = CurrentServices();
+        services.messageBox = &logged;
+        const ScopedServices scoped(services);
+        SaveProfile(*this);
+    } else {
+        SaveProfile(*this);
+    }
     m_steps.push_back("profile saved");
     delete profileDoc;
     profileDoc = nullptr;

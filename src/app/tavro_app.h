@@ -86,5 +86,8 @@ private:
     std::unique_ptr<CTipDatabase> m_pTipDb;
     CTavroV4Dlg* m_pParentDlg = nullptr;
     bool m_bQuitRequested = false;
+    // The parent window hands over to the updater at once (an update is pending, or an
+    // install was cut short).
+    bool m_bHandingOver = false;
     int m_exitCode = 0;
 };

@@ -1,6 +1,7 @@
 #include "host/host_utils.h"
 
 #include "host/paths.h"
+#include "host/text_codec.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -25,6 +26,16 @@ std::wstring ProgramDirFromExePath(const std::wstring& exePath)
 int CountProcessesNamed(const std::vector<std::wstring>& processNames, const std::wstring& name)
 {
     return static_cast<int>(std::count(processNames.begin(), processNames.end(), name));
+}
+
+bool ListNamesExecutable(const std::vector<std::string>& executables, const std::string& exePath)
+{
+    // What the link reads once its file was replaced or removed.
+    constexpr std::string_view kDeleted = " (deleted)";
+    return std::any_of(executables.begin(), executables.end(), [&](const std::string& exe) {
+        return exe == exePath ||
+               (exe.ends_with(kDeleted) && exe.substr(0, exe.size() - kDeleted.size()) == exePath);
+    });
 }
 
 std::wstring MacTextFromAdapters(const std::vector<AdapterRecord>& adapters)
@@ -53,6 +64,15 @@ bool IsAnotherInstanceRunning()
     return CountProcessesNamed(ReadProcessNames(), kProgramExeName) >= 2;
 }
 
-bool IsUpdaterRunning() { return IsProcessRunning(kUpdaterExeName); }
+bool IsUpdaterRunning()
+{
+    const std::wstring programDir = GetProgramDir();
+    return !programDir.empty() && IsExecutableRunning(WideToUtf8(programDir + kUpdaterTail));
+}
+
+bool IsExecutableRunning(const std::string& exePath)
+{
+    return ListNamesExecutable(ReadOwnProcessExecutables(), ResolvedPath(exePath));
+}
 
 std::wstring GetMacText() { return MacTextFromAdapters(ReadAdapters()); }

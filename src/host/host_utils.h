@@ -17,7 +17,11 @@ std::wstring GetProgramDir();
 bool IsProcessRunning(const std::wstring& exeName);
 // Whether at least two processes named like the program run (the caller is one of them).
 bool IsAnotherInstanceRunning();
+// Whether this user runs this program folder's updater: another user's process, or one
+// that only carries the name, does not count.
 bool IsUpdaterRunning();
+// Whether a process of this user runs the executable at `exePath` (links resolved).
+bool IsExecutableRunning(const std::string& exePath);
 // The first network adapter's hardware address as "00-1A-2B-3C-4D-5E", or empty.
 std::wstring GetMacText();
 
@@ -27,6 +31,10 @@ std::wstring ProgramDirFromExePath(const std::wstring& exePath);
 
 // How many names in the list equal `name` as whole strings, case-sensitively.
 int CountProcessesNamed(const std::vector<std::wstring>& processNames, const std::wstring& name);
+
+// Whether one of the executables (as /proc/PID/exe reads) is `exePath`; a file replaced
+// on disk while it runs still counts as its path.
+bool ListNamesExecutable(const std::vector<std::string>& executables, const std::string& exePath);
 
 struct AdapterRecord
 {
@@ -41,4 +49,8 @@ std::wstring MacTextFromAdapters(const std::vector<AdapterRecord>& adapters);
 // What the system reports, for the functions above.
 std::wstring ReadExecutablePath();
 std::vector<std::wstring> ReadProcessNames();
+// The executables this user's processes run, as the links in /proc read.
+std::vector<std::string> ReadOwnProcessExecutables();
+// `path` with every link resolved, or `path` itself when it cannot be.
+std::string ResolvedPath(const std::string& path);
 std::vector<AdapterRecord> ReadAdapters();

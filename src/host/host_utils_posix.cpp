@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstdlib>
 #include <dirent.h>
 #include <fstream>
 #include <ifaddrs.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 std::wstring ReadExecutablePath()
@@ -50,6 +53,37 @@ std::vector<std::wstring> ReadProcessNames()
     }
     closedir(proc);
     return names;
+}
+
+std::vector<std::string> ReadOwnProcessExecutables()
+{
+    std::vector<std::string> executables;
+    DIR* proc = opendir("/proc");
+    if (!proc)
+        return executables;
+    const uid_t me = getuid();
+    while (const dirent* entry = readdir(proc)) {
+        if (!std::isdigit(static_cast<unsigned char>(entry->d_name[0])))
+            continue;
+        const std::string folder = std::string("/proc/") + entry->d_name;
+        struct stat owner
+        {};
+        if (stat(folder.c_str(), &owner) != 0 || owner.st_uid != me)
+            continue;
+        char target[PATH_MAX];
+        const ssize_t size = readlink((folder + "/exe").c_str(), target, sizeof target);
+        // Another user's process, one that ended, or a kernel thread: nothing to read.
+        if (size > 0 && static_cast<std::size_t>(size) < sizeof target)
+            executables.emplace_back(target, static_cast<std::size_t>(size));
+    }
+    closedir(proc);
+    return executables;
+}
+
+std::string ResolvedPath(const std::string& path)
+{
+    char buffer[PATH_MAX];
+    return realpath(path.c_str(), buffer) ? std::string(buffer) : path;
 }
 
 std::vector<AdapterRecord> ReadAdapters()

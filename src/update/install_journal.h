@@ -11,3 +11,7 @@
 inline constexpr std::string_view kInstallJournalTail = "/Release/update.journal";
 
 bool UnfinishedInstallFound(const std::wstring& programDir);
+
+// Whether the worker's staging folder is there. A pending update without it (the updater
+// dropped what it could not install) has nothing left to hand over.
+bool StagedUpdateFound(const std::wstring& programDir);

@@ -21,8 +21,10 @@
 #include <tinyxml.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -65,11 +67,15 @@ TEST(RunningCopyChannel, DeliversMessagesToTheListenerInOrder)
     EXPECT_FALSE(PostToRunningCopy(title, WM_SHOW_MAIN, 0, 0));
     ASSERT_TRUE(listener.Listen(title));
 
-    // The sender blocks until the bytes are written, so it runs beside the event loop.
+    // The sender blocks until the bytes are written, so it runs beside the event loop. Only
+    // "show the main window" is taken: nothing else a process can post through the channel
+    // (an update marked ready, another page) reaches the parent window.
     bool sent = false;
     QTimer::singleShot(0, [&] {
-        sent = PostToRunningCopy(title, WM_SHOW_MAIN, 0, 0) &&
-               PostToRunningCopy(title, WM_VIEW_MAIN, 2, -5);
+        sent = PostToRunningCopy(title, WM_UPDATE_READY, 1, 0) &&
+               PostToRunningCopy(title, WM_VIEW_MAIN, 2, -5) &&
+               PostToRunningCopy(title, WM_SHOW_MAIN, 0, 0) &&
+               PostToRunningCopy(title, WM_SHOW_MAIN, 0, 0);
     });
     QDeadlineTimer deadline(10000);
     while (received.size() < 2 && !deadline.hasExpired())
@@ -77,7 +83,7 @@ TEST(RunningCopyChannel, DeliversMessagesToTheListenerInOrder)
     EXPECT_TRUE(sent);
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0], std::make_tuple(WM_SHOW_MAIN, WPARAM(0), LPARAM(0)));
-    EXPECT_EQ(received[1], std::make_tuple(WM_VIEW_MAIN, WPARAM(2), LPARAM(-5)));
+    EXPECT_EQ(received[1], std::make_tuple(WM_SHOW_MAIN, WPARAM(0), LPARAM(0)));
     EXPECT_NE(ChannelNameForTitle(title), ChannelNameForTitle(title + "x"));
 }
 
@@ -104,7 +110,7 @@ TEST(RunningCopyChannel, ReplacesALeftoverChannelAndJoinsRecordsThatArriveInPiec
         address.sun_family = AF_UNIX;
         std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
         ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-        const std::string record = EncodeChannelRecord(WM_VIEW_MAIN, 7, -1);
+        const std::string record = EncodeChannelRecord(WM_SHOW_MAIN, 0, 0);
         const auto deliver = [&](std::size_t count) {
             QDeadlineTimer deadline(10000);
             while (received.size() < count && !deadline.hasExpired())
@@ -121,9 +127,73 @@ TEST(RunningCopyChannel, ReplacesALeftoverChannelAndJoinsRecordsThatArriveInPiec
         deliver(1);
     }
     ASSERT_EQ(received.size(), 1u);
-    EXPECT_EQ(received[0], std::make_tuple(WM_VIEW_MAIN, WPARAM(7), LPARAM(-1)));
+    EXPECT_EQ(received[0], std::make_tuple(WM_SHOW_MAIN, WPARAM(0), LPARAM(0)));
     // The channel goes with its listener.
     EXPECT_NE(::access(path.c_str(), F_OK), 0);
+}
+
+// Sets an environment variable for the life of the object; unset (null) is a value too.
+class ScopedVariable
+{
+public:
+    ScopedVariable(const char* name, const char* value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedVariable() { m_old ? setenv(m_name, m_old->c_str(), 1) : unsetenv(m_name); }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+// Nobody can take the channel's place: not a listener at the shared temporary folder's old
+// name, not a folder someone else made or pointed at where this user's own should be.
+TEST(RunningCopyChannel, LiesOnlyInAFolderOfThisUsersOwn)
+{
+    const QString title = QStringLiteral("Tavro占位 %1").arg(QCoreApplication::applicationPid());
+    const TempProgramDir temp;
+    std::filesystem::create_directory(temp.Sub("tmp"));
+    ::chmod(temp.Sub("tmp").c_str(), 0700);
+    const ScopedVariable tmp("TMPDIR", temp.Sub("tmp").c_str());
+    const std::string own = temp.Sub("tmp/tavro-" + std::to_string(::getuid())).string();
+    const struct
+    {
+        const char* what;
+        const char* runtime; // XDG_RUNTIME_DIR
+        std::function<void()> make;
+        bool usable;
+    } cases[] = {
+        {"the runtime folder", std::getenv("XDG_RUNTIME_DIR"), [] {}, true},
+        {"no runtime folder: one of our own is made", nullptr, [] {}, true},
+        {"our own folder others can enter", nullptr,
+         [&] { ASSERT_EQ(::mkdir(own.c_str(), 0777) | ::chmod(own.c_str(), 0777), 0); }, false},
+        {"our own folder's place taken by a link", nullptr,
+         [&] { std::filesystem::create_directory_symlink(temp.Sub("tmp"), own); }, false},
+        {"our own folder's place taken by another user", nullptr,
+         [&] { ASSERT_EQ(::mkdir(own.c_str(), 0700) | ::chown(own.c_str(), 65534, 65534), 0); },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ScopedVariable runtime("XDG_RUNTIME_DIR", c.runtime);
+        std::filesystem::remove_all(own);
+        c.make();
+        // A listener squatting where the channel used to lie is not reached: this start
+        // goes on as the first copy.
+        RunningCopyListener squatter([](UINT, WPARAM, LPARAM) { ADD_FAILURE(); });
+        {
+            const ScopedVariable atTheOldPlace("XDG_RUNTIME_DIR", temp.Sub("tmp").c_str());
+            ASSERT_TRUE(squatter.Listen(title));
+        }
+        EXPECT_FALSE(PostToRunningCopy(title, WM_SHOW_MAIN, 0, 0));
+        EXPECT_EQ(ChannelFolder().empty(), !c.usable);
+        RunningCopyListener listener([](UINT, WPARAM, LPARAM) {});
+        EXPECT_EQ(listener.Listen(title), c.usable);
+    }
+    std::filesystem::remove_all(own);
 }
 
 // Start-up with every question about the machine answered by the test.
@@ -223,6 +293,51 @@ TEST_F(StartupTest, RunningUpdaterStopsOnlyAnEmptyCommandLine)
     app.m_steps.clear();
     EXPECT_EQ(Start({"-START"}), -1); // not the switch, and not empty: starts normally
     EXPECT_TRUE(Did("parent ended"));
+}
+
+// A pending update hands over to the updater at once: the start's mode goes with it, and a
+// profile save that fails on the way out is logged, never shown in a box the updater
+// would wait behind. A pending update with nothing staged has nothing to hand over.
+TEST_F(StartupTest, AHandOverKeepsTheStartModeAndWaitsOnNoBox)
+{
+    const struct
+    {
+        const char* what;
+        std::vector<std::string> arguments;
+        bool staged;
+        std::string mode; // what the updater is told
+    } cases[] = {
+        {"a start at login", {"-restart"}, true, "-restart"},
+        {"a normal start", {}, true, ""},
+        {"nothing staged", {}, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        dir.Write("Release/conf/userdata.xml",
+                  R"(<userdata first="250" needup="1">)"
+                  R"(<date year="2015" month="6" day="15"/></userdata>)");
+        std::filesystem::remove_all(dir.Sub("Release/Update.staging"));
+        if (c.staged)
+            dir.Write("Release/Update.staging/update.xml", "<List/>");
+        services.shell.startedPrograms.clear();
+        services.messageBox.shown.clear();
+        CTavroV4App fresh;
+        // A timer of this round's own, gone with it when the start ends without a loop.
+        QTimer quit;
+        QObject::connect(&quit, &QTimer::timeout, [&fresh] { fresh.RequestQuit(); });
+        quit.start(0);
+        EXPECT_FALSE(fresh.InitInstance(c.arguments, host, windows.Parts()));
+        EXPECT_EQ(qEnvironmentVariable(kHandOverSwitchVariable).toStdString(), c.mode);
+        EXPECT_EQ(services.shell.startedPrograms.size(), c.staged ? 1u : 0u);
+        EXPECT_FALSE(fresh.updatePending);
+        // The disk is full: the profile cannot be written.
+        std::filesystem::remove_all(dir.Sub("Release/conf"));
+        dir.Write("Release/conf", "a file where the folder goes");
+        fresh.ExitInstance();
+        EXPECT_EQ(services.messageBox.shown.empty(), c.staged);
+        std::filesystem::remove(dir.Sub("Release/conf"));
+        CTipDatabase::ResetForTesting();
+    }
 }
 
 TEST_F(StartupTest, StartSwitchStartsTheRestarterAndEnds)

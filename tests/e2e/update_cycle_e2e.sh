@@ -106,10 +106,10 @@ runs_unchanged() {
     expect_exit "$pid" 0
 }
 
-# A start that hands over to the updater, which installs and starts the program again:
-# waits for that program and prints its pid.
+# A start (with the given switch) that hands over to the updater, which installs and
+# starts the program again: waits for that program and prints its pid.
 second_start() {
-    start_tavro
+    start_tavro "$@"
     local handing=$LAST_PID
     expect_exit "$handing" 0
     E2E_TIMEOUT=60 wait_for "the program started again by the updater" program_pid_of Tavro
@@ -262,6 +262,22 @@ case_start_brings_up_the_widget() {
     screenshot restarter-widget
     [ "$(tr '\0' ' ' <"/proc/$pid/cmdline")" = "Tavro -restart " ] ||
         fail "the program was not started with -restart: $(tr '\0' ' ' <"/proc/$pid/cmdline")"
+    kill -TERM "$pid"
+    wait_for "the program to end" gone "$pid"
+}
+
+# A start at login that hands over to the updater comes back as a start at login: the
+# program the updater starts again carries "-restart", with no main window.
+case_restart_start_comes_back_as_one() {
+    make_program_folder "$(profile_for_day $DAY)"
+    make_release
+    start_update_desktop
+    first_start_stages
+    local pid
+    pid=$(second_start -restart)
+    matches_401 || fail "the tree does not match 4.0.1's list"
+    [ "$(tr '\0' ' ' <"/proc/$pid/cmdline")" = "Tavro -restart " ] ||
+        fail "the program came back as: $(tr '\0' ' ' <"/proc/$pid/cmdline")"
     kill -TERM "$pid"
     wait_for "the program to end" gone "$pid"
 }

@@ -40,6 +40,25 @@ TEST(Processes, CountsWholeNamesCaseSensitively)
     EXPECT_EQ(CountProcessesNamed({}, L"Tavro"), 0);
 }
 
+TEST(Processes, TheUpdaterCountsOnlyAsThisProgramFoldersOwnFile)
+{
+    const std::string updater = "/home/u/.local/share/Tavro/Release/Update";
+    const struct
+    {
+        const char* what;
+        std::vector<std::string> running;
+        bool counts;
+    } cases[] = {
+        {"this folder's updater", {"/usr/bin/bash", updater}, true},
+        {"replaced on disk while it runs", {updater + " (deleted)"}, true},
+        {"a process named Update elsewhere", {"/tmp/x/Release/Update", "/usr/bin/Update"}, false},
+        {"a longer path", {updater + "2", updater + "/x"}, false},
+        {"nothing", {}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ListNamesExecutable(c.running, updater), c.counts) << c.what;
+}
+
 TEST(Processes, FindsThisProcessInTheLiveList)
 {
     std::ifstream comm("/proc/self/comm");
@@ -49,6 +68,7 @@ TEST(Processes, FindsThisProcessInTheLiveList)
     const std::wstring wide(self.begin(), self.end());
     EXPECT_TRUE(IsProcessRunning(wide));
     EXPECT_FALSE(IsProcessRunning(wide + L"-no-such-process"));
+    EXPECT_TRUE(IsExecutableRunning(std::filesystem::read_symlink("/proc/self/exe")));
     // Whether a Tavro or an updater runs depends on the machine (a user's copy, another
     // test's), so the two questions are checked on given lists, never on the live one.
 }

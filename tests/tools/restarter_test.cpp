@@ -1,3 +1,4 @@
+#include "host/host_utils.h"
 #include "restarter/restarter.h"
 #include "updater/program_process.h"
 #include "updater/update_log.h"
@@ -8,7 +9,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -96,19 +99,33 @@ TEST(UpdateLog, StaysShortAndKeepsTheNewestWholeLines)
 }
 
 // A child process running a copy of `sleep` under a path of the test's own (never named
-// like one of the program's executables, which other tests on the machine look for).
+// like one of the program's executables, which other tests on the machine look for), as
+// this user or as another one.
 class SleepingCopy
 {
 public:
-    explicit SleepingCopy(const fs::path& exe) : m_exe(exe)
+    explicit SleepingCopy(const fs::path& exe, std::optional<uid_t> asUser = {}) : m_exe(exe)
     {
-        fs::copy_file("/bin/sleep", exe);
+        if (!fs::exists(exe))
+            fs::copy_file("/bin/sleep", exe);
         fs::permissions(exe, fs::perms(0755));
         std::string path = exe.string();
         std::string seconds = "60";
         char* argv[] = {path.data(), seconds.data(), nullptr};
-        if (posix_spawn(&m_pid, path.c_str(), nullptr, nullptr, argv, environ) != 0)
-            m_pid = -1;
+        if (!asUser) {
+            if (posix_spawn(&m_pid, path.c_str(), nullptr, nullptr, argv, environ) != 0)
+                m_pid = -1;
+            return;
+        }
+        // Opened first: the other user may not reach the test's folder by path.
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        m_pid = fork();
+        if (m_pid == 0) {
+            if (setgid(*asUser) == 0 && setuid(*asUser) == 0)
+                fexecve(fd, argv, environ);
+            _exit(127);
+        }
+        close(fd);
     }
     ~SleepingCopy() { Stop(); }
     void Stop()
@@ -150,6 +167,18 @@ TEST(ProgramProcess, ARunningExecutableIsFoundByItsPathOnly)
     EXPECT_FALSE(IsExecutableRunning(dir.Sub("b/Release/waiter")));
     copy.Stop();
     EXPECT_FALSE(IsExecutableRunning(dir.Sub("a/Release/waiter")));
+
+    // Another user running this very file is not this user's program.
+    if (getuid() == 0) {
+        SleepingCopy foreign(dir.Sub("a/Release/waiter"), 65534);
+        ASSERT_GT(foreign.m_pid, 0);
+        const std::string procExe = "/proc/" + std::to_string(foreign.m_pid) + "/exe";
+        ASSERT_TRUE(WaitUntil([&] {
+            std::error_code error;
+            return fs::read_symlink(procExe, error) == dir.Sub("a/Release/waiter");
+        }));
+        EXPECT_FALSE(IsExecutableRunning(dir.Sub("a/Release/waiter")));
+    }
 }
 
 } // namespace

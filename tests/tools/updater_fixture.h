@@ -33,8 +33,9 @@ struct KeyPair
     KeyPair() { MakeKeyPair(publicKey, secretKey); }
 };
 
-// Every file and folder below the program folder except the staging folder and the log,
-// with each file's bytes and mode: two equal snapshots are the same tree byte for byte.
+// Every file and folder below the program folder except the staging folder, the updater's
+// private folder (both cleared by its run) and the log, with each file's bytes and mode:
+// two equal snapshots are the same tree byte for byte.
 using Snapshot = std::map<std::string, std::string>;
 
 inline Snapshot TakeSnapshot(const fs::path& root)
@@ -43,7 +44,8 @@ inline Snapshot TakeSnapshot(const fs::path& root)
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
          ++it) {
         const std::string relative = fs::relative(it->path(), root).string();
-        if (relative == "Release/Update.staging" || relative == "Release/update.log") {
+        if (relative == "Release/Update.staging" || relative == "Release/update.kept" ||
+            relative == "Release/update.log") {
             if (it->is_directory())
                 it.disable_recursion_pending();
             continue;
@@ -74,7 +76,8 @@ struct ListEntry
 
 // An installed version 4.0.0 and, staged beside it, a version 4.0.1 that replaces a
 // database (mode 0600), a skin file and the updater itself, and adds an executable and an
-// image in a folder that does not exist yet.
+// image in a folder that does not exist yet. The program itself is listed by both at the
+// same version and stays.
 class UpdaterTest : public ::testing::Test
 {
 protected:
@@ -95,27 +98,47 @@ protected:
         dir.Write("Release/data/tavro_tip.db", "old tips");
         dir.Write("Skin/Default.skn", "old skin");
         dir.Write("Release/conf/userdata.xml", "<profile/>");
-        dir.Write("Release/version.xml", "<version v=\"4.0.0\"/>");
+        dir.Write("Release/version.xml", InstalledListText());
         fs::permissions(dir.Sub("Release/Tavro"), fs::perms(0755));
         fs::permissions(dir.Sub("Release/Update"), fs::perms(0755));
         fs::permissions(dir.Sub("Release/data/tavro_tip.db"), fs::perms(0600));
         Stage(m_new);
     }
 
-    std::string ListText(const std::vector<ListEntry>& entries) const
+    static std::string FileEntry(const std::string& p, const std::string& v,
+                                 const std::string& content)
     {
-        std::string list = "<?xml version=\"1.0\"?>\r\n<version v=\"4.0.1\">\r\n";
-        list += "<file p=\"Release\\Tavro\" v=\"4.0.0\" sha256=\"" + Sha256Hex(kElf + " program") +
-                "\"/>\r\n";
+        return "<file p=\"" + p + "\" v=\"" + v + "\" sha256=\"" + Sha256Hex(content) +
+               "\" size=\"" + std::to_string(content.size()) + "\"/>\r\n";
+    }
+
+    static std::string InstalledListText()
+    {
+        return "<version v=\"4.0.0\" made=\"2026-11-01T00:00:00Z\" "
+               "expires=\"2027-02-01T00:00:00Z\">\r\n" +
+               FileEntry("Release\\Tavro", "4.0.0", kElf + " program") +
+               FileEntry("Release\\Update", "4.0.0", kElf + " old updater") +
+               FileEntry("Release\\data\\tavro_tip.db", "4.0.0", "old tips") +
+               FileEntry("Skin\\Default.skn", "4.0.0", "old skin") + "</version>\r\n";
+    }
+
+    std::string ListText(const std::vector<ListEntry>& entries,
+                         const std::string& version = "4.0.1",
+                         const std::string& made = "2026-12-01T00:00:00Z") const
+    {
+        std::string list = "<?xml version=\"1.0\"?>\r\n<version v=\"" + version + "\" made=\"" +
+                           made + "\" expires=\"2027-03-01T00:00:00Z\">\r\n";
+        list += FileEntry("Release\\Tavro", "4.0.0", kElf + " program");
         for (const auto& e : entries)
-            list +=
-                "<file p=\"" + e.p + "\" v=\"4.0.1\" sha256=\"" + Sha256Hex(e.content) + "\"/>\r\n";
+            list += FileEntry(e.p, "4.0.1", e.content);
         return list + "</version>\r\n";
     }
 
-    void Stage(const std::vector<ListEntry>& entries)
+    // Stages `entries` under a list signed with the fixture's key, as the worker does.
+    void Stage(const std::vector<ListEntry>& entries, const std::string& version = "4.0.1",
+               const std::string& made = "2026-12-01T00:00:00Z")
     {
-        const std::string list = ListText(entries);
+        const std::string list = ListText(entries, version, made);
         dir.Write("Release/Update.staging/Release/version.xml", list);
         dir.Write("Release/Update.staging/Release/version.xml.sig", SignList(list, key.secretKey));
         std::string files = "<List>\r\n";
@@ -132,25 +155,27 @@ protected:
         return p;
     }
 
-    // The tree a complete install must give.
-    Snapshot ExpectedNewTree()
+    // The tree a complete install must give under the creation mask `mask`: replaced files
+    // keep their modes, new ones are 0755 or 0644, all less the mask.
+    Snapshot ExpectedNewTree(unsigned mask = 022)
     {
         const Snapshot before = TakeSnapshot(dir.Path());
         Snapshot expected = before;
-        expected["Release/data/tavro_tip.db"] = "384:new tips"; // 0600 kept
-        expected["Skin/Default.skn"] = ModeOf(before.at("Skin/Default.skn")) + "new skin";
-        expected["Release/Update"] = "493:" + kElf + " new updater"; // 0755 kept
-        expected["Release/Helper"] = "493:" + kElf + " new helper";  // new executable: 0755
+        const auto masked = [mask](unsigned mode) { return std::to_string(mode & ~mask) + ":"; };
+        expected["Release/data/tavro_tip.db"] = masked(0600) + "new tips";
+        expected["Skin/Default.skn"] = masked(ModeOf(before.at("Skin/Default.skn"))) + "new skin";
+        expected["Release/Update"] = masked(0755) + kElf + " new updater";
+        expected["Release/Helper"] = masked(0755) + kElf + " new helper";
         expected["Skin/art/"] = "folder";
-        expected["Skin/art/moon.svg"] = "420:<svg/>"; // new file: 0644
-        expected["Release/version.xml"] = ModeOf(before.at("Release/version.xml")) +
+        expected["Skin/art/moon.svg"] = masked(0644) + "<svg/>";
+        expected["Release/version.xml"] = masked(ModeOf(before.at("Release/version.xml"))) +
                                           dir.Read("Release/Update.staging/Release/version.xml");
         return expected;
     }
 
-    static std::string ModeOf(const std::string& entry)
+    static unsigned ModeOf(const std::string& entry)
     {
-        return entry.substr(0, entry.find(':') + 1);
+        return static_cast<unsigned>(std::stoul(entry.substr(0, entry.find(':'))));
     }
 
     // The tree without the test's own copy of the staging folder.
@@ -178,17 +203,18 @@ protected:
         ASSERT_EQ(Snap(), old);
     }
 
-    // A fresh copy of the same staging folder for each round.
+    // A fresh copy of the same held staging folder for each round.
     fs::path KeepPristineStaging()
     {
         const fs::path pristine = dir.Sub("pristine-staging");
-        fs::copy(layout.Staging(), pristine, fs::copy_options::recursive);
+        fs::copy(layout.Held(), pristine, fs::copy_options::recursive);
         return pristine;
     }
     void RestoreStaging(const fs::path& pristine)
     {
-        fs::remove_all(layout.Staging());
-        fs::copy(pristine, layout.Staging(), fs::copy_options::recursive);
+        fs::remove_all(layout.Kept());
+        fs::create_directory(layout.Kept());
+        fs::copy(pristine, layout.Held(), fs::copy_options::recursive);
     }
 
     StagedUpdate Checked()
@@ -205,15 +231,16 @@ protected:
     }
 };
 
-// The real file system with one step made to fail, or with every step from the Nth on
-// doing nothing, as when the updater is killed there.
+// The real file system with one step made to fail, with every step from the Nth on doing
+// nothing, as when the updater is killed there, or with no room to write a file.
 class FaultyFs final : public IInstallFs
 {
 public:
     enum class Fault
     {
         FailOnce,
-        DieAt
+        DieAt,
+        DiskFull // no file can be written (failAt unused)
     };
     FaultyFs(int failAt, Fault fault) : m_failAt(failAt), m_fault(fault) {}
     int Changes() const { return m_changes; }
@@ -232,10 +259,11 @@ public:
         return Real().Sha256Hex(p);
     }
     std::optional<unsigned> Mode(const std::string& p) override { return Real().Mode(p); }
+    unsigned CreationMask() override { return Real().CreationMask(); }
 
     bool WriteAtomically(const std::string& p, std::string_view c) override
     {
-        return Change([&] { return Real().WriteAtomically(p, c); });
+        return Change([&] { return m_fault != Fault::DiskFull && Real().WriteAtomically(p, c); });
     }
     bool SetMode(const std::string& p, unsigned m) override
     {
@@ -252,6 +280,10 @@ public:
     bool MakeFolder(const std::string& p) override
     {
         return Change([&] { return Real().MakeFolder(p); });
+    }
+    bool MakePrivateFolder(const std::string& p) override
+    {
+        return Change([&] { return Real().MakePrivateFolder(p); });
     }
     bool RemoveEmptyFolder(const std::string& p) override
     {

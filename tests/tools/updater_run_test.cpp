@@ -5,38 +5,6 @@
 
 namespace {
 
-TEST(UpdaterPaths, OnlyPathsInsideTheProgramFolderThatAreNotItsOwnAreAccepted)
-{
-    const struct
-    {
-        const char* listed;
-        const char* accepted; // empty: refused
-    } cases[] = {
-        {"Release\\data\\tavro_tip.db", "Release/data/tavro_tip.db"},
-        {"Skin/Default.skn", "Skin/Default.skn"},
-        {"Release\\Update", "Release/Update"},
-        {"", ""},
-        {"\\Release\\Tavro", ""},
-        {"/etc/passwd", ""},
-        {"C:\\Windows\\x", ""},
-        {"Release\\..\\..\\x", ""},
-        {"..", ""},
-        {"Release\\.\\Tavro", "Release/Tavro"},
-        {"Release\\\\Tavro", "Release/Tavro"},
-        {"Release\\", ""},
-        {"Release/a\nb", ""},
-        {"Release\\version.xml", ""},
-        {"Release\\conf\\userdata.xml", ""},
-        {"Release\\update.journal", ""},
-        {"Release\\update.kept\\Tavro", ""},
-        {"Release\\Update.staging\\update.xml", ""},
-        {"Release\\update.log", ""},
-        {"Release\\Update.stagingx", "Release/Update.stagingx"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(InstallablePath(c.listed), c.accepted) << c.listed;
-}
-
 TEST(UpdaterJournal, AJournalThatIsDamagedOrNamesAnUnsafePathIsNotActedOn)
 {
     InstallJournal journal;
@@ -65,21 +33,45 @@ TEST(UpdaterJournal, AJournalThatIsDamagedOrNamesAnUnsafePathIsNotActedOn)
         EXPECT_FALSE(ParseJournal(c.text)) << c.what;
 }
 
-TEST_F(UpdaterTest, AnUnreadableJournalIsSetAsideWithoutTouchingTheTree)
+TEST_F(UpdaterTest, AnUnreadableJournalOrOneThroughALinkIsSetAsideWithoutTouchingAnything)
 {
-    dir.Write("Release/update.journal",
-              "tavro-install-journal 1\nstate\tinstalling\nfile\tadd\t/etc/passwd\nend\n");
     fs::remove_all(layout.Staging());
-    Snapshot before = TakeSnapshot(dir.Path());
-    before.erase("Release/update.journal");
+    // Outside the program folder: a file a journal through a link would remove, and one
+    // it would put a kept copy over.
+    const TempProgramDir outside;
+    outside.Write("added", "not ours");
+    outside.Write("files/Release/replaced", "not ours either");
+    const std::string head = "tavro-install-journal 1\nstate\tinstalling\n";
+    const struct
+    {
+        const char* what;
+        std::string journal;
+        fs::path link; // made to point outside
+    } cases[] = {
+        {"an absolute path", head + "file\tadd\t/etc/passwd\nend\n", {}},
+        {"paths through a link",
+         head + "file\tadd\tRelease/lnk/added\nfile\treplace\tRelease/lnk/replaced\nend\n",
+         dir.Sub("Release/lnk")},
+        {"the kept folder a link", head + "file\treplace\tRelease/replaced\nend\n", layout.Kept()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Snapshot before = TakeSnapshot(dir.Path());
+        const Snapshot outsideBefore = TakeSnapshot(outside.Path());
+        if (!c.link.empty())
+            fs::create_directory_symlink(outside.Path(), c.link);
+        dir.Write("Release/update.journal", c.journal);
 
-    EXPECT_EQ(RecoverInterruptedInstall(SystemInstallFs(), layout, Log()), RecoveryResult::Failed);
+        EXPECT_EQ(RecoverInterruptedInstall(SystemInstallFs(), layout, Log()),
+                  RecoveryResult::Failed);
 
-    Snapshot after = TakeSnapshot(dir.Path());
-    EXPECT_TRUE(after.erase("Release/update.journal.failed"));
-    EXPECT_EQ(after, before);
-    // The program's next start runs normally instead of handing over again and again.
-    EXPECT_FALSE(UnfinishedInstallFound(dir.WidePath()));
+        EXPECT_EQ(TakeSnapshot(outside.Path()), outsideBefore);
+        // The program's next start runs normally instead of handing over again and again.
+        EXPECT_FALSE(UnfinishedInstallFound(dir.WidePath()));
+        EXPECT_TRUE(fs::remove(dir.Sub("Release/update.journal.failed")));
+        fs::remove(c.link);
+        EXPECT_EQ(TakeSnapshot(dir.Path()), before);
+    }
 }
 
 // The program ends after the given number of questions; starting it is recorded.
@@ -100,7 +92,7 @@ public:
     int m_starts = 0;
 };
 
-TEST_F(UpdaterTest, TheRunWaitsBoundedForTheProgramThenInstallsClearsAndStartsIt)
+TEST_F(UpdaterTest, TheRunWaitsBoundedForTheProgramThenInstallsClearsAndAlwaysStartsIt)
 {
     const Snapshot old = TakeSnapshot(dir.Path());
     const Snapshot expected = ExpectedNewTree();
@@ -110,29 +102,45 @@ TEST_F(UpdaterTest, TheRunWaitsBoundedForTheProgramThenInstallsClearsAndStartsIt
         const char* what;
         int runningFor;
         std::function<void()> before;
-        bool installs;
-        bool starts;
+        bool diskFull;
+        const char* logged; // a part of the line that says why nothing was installed
     } cases[] = {
-        {"program ends at once", 0, [] {}, true, true},
-        {"program ends within the bound", 9, [] {}, true, true},
-        {"program never ends", 1000, [] {}, false, false},
+        {"program ends at once", 0, [] {}, false, nullptr},
+        {"program ends within the bound", 9, [] {}, false, nullptr},
+        // The worker's own notes are not signed and decide nothing.
+        {"the staged file list edited", 0,
+         [&] { dir.Write("Release/Update.staging/update.xml", "<List/>"); }, false, nullptr},
+        {"program never ends", 1000, [] {}, false, "still runs"},
         {"a bad staged update", 0,
-         [&] { dir.Write("Release/Update.staging/Skin/Default.skn", "evil"); }, false, true},
-        {"nothing staged", 0, [&] { fs::remove_all(layout.Staging()); }, false, true},
+         [&] { dir.Write("Release/Update.staging/Skin/Default.skn", "evil"); }, false, "differs"},
+        {"an older version", 0, [&] { Stage(m_new, "3.9.0"); }, false, "not newer"},
+        {"nothing staged", 0, [&] { fs::remove_all(layout.Staging()); }, false, "nothing staged"},
+        {"a full disk", 0, [] {}, true, "cannot write the journal"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove_all(layout.Staging());
         Stage(m_new);
         c.before();
+        m_log.clear();
         RecordingHost host(c.runningFor);
-        EXPECT_EQ(RunUpdater(SystemInstallFs(), layout, host, Log(), options, key.publicKey), 1);
+        FaultyFs full(0, FaultyFs::Fault::DiskFull);
+        IInstallFs& fs = c.diskFull ? static_cast<IInstallFs&>(full) : SystemInstallFs();
+        EXPECT_EQ(RunUpdater(fs, layout, host, Log(), options, key.publicKey), 1);
         EXPECT_LE(host.m_pausedMs, options.waitForProgramMs);
-        EXPECT_EQ(host.m_starts, c.starts ? 1 : 0);
-        EXPECT_EQ(TakeSnapshot(dir.Path()), c.installs ? expected : old);
-        // Staging is left alone only while the program still runs.
-        EXPECT_EQ(fs::exists(layout.Staging()), !c.starts && c.runningFor > 0);
-        if (c.installs)
+        EXPECT_EQ(host.m_starts, 1);
+        const bool installs = !c.logged;
+        EXPECT_EQ(TakeSnapshot(dir.Path()), installs ? expected : old);
+        if (c.logged) {
+            EXPECT_TRUE(std::any_of(m_log.begin(), m_log.end(), [&](const std::string& line) {
+                return line.find(c.logged) != std::string::npos;
+            }));
+        }
+        // Staging is left alone only while the program still runs; an update that could
+        // not be installed is dropped, with the updater's private folder.
+        EXPECT_EQ(fs::exists(layout.Staging()), c.runningFor > options.waitForProgramMs / 100);
+        EXPECT_FALSE(fs::exists(layout.Kept()));
+        if (installs)
             RestoreOld(old);
     }
 }
@@ -141,7 +149,7 @@ TEST_F(UpdaterTest, AJournalLeftBehindIsRolledBackBeforeTheStagedUpdateIsLookedA
 {
     const Snapshot old = TakeSnapshot(dir.Path());
     // A run killed after it set aside the old database and moved the new one in.
-    FaultyFs dying(21, FaultyFs::Fault::DieAt);
+    FaultyFs dying(20, FaultyFs::Fault::DieAt);
     InstallStagedUpdate(dying, layout, Checked(), Log());
     ASSERT_TRUE(UnfinishedInstallFound(dir.WidePath()));
     ASSERT_NE(TakeSnapshot(dir.Path()), old);

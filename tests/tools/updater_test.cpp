@@ -7,17 +7,31 @@ namespace {
 
 TEST_F(UpdaterTest, InstallReplacesAddsKeepsModesAndClearsItsWorkingFiles)
 {
-    const Snapshot expected = ExpectedNewTree();
-    const StagedUpdate update = Checked();
-    ASSERT_EQ(update.files.size(), 5u);
+    const Snapshot old = TakeSnapshot(dir.Path());
+    const mode_t userMask = umask(022);
+    for (const unsigned mask : {022u, 027u}) {
+        SCOPED_TRACE("umask " + std::to_string(mask));
+        umask(mask);
+        const Snapshot expected = ExpectedNewTree(mask);
+        const StagedUpdate update = Checked();
+        ASSERT_EQ(update.files.size(), 5u);
+        // What was checked is held where nobody else can reach it...
+        EXPECT_EQ(fs::status(layout.Kept()).permissions(), fs::perms::owner_all);
+        EXPECT_FALSE(fs::exists(layout.Staging()));
+        // ...so a file swapped at the staging path after the check is not what goes in.
+        dir.Write("Release/Update.staging/Skin/Default.skn", "evil skin");
 
-    EXPECT_EQ(InstallStagedUpdate(SystemInstallFs(), layout, update, Log()),
-              InstallResult::Installed);
+        EXPECT_EQ(InstallStagedUpdate(SystemInstallFs(), layout, update, Log()),
+                  InstallResult::Installed);
 
-    EXPECT_EQ(TakeSnapshot(dir.Path()), expected);
-    EXPECT_FALSE(fs::exists(layout.Staging()));
-    EXPECT_FALSE(fs::exists(layout.Journal()));
-    EXPECT_FALSE(fs::exists(layout.Kept()));
+        EXPECT_EQ(TakeSnapshot(dir.Path()), expected);
+        EXPECT_FALSE(fs::exists(layout.Journal()));
+        EXPECT_FALSE(fs::exists(layout.Kept()));
+        fs::remove_all(layout.Staging());
+        RestoreOld(old);
+        Stage(m_new);
+    }
+    umask(userMask);
 }
 
 TEST_F(UpdaterTest, AFailureAtAnyStepLeavesTheOldTreeByteForByte)
@@ -102,7 +116,9 @@ TEST_F(UpdaterTest, ABadStagedUpdateIsRefusedBeforeAnythingChanges)
         {"the list altered after signing",
          [&] { dir.Write("Release/Update.staging/Release/version.xml", ListText(m_new) + " "); },
          "signature"},
-        {"no signature", [&] { fs::remove(layout.StagedSignature()); }, "no signature"},
+        {"no signature",
+         [&] { fs::remove(dir.Sub("Release/Update.staging/Release/version.xml.sig")); },
+         "no signature"},
         {"signed by another key",
          [&] {
              const KeyPair other;
@@ -121,13 +137,23 @@ TEST_F(UpdaterTest, ABadStagedUpdateIsRefusedBeforeAnythingChanges)
                                 dir.Sub("Release/Update.staging/Skin/Default.skn"));
          },
          "not staged"},
-        {"a listed file the signed list does not name",
+        {"an older version", [&] { Stage(m_new, "3.9.0"); }, "not newer"},
+        {"the installed version again", [&] { Stage(m_new, "4.0.0"); }, "not newer"},
+        {"a list made before the installed one",
+         [&] { Stage(m_new, "4.0.1", "2026-10-01T00:00:00Z"); }, "made before"},
+        {"a folder of the staging folder that is a link to outside",
          [&] {
-             dir.Write("Release/Update.staging/Release/extra", "x");
-             dir.Write("Release/Update.staging/update.xml",
-                       "<List><File p=\"Release\\extra\" v=\"1\"/></List>");
+             fs::rename(dir.Sub("Release/Update.staging/Skin"), dir.Sub("outside"));
+             fs::create_directory_symlink(dir.Sub("outside"),
+                                          dir.Sub("Release/Update.staging/Skin"));
          },
-         "not in the signed list"},
+         "not staged"},
+        {"the staging folder a link to outside",
+         [&] {
+             fs::rename(layout.Staging(), dir.Sub("outside"));
+             fs::create_directory_symlink(dir.Sub("outside"), layout.Staging());
+         },
+         "not a folder"},
         {"a path that climbs out",
          [&] {
              std::vector<ListEntry> bad = m_new;
@@ -156,7 +182,7 @@ TEST_F(UpdaterTest, ABadStagedUpdateIsRefusedBeforeAnythingChanges)
              bad.push_back({"Skin\\out\\escaped", "x"});
              Stage(bad);
          },
-         "not a folder"},
+         "through a link"},
         {"a folder where a file goes",
          [&] { fs::create_directories(dir.Sub("Release/Helper/inside")); }, "not a file"},
         {"a list that is not XML",
@@ -179,6 +205,8 @@ TEST_F(UpdaterTest, ABadStagedUpdateIsRefusedBeforeAnythingChanges)
         EXPECT_EQ(TakeSnapshot(dir.Path()), before);
         fs::remove(dir.Sub("Skin/out"));
         fs::remove_all(dir.Sub("Release/Helper"));
+        fs::remove_all(dir.Sub("outside"));
+        fs::remove_all(layout.Kept());
     }
 }
 

@@ -31,6 +31,8 @@ public:
     virtual std::optional<std::string> Sha256Hex(const std::string& path) = 0;
     // Permission bits (07777) of a regular file.
     virtual std::optional<unsigned> Mode(const std::string& path) = 0;
+    // The user's file creation mask (umask): the bits new files do not get.
+    virtual unsigned CreationMask() = 0;
 
     // Changes; each answers whether it succeeded.
     virtual bool WriteAtomically(const std::string& path, std::string_view content) = 0;
@@ -41,6 +43,8 @@ public:
     virtual bool RemoveFile(const std::string& path) = 0;
     // One level; an existing folder counts as made.
     virtual bool MakeFolder(const std::string& path) = 0;
+    // One level, mode 0700, only when nothing is there yet.
+    virtual bool MakePrivateFolder(const std::string& path) = 0;
     // Only when empty; a missing folder counts as removed.
     virtual bool RemoveEmptyFolder(const std::string& path) = 0;
     // A folder and everything below it; missing counts as removed.
@@ -53,3 +57,8 @@ public:
 
 // The real file system.
 IInstallFs& SystemInstallFs();
+
+// What `relative` ('/' separated) names below `base`, reached without a link: Other when
+// anything on the way below `base` is not a real folder. Nothing the updater touches is
+// reached through a link, which could lead a write or a removal outside the program folder.
+FileKind KindWithoutLinks(IInstallFs& fs, const std::string& base, const std::string& relative);

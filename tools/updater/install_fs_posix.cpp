@@ -63,6 +63,14 @@ public:
         return static_cast<unsigned>(st.st_mode & 07777);
     }
 
+    unsigned CreationMask() override
+    {
+        // Read by setting it; the updater runs no other thread that could create a file.
+        const mode_t mask = umask(022);
+        umask(mask);
+        return static_cast<unsigned>(mask);
+    }
+
     bool WriteAtomically(const std::string& path, std::string_view content) override
     {
         return WriteFileAtomically(path, content).Ok();
@@ -88,6 +96,11 @@ public:
         if (mkdir(path.c_str(), 0755) == 0)
             return true;
         return errno == EEXIST && Kind(path) == FileKind::Folder;
+    }
+
+    bool MakePrivateFolder(const std::string& path) override
+    {
+        return mkdir(path.c_str(), 0700) == 0;
     }
 
     bool RemoveEmptyFolder(const std::string& path) override

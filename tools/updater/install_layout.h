@@ -2,7 +2,10 @@
 
 // Where the updater finds the staged update and keeps its own working files, all inside
 // the program folder. The staging folder mirrors the installed tree; its version list lies
-// at Release/version.xml below it, with the list's signature beside it.
+// at Release/version.xml below it, with the list's signature beside it. Before anything
+// staged is read, the whole staging folder is moved into the updater's private folder
+// (update.kept, 0700), where it is checked and from where it is installed: what is checked
+// is what is installed. The replaced files are kept aside beside it.
 
 #include "update/install_journal.h"
 #include "update/update_worker.h"
@@ -14,8 +17,6 @@ inline constexpr std::string_view kJournalTail = kInstallJournalTail;
 inline constexpr std::string_view kKeptTail = "/Release/update.kept";
 inline constexpr std::string_view kLogTail = "/Release/update.log";
 inline constexpr std::string_view kInstalledListPath = "Release/version.xml";
-// Never replaced by an update: the user's own data.
-inline constexpr std::string_view kProfilePath = "Release/conf/userdata.xml";
 
 // The worker's staging folder tail, narrow (it is ASCII).
 inline std::string StagingTail()
@@ -32,19 +33,25 @@ struct InstallLayout
     std::string Journal() const { return programDir + std::string(kJournalTail); }
     std::string Kept() const { return programDir + std::string(kKeptTail); }
     std::string Log() const { return programDir + std::string(kLogTail); }
-    std::string StagedList() const { return Staging() + "/" + kStagedVersionList; }
+    // The staging folder once the updater holds it.
+    std::string Held() const { return Kept() + "/staged"; }
+    std::string StagedList() const { return Held() + "/" + kStagedVersionList; }
     std::string StagedSignature() const { return StagedList() + kSignatureSuffix; }
-    std::string StagedFileList() const { return Staging() + "/" + kStagedFileList; }
+    // A path below the program folder as relative to it.
+    std::string Relative(const std::string& path) const
+    {
+        return path.substr(programDir.size() + 1);
+    }
     std::string Installed(std::string_view relative) const
     {
         return programDir + "/" + std::string(relative);
     }
     std::string StagedCopy(std::string_view relative) const
     {
-        return Staging() + "/" + std::string(relative);
+        return Held() + "/" + std::string(relative);
     }
     std::string KeptCopy(std::string_view relative) const
     {
-        return Kept() + "/" + std::string(relative);
+        return Kept() + "/files/" + std::string(relative);
     }
 };

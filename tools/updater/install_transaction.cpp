@@ -1,5 +1,7 @@
 #include "updater/install_transaction.h"
 
+#include "update/install_path.h"
+
 #include <set>
 #include <sstream>
 
@@ -73,6 +75,93 @@ bool Finish(IInstallFs& fs, const InstallLayout& layout, const InstallLog& log)
     return ok;
 }
 
+// The held files' content must be on the disk before they can be committed: a power cut
+// after the commit must not leave empty files in the new version. They get their modes
+// here, where only the private folder changes.
+bool PrepareHeldFiles(IInstallFs& fs, const InstallLayout& layout, const StagedUpdate& update,
+                      const InstallLog& log)
+{
+    for (const auto& file : update.files) {
+        const std::string held = layout.StagedCopy(file.path);
+        if (!fs.SetMode(held, file.mode) || !fs.SyncFile(held)) {
+            log("cannot prepare the staged " + file.path);
+            return false;
+        }
+    }
+    if (!fs.SetMode(layout.StagedList(), update.listMode) || !fs.SyncFile(layout.StagedList())) {
+        log("cannot prepare the staged version list");
+        return false;
+    }
+    return true;
+}
+
+// Every folder to make and every file to move in, the version list last.
+InstallJournal PlanJournal(IInstallFs& fs, const InstallLayout& layout, const StagedUpdate& update)
+{
+    InstallJournal journal;
+    std::set<std::string> planned;
+    for (const auto& file : update.files) {
+        for (std::size_t slash = file.path.find('/'); slash != std::string::npos;
+             slash = file.path.find('/', slash + 1)) {
+            const std::string folder = file.path.substr(0, slash);
+            if (fs.Kind(layout.Installed(folder)) != FileKind::Folder &&
+                planned.insert(folder).second)
+                journal.madeFolders.push_back(folder);
+        }
+        journal.files.push_back({file.path, file.replaces});
+    }
+    journal.files.push_back({std::string(kInstalledListPath), update.replacesList});
+    return journal;
+}
+
+// Makes the folders, sets each replaced file aside and moves its new copy in, then makes
+// the renames durable. Empty when done, otherwise what failed.
+std::string MoveIntoPlace(IInstallFs& fs, const InstallLayout& layout,
+                          const InstallJournal& journal)
+{
+    for (const auto& folder : journal.madeFolders) {
+        if (!fs.MakeFolder(layout.Installed(folder)))
+            return "cannot make the folder " + folder;
+    }
+    std::set<std::string> touchedFolders;
+    for (const auto& entry : journal.files) {
+        const std::string target = layout.Installed(entry.path);
+        if (entry.replaces) {
+            const std::string kept = layout.KeptCopy(entry.path);
+            if (!MakeParents(fs, layout.programDir, layout.Relative(kept)))
+                return "cannot make the kept folder for " + entry.path;
+            if (!fs.Rename(target, kept))
+                return "cannot set aside " + entry.path;
+        }
+        if (!fs.Rename(layout.StagedCopy(entry.path), target))
+            return "cannot move in " + entry.path;
+        touchedFolders.insert(ParentOf(entry.path));
+    }
+    for (const auto& folder : touchedFolders) {
+        if (!fs.SyncFolder(folder.empty() ? layout.programDir : layout.Installed(folder)))
+            return "cannot flush the folder " + folder;
+    }
+    return {};
+}
+
+// Whether every path a journal names is reached without a link, so that acting on it
+// (removing added files, putting kept ones back) stays inside the program folder.
+bool ReachedWithoutLinks(IInstallFs& fs, const InstallLayout& layout, const InstallJournal& journal)
+{
+    const auto reached = [&](const std::string& path) {
+        return KindWithoutLinks(fs, layout.programDir, path) != FileKind::Other;
+    };
+    for (const auto& folder : journal.madeFolders) {
+        if (!reached(folder))
+            return false;
+    }
+    for (const auto& entry : journal.files) {
+        if (!reached(entry.path) || !reached(layout.Relative(layout.KeptCopy(entry.path))))
+            return false;
+    }
+    return reached(layout.Relative(layout.Kept()));
+}
+
 } // namespace
 
 std::string FormatJournal(const InstallJournal& journal)
@@ -108,19 +197,19 @@ std::optional<InstallJournal> ParseJournal(const std::string& text)
             break;
         }
         if (line.rfind("folder\t", 0) == 0) {
-            const std::string folder = InstallablePath(line.substr(7));
-            if (folder.empty())
+            const auto folder = InstallableListPath(line.substr(7));
+            if (!folder)
                 return std::nullopt;
-            journal.madeFolders.push_back(folder);
+            journal.madeFolders.push_back(*folder);
         } else if (line.rfind("file\treplace\t", 0) == 0 || line.rfind("file\tadd\t", 0) == 0) {
             const bool replaces = line[5] == 'r';
-            std::string path = line.substr(replaces ? 13 : 9);
+            const std::string listed = line.substr(replaces ? 13 : 9);
             // The version list is installed by the transaction but is no update's file.
-            if (path != kInstalledListPath)
-                path = InstallablePath(path);
-            if (path.empty())
+            const auto path =
+                listed == kInstalledListPath ? std::optional(listed) : InstallableListPath(listed);
+            if (!path)
                 return std::nullopt;
-            journal.files.push_back({path, replaces});
+            journal.files.push_back({*path, replaces});
         } else {
             return std::nullopt;
         }
@@ -133,39 +222,9 @@ std::optional<InstallJournal> ParseJournal(const std::string& text)
 InstallResult InstallStagedUpdate(IInstallFs& fs, const InstallLayout& layout,
                                   const StagedUpdate& update, const InstallLog& log)
 {
-    // Leftovers of an earlier run that never got as far as its journal.
-    if (!fs.RemoveTree(layout.Kept())) {
-        log("cannot clear the kept folder");
+    if (!PrepareHeldFiles(fs, layout, update, log))
         return InstallResult::RolledBack;
-    }
-    // The staged files' content must be on the disk before they can be committed: a power
-    // cut after the commit must not leave empty files in the new version.
-    for (const auto& file : update.files) {
-        const std::string staged = layout.StagedCopy(file.path);
-        if (!fs.SetMode(staged, file.mode) || !fs.SyncFile(staged)) {
-            log("cannot prepare the staged " + file.path);
-            return InstallResult::RolledBack;
-        }
-    }
-    if (!fs.SetMode(layout.StagedList(), update.listMode) || !fs.SyncFile(layout.StagedList())) {
-        log("cannot prepare the staged version list");
-        return InstallResult::RolledBack;
-    }
-
-    InstallJournal journal;
-    std::set<std::string> planned;
-    for (const auto& file : update.files) {
-        for (std::size_t slash = file.path.find('/'); slash != std::string::npos;
-             slash = file.path.find('/', slash + 1)) {
-            const std::string folder = file.path.substr(0, slash);
-            if (fs.Kind(layout.Installed(folder)) != FileKind::Folder &&
-                planned.insert(folder).second)
-                journal.madeFolders.push_back(folder);
-        }
-        journal.files.push_back({file.path, file.replaces});
-    }
-    journal.files.push_back({std::string(kInstalledListPath), update.replacesList});
-
+    InstallJournal journal = PlanJournal(fs, layout, update);
     if (!fs.WriteAtomically(layout.Journal(), FormatJournal(journal))) {
         log("cannot write the journal");
         return InstallResult::RolledBack;
@@ -180,29 +239,8 @@ InstallResult InstallStagedUpdate(IInstallFs& fs, const InstallLayout& layout,
         log("the way back failed; the journal stays for the next run");
         return InstallResult::Broken;
     };
-
-    for (const auto& folder : journal.madeFolders) {
-        if (!fs.MakeFolder(layout.Installed(folder)))
-            return fail("cannot make the folder " + folder);
-    }
-    std::set<std::string> touchedFolders;
-    for (const auto& entry : journal.files) {
-        const std::string target = layout.Installed(entry.path);
-        if (entry.replaces) {
-            const std::string keptRelative = std::string(kKeptTail.substr(1)) + "/" + entry.path;
-            if (!MakeParents(fs, layout.programDir, keptRelative))
-                return fail("cannot make the kept folder for " + entry.path);
-            if (!fs.Rename(target, layout.KeptCopy(entry.path)))
-                return fail("cannot set aside " + entry.path);
-        }
-        if (!fs.Rename(layout.StagedCopy(entry.path), target))
-            return fail("cannot move in " + entry.path);
-        touchedFolders.insert(ParentOf(entry.path));
-    }
-    for (const auto& folder : touchedFolders) {
-        if (!fs.SyncFolder(folder.empty() ? layout.programDir : layout.Installed(folder)))
-            return fail("cannot flush the folder " + folder);
-    }
+    if (std::string failure = MoveIntoPlace(fs, layout, journal); !failure.empty())
+        return fail(failure);
 
     journal.committed = true;
     if (!fs.WriteAtomically(layout.Journal(), FormatJournal(journal)))
@@ -224,7 +262,9 @@ RecoveryResult RecoverInterruptedInstall(IInstallFs& fs, const InstallLayout& la
         Finish(fs, layout, log);
         return RecoveryResult::Finished;
     }
-    if (journal) {
+    if (journal && !ReachedWithoutLinks(fs, layout, *journal)) {
+        log("the journal names a path reached through a link");
+    } else if (journal) {
         log("rolling back an install that was cut short");
         if (RollBack(fs, layout, *journal, log)) {
             // What was staged is partly used up; the next check downloads it again.

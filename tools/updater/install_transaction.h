@@ -2,7 +2,8 @@
 
 // Installs a checked staged update as one transaction, so that the program folder always
 // matches one version list, the old one or the new one:
-//   1. the staged files get the modes they will have (only the staging folder changes);
+//   1. the held staged files get the modes they will have (only the private folder
+//      changes);
 //   2. a journal names every file to be replaced or added and every folder to be made;
 //   3. each replaced file is moved aside into the kept folder, its staged copy moved in;
 //      the version list goes last;

@@ -1,11 +1,14 @@
 // Update: installs the update the program staged, then starts the program again.
 
+#include "app/command_line.h"
 #include "host/host_utils.h"
 #include "host/paths.h"
 #include "host/text_codec.h"
 #include "updater/program_process.h"
 #include "updater/update_log.h"
 #include "updater/updater.h"
+
+#include <cstdlib>
 
 namespace {
 
@@ -15,7 +18,11 @@ public:
     explicit SystemUpdaterHost(std::string programExe) : m_programExe(std::move(programExe)) {}
     bool ProgramRunning() override { return IsExecutableRunning(m_programExe); }
     void Pause(int ms) override { PauseMs(ms); }
-    std::string StartProgram() override { return ReplaceProcessWith(m_programExe, {}); }
+    std::string StartProgram() override
+    {
+        return ReplaceProcessWith(m_programExe,
+                                  ArgumentsAfterHandOver(std::getenv(kHandOverSwitchVariable)));
+    }
 
 private:
     std::string m_programExe;

@@ -1,13 +1,10 @@
 #pragma once
 
-// The process side of the two helpers: whether this user's program of a given folder
-// still runs, and turning the helper into the program it starts.
+// The process side of the two helpers: turning the helper into the program it starts.
+// Whether the program still runs is the host's question (IsExecutableRunning).
 
 #include <string>
 #include <vector>
-
-// Whether a process of this user runs the executable at `exePath`.
-bool IsExecutableRunning(const std::string& exePath);
 
 // Replaces this process with `exePath` and `arguments` (without the program name), run in
 // the executable's folder. Returns only when that failed, with errno's text.
