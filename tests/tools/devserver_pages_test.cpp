@@ -1,3 +1,4 @@
+#include "options.h"
 #include "pages.h"
 
 #include <gtest/gtest.h>
@@ -82,4 +83,39 @@ TEST(DevserverPages, EscapesTheMachineText)
         DatedPage("year=2015&&month=6&&day=10&&mac=<b>\"x", DueDate{2015, 3, 2});
     EXPECT_EQ(answer.html.find("<b>"), std::string::npos);
     EXPECT_NE(answer.html.find("&lt;b&gt;&quot;x"), std::string::npos);
+}
+
+TEST(DevserverOptions, ReadsTheCommandLineOrSaysWhatIsWrong)
+{
+    struct Case
+    {
+        std::vector<std::string> args;
+        bool ok;
+        const char* error; // part of the message when refused
+    };
+    const Case cases[] = {
+        {{"--help"}, true, ""},
+        {{"--port", "8000", "--log", "x.log", "--page-status", "503"}, true, ""},
+        {{"--verbose"}, false, "unknown argument --verbose"},
+        {{"--ready-file"}, false, "--ready-file needs a value"},
+        {{"--port", "80x"}, false, "bad value for --port"},
+        {{"--port", "65534"}, false, "bad value for --port"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        std::string error;
+        const std::optional<Options> options = ReadOptions(c.args, error);
+        EXPECT_EQ(options.has_value(), c.ok);
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+    std::string error;
+    const std::optional<Options> help = ReadOptions({"--help"}, error);
+    ASSERT_TRUE(help);
+    EXPECT_TRUE(help->help);
+    EXPECT_NE(std::string(kUsage).find("--ready-file FILE"), std::string::npos);
+    const std::optional<Options> port =
+        ReadOptions({"--port", "8000", "--page-status", "503"}, error);
+    ASSERT_TRUE(port);
+    EXPECT_EQ(port->port, 8000);
+    EXPECT_EQ(port->pageOptions.size(), 1u);
 }
