@@ -89,6 +89,46 @@ int Listen(httplib::Server& server, int port)
     return server.bind_to_any_port("127.0.0.1");
 }
 
+// The dated page, the feedback page and the update files.
+void AddDesktopRoutes(httplib::Server& desktop, devserver::PageBehaviour& pageBehaviour,
+                      const fs::path& updateDir)
+{
+    devserver::AddDatedPageRoutes(desktop, pageBehaviour,
+                                  [](const httplib::Request& req) { Log("desktop", req); });
+    auto feedback = [](const httplib::Request& req, httplib::Response& res) {
+        Log("desktop", req);
+        ServeHtml(res, devserver::FeedbackPage());
+    };
+    desktop.Get("/tavro_fankui/", feedback);
+    desktop.Post("/tavro_fankui/", feedback);
+    desktop.Get(R"(/quelmo/Bin/(.+))",
+                [updateDir](const httplib::Request& req, httplib::Response& res) {
+                    Log("desktop", req);
+                    if (!ServeUpdateFile(updateDir, req.matches[1], res))
+                        res.status = 404;
+                });
+    desktop.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (res.status == 404 && req.path.rfind("/quelmo/Bin/", 0) != 0)
+            Log("desktop", req);
+    });
+}
+
+// The shell assignments of the three addresses, printed and, when asked, written to a file
+// that appears whole (written beside it, then renamed).
+void AnnounceAddresses(int desktopPort, int homePort, int mobilePort, const std::string& readyFile)
+{
+    const std::string lines =
+        "TAVRO_DESKTOP_SERVER=http://127.0.0.1:" + std::to_string(desktopPort) +
+        "\nTAVRO_HOME_PAGE=http://127.0.0.1:" + std::to_string(homePort) +
+        "\nTAVRO_MOBILE_SITE=http://127.0.0.1:" + std::to_string(mobilePort) + "\n";
+    std::cout << lines << std::flush;
+    if (!readyFile.empty()) {
+        const std::string tmp = readyFile + ".tmp";
+        std::ofstream(tmp) << lines;
+        fs::rename(tmp, readyFile);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -115,24 +155,7 @@ int main(int argc, char** argv)
         g_log.open(options->logFile, std::ios::app);
 
     httplib::Server desktop, home, mobile;
-    devserver::AddDatedPageRoutes(desktop, pageBehaviour,
-                                  [](const httplib::Request& req) { Log("desktop", req); });
-    auto feedback = [](const httplib::Request& req, httplib::Response& res) {
-        Log("desktop", req);
-        ServeHtml(res, devserver::FeedbackPage());
-    };
-    desktop.Get("/tavro_fankui/", feedback);
-    desktop.Post("/tavro_fankui/", feedback);
-    desktop.Get(R"(/quelmo/Bin/(.+))", [updateDir = options->updateDir](const httplib::Request& req,
-                                                                        httplib::Response& res) {
-        Log("desktop", req);
-        if (!ServeUpdateFile(updateDir, req.matches[1], res))
-            res.status = 404;
-    });
-    desktop.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
-        if (res.status == 404 && req.path.rfind("/quelmo/Bin/", 0) != 0)
-            Log("desktop", req);
-    });
+    AddDesktopRoutes(desktop, pageBehaviour, options->updateDir);
     home.Get(".*", [](const httplib::Request& req, httplib::Response& res) {
         Log("home", req);
         ServeHtml(res, devserver::HomePage());
@@ -155,17 +178,7 @@ int main(int argc, char** argv)
     }
     std::thread homeThread([&] { home.listen_after_bind(); });
     std::thread mobileThread([&] { mobile.listen_after_bind(); });
-
-    const std::string lines =
-        "TAVRO_DESKTOP_SERVER=http://127.0.0.1:" + std::to_string(desktopPort) +
-        "\nTAVRO_HOME_PAGE=http://127.0.0.1:" + std::to_string(homePort) +
-        "\nTAVRO_MOBILE_SITE=http://127.0.0.1:" + std::to_string(mobilePort) + "\n";
-    std::cout << lines << std::flush;
-    if (!options->readyFile.empty()) {
-        const std::string tmp = options->readyFile + ".tmp";
-        std::ofstream(tmp) << lines;
-        fs::rename(tmp, options->readyFile);
-    }
+    AnnounceAddresses(desktopPort, homePort, mobilePort, options->readyFile);
 
     desktop.listen_after_bind();
     home.stop();
