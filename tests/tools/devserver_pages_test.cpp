@@ -54,7 +54,7 @@ TEST(DevserverPages, ShowsTheWeekItsDevelopmentAndCheckUps)
     const DueDate today{2015, 3, 2};
     const Case cases[] = {
         // 100 days before the due date is day 180: 25 weeks + 5 days, in week 26.
-        {{2015, 6, 10}, "25<small> 周 + </small>5", "第 26 周", "身长约 35.6 厘米", "OGTT"},
+        {{2015, 6, 10}, "25<small> 周 + </small>5", "第 26 周", "身长约 33.8 厘米", "OGTT"},
         // Day 77 is 11+0, the last day of week 11; the NT scan is due.
         {{2015, 9, 21}, "11<small> 周 + </small>0", "第 11 周", "顶臀长约 4.1 厘米", "NT"},
         // Day 40 is 5+5 in week 6: no figures yet, no check-up of its own.
@@ -75,6 +75,18 @@ TEST(DevserverPages, ShowsTheWeekItsDevelopmentAndCheckUps)
         EXPECT_NE(answer.html.find(c.checkUp), std::string::npos);
         EXPECT_NE(answer.html.find("window.external.ruzAzudir === true"), std::string::npos);
     }
+}
+
+TEST(DevserverPages, HomePageSaysWhatFollowsADueDateThatHasPassed)
+{
+    const DueDate today{2015, 3, 10};
+    const std::string past = HomePage("year=2015&&month=3&&day=7&&mac=00-1A", today);
+    EXPECT_NE(past.find("已经过去 3 天"), std::string::npos);
+    EXPECT_NE(past.find("引产"), std::string::npos);
+    EXPECT_NE(past.find("胎动明显减少，请立即去医院"), std::string::npos);
+    // Not before the date has passed, and not without a date.
+    for (const char* query : {"year=2015&&month=3&&day=10", ""})
+        EXPECT_EQ(HomePage(query, today).find("after-due"), std::string::npos) << query;
 }
 
 TEST(DevserverPages, EscapesTheMachineText)

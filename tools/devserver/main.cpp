@@ -8,8 +8,9 @@
 // ports. The addresses are printed, and written to --ready-file as shell assignments
 // (TAVRO_DESKTOP_SERVER=... TAVRO_HOME_PAGE=... TAVRO_MOBILE_SITE=...) once all three
 // listen. Every request is logged as "<site> <method> <path>[?query]". The dated page can
-// be made to answer late or fail (see dated_route.h), also while the server runs. --help
-// prints this usage (options.cpp).
+// be made to answer late or fail (see dated_route.h), also while the server runs. The home
+// page takes the dated page's query too and, for a due date that has passed, says what the
+// days after it bring. --help prints this usage (options.cpp).
 
 #include "dated_route.h"
 #include "host/file_io.h"
@@ -20,6 +21,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -158,7 +160,7 @@ int main(int argc, char** argv)
     AddDesktopRoutes(desktop, pageBehaviour, options->updateDir);
     home.Get(".*", [](const httplib::Request& req, httplib::Response& res) {
         Log("home", req);
-        ServeHtml(res, devserver::HomePage());
+        ServeHtml(res, devserver::HomePage(RawQuery(req), devserver::Today(std::time(nullptr))));
     });
     mobile.Get(".*", [](const httplib::Request& req, httplib::Response& res) {
         Log("mobile", req);
