@@ -1,7 +1,8 @@
 // The shipped tips and baby figures, read from data/ and held to what a reader relies on: a
-// tip that names a day of pregnancy is shown on that very day, every warning sign sends the
-// reader to the doctor at once and in the same words, the weekly figures never shrink, and
-// one popup never shows the same words twice.
+// tip that names a day of pregnancy is shown on that very day, every warning sign gets its
+// one phrase and nothing softer, no sign is named before she can know she is pregnant, the
+// weekly figures grow like a baby and leave milestones to the day's tip, and one popup never
+// shows the same words twice.
 
 #include "content_rows.h"
 
@@ -9,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 #include <regex>
 #include <string>
@@ -19,14 +22,57 @@ namespace {
 constexpr std::size_t kTips = 280;
 constexpr std::size_t kWeeks = 40;
 
-// Words that name a warning sign. A tip holding one must also hold one of kActNow.
-const std::vector<std::string> kWarningSigns = {
-    "阴道出血", "阴道流血", "见红",         "出血量",       "出血像月经", "流液",
-    "破水",     "液体流出", "液体持续流出", "剧烈",         "持续的腹痛", "头痛",
-    "视物模糊", "眼花",     "突然肿",       "突然红肿",     "发热",       "胎动明显减少",
-    "胎动减少", "规律宫缩", "规律的宫缩",   "宫缩变得规律", "规律地发紧", "规律的下腹发紧",
+// The warning signs a tip may name, each with the one phrase every tip naming it carries.
+// A sign's words count only on its days: "见红" before 37 weeks is bleeding, while a small
+// show at term is named in its own words.
+struct WarningSign
+{
+    std::string name;
+    std::vector<std::string> words;
+    std::string phrase;
+    int fromDay = 1;
+    int toDay = 280;
 };
-const std::vector<std::string> kActNow = {"立即联系医生", "立即去医院"};
+
+const std::string kGoNow = "请立即去医院";
+const std::string kSeeToday = "请尽快就医";
+
+const std::vector<WarningSign> kWarningSigns = {
+    {"bleeding",
+     {"阴道出血", "阴道流血", "出血像月经", "像月经一样", "出血很多", "出血鲜红"},
+     kGoNow},
+    {"a show before term", {"见红"}, kGoNow, 1, 258},
+    {"fluid or waters", {"流液", "破水", "液体流出", "液体持续流出"}, kGoNow},
+    {"fewer movements", {"胎动明显减少", "胎动减少", "胎动变弱", "不到10次"}, kGoNow},
+    {"abdominal pain",
+     {"剧烈腹痛", "剧烈或持续的腹痛", "腹痛伴", "疼痛剧烈", "持续不缓解", "上腹部疼痛",
+      "下腹持续疼痛"},
+     kGoNow},
+    {"headache, vision, swelling", {"头痛", "视物模糊", "眼花", "冒金星", "突然肿"}, kGoNow},
+    {"contractions before term",
+     {"规律宫缩", "宫缩变得规律", "规律地发紧", "规律的下腹发紧"},
+     kGoNow},
+    {"fainting, breath, chest, calf", {"晕倒", "晕厥", "呼吸困难", "胸痛", "一侧小腿"}, kGoNow},
+    {"fall or accident", {"摔倒", "摔了一跤", "撞击", "交通事故"}, kGoNow},
+    {"dehydration", {"脱水", "吃不进也喝不进", "尿量明显减少"}, kGoNow},
+    {"thoughts of harm", {"伤害自己", "伤害宝宝"}, kGoNow},
+    {"fever, blood in urine", {"发热", "发烧", "38℃", "尿中带血"}, kGoNow},
+    {"itching palms and soles", {"手掌", "脚掌"}, kSeeToday},
+    {"burning urine", {"小便时疼痛", "灼热感"}, kSeeToday},
+    {"a small show at term", {"足月后少量见红"}, kSeeToday},
+    {"a painful red breast", {"乳房红肿"}, kSeeToday},
+};
+
+// What a tip naming a sign never says instead of, or beside, the sign's phrase.
+const std::vector<std::string> kSofterWords = {"联系医生", "及时就医", "告诉医生", "请就医",
+                                               "产检时问"};
+
+// Words of a week's milestone, which belongs to the day's tip, never to a week's baby text.
+const std::vector<std::string> kMilestoneWords = {"孕早期", "孕中期", "孕晚期",
+                                                  "足月",   "预产期", "过期"};
+
+// A period is due around day 28: before it she may not know she is pregnant.
+constexpr int kFirstDayForSigns = 29;
 
 std::size_t Characters(const std::string& text)
 {
@@ -52,16 +98,67 @@ std::vector<int> NamedDays(const std::string& text)
     return days;
 }
 
-// The first warning sign a tip names without saying to act now; empty when there is none.
-std::string WarningWithoutActNow(const std::string& tip)
+bool NamesSign(const std::string& tip, const WarningSign& sign)
 {
-    for (const std::string& now : kActNow)
-        if (Contains(tip, now))
-            return {};
-    for (const std::string& sign : kWarningSigns)
-        if (Contains(tip, sign))
-            return sign;
-    return {};
+    for (const std::string& word : sign.words)
+        if (Contains(tip, word))
+            return true;
+    return false;
+}
+
+// What is wrong with the words a tip of `day` uses for the signs it names: a sign without
+// its phrase, a phrase of a sign it does not name, or a softer instruction beside a sign.
+std::vector<std::string> SignPhraseFaults(const std::string& tip, int day)
+{
+    std::vector<std::string> faults;
+    std::vector<std::string> allowed;
+    for (const WarningSign& sign : kWarningSigns) {
+        if (day < sign.fromDay || day > sign.toDay || !NamesSign(tip, sign))
+            continue;
+        if (!Contains(tip, sign.phrase))
+            faults.push_back(sign.name + " without " + sign.phrase);
+        allowed.push_back(sign.phrase);
+    }
+    if (allowed.empty())
+        return faults;
+    for (const std::string& phrase : {kGoNow, kSeeToday})
+        if (Contains(tip, phrase) &&
+            std::find(allowed.begin(), allowed.end(), phrase) == allowed.end())
+            faults.push_back(phrase + " for no sign it names");
+    for (const std::string& softer : kSofterWords)
+        if (Contains(tip, softer))
+            faults.push_back("a sign with " + softer);
+    return faults;
+}
+
+// The signs a tip names on any day, for the days before she can know she is pregnant.
+std::vector<std::string> SignsNamed(const std::string& tip)
+{
+    std::vector<std::string> names;
+    for (const WarningSign& sign : kWarningSigns)
+        if (NamesSign(tip, sign))
+            names.push_back(sign.name);
+    return names;
+}
+
+// "孕N周" alone, which readers take either as N completed weeks or as the Nth week.
+std::vector<std::string> BareWeeks(const std::string& text)
+{
+    static const std::regex pattern("孕([0-9]+|(一|二|三|四|五|六|七|八|九|十)+)周(?!\\+)");
+    std::vector<std::string> found;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern);
+         it != std::sregex_iterator(); ++it)
+        found.push_back(it->str());
+    return found;
+}
+
+std::vector<std::string> MilestonesNamed(const std::string& row)
+{
+    std::vector<std::string> found;
+    for (const std::string& word : kMilestoneWords)
+        if (Contains(row, word))
+            found.push_back(word);
+    return found;
 }
 
 // A week's figures; a negative value is a figure the text does not give.
@@ -105,6 +202,35 @@ std::vector<std::string> ShrinkingFigures(const std::vector<std::string>& rows)
         check(figures.lengthFromCm, largest.lengthFromCm, "length");
         check(figures.lengthToCm, largest.lengthToCm, "length");
         check(figures.weightG, largest.weightG, "weight");
+    }
+    return faults;
+}
+
+// One message for each week, from the first with a weight, whose figures do not rise by a
+// step a growing baby takes: the length by more than nothing and at most 2.5 cm (except into
+// week 20, where the measure changes from crown-to-rump to crown-to-heel), the weight by
+// more than nothing and at most double.
+std::vector<std::string> ImplausibleSteps(const std::vector<std::string>& rows)
+{
+    constexpr std::size_t kMeasureChangeWeek = 20;
+    constexpr double kMostCmPerWeek = 2.5;
+    std::vector<std::string> faults;
+    for (std::size_t week = 2; week <= rows.size(); ++week) {
+        const Figures before = ReadFigures(rows[week - 2]);
+        const Figures now = ReadFigures(rows[week - 1]);
+        if (before.weightG <= 0 || now.weightG <= 0)
+            continue;
+        char fault[96];
+        const double cm = now.lengthFromCm - before.lengthFromCm;
+        if (cm <= 0 || (week != kMeasureChangeWeek && cm > kMostCmPerWeek)) {
+            std::snprintf(fault, sizeof fault, "week %zu: length rises %.1f cm", week, cm);
+            faults.emplace_back(fault);
+        }
+        if (now.weightG <= before.weightG || now.weightG > 2 * before.weightG) {
+            std::snprintf(fault, sizeof fault, "week %zu: weight goes from %.0f to %.0f g", week,
+                          before.weightG, now.weightG);
+            faults.emplace_back(fault);
+        }
     }
     return faults;
 }
@@ -159,16 +285,58 @@ TEST(ContentRules, CatchTheFaultsTheyLookFor)
     EXPECT_EQ(NamedDays("孕11周+0天到13周+6天"), (std::vector<int>{77, 97}));
     EXPECT_EQ(NamedDays("孕0周+1天"), std::vector<int>{1});
 
-    const std::vector<std::pair<std::string, std::string>> warnings = {
-        {"早期若有阴道出血，请及时就医。", "阴道出血"},
-        {"胎动明显减少时，请告诉医生。", "胎动明显减少"},
-        {"如果宫缩变得规律、伴有疼痛，请立即就医。", "宫缩变得规律"},
-        {"早期若有阴道出血，请立即联系医生。", ""},
-        {"破水不论何时，都请立即去医院。", ""},
-        {"刷牙出血在孕期很常见，换一把软毛牙刷。", ""},
+    struct SignCase
+    {
+        const char* tip;
+        int day;
+        std::vector<std::string> faults;
     };
-    for (const auto& [tip, sign] : warnings)
-        EXPECT_EQ(WarningWithoutActNow(tip), sign) << tip;
+    const SignCase signs[] = {
+        {"早期若有阴道出血，请及时就医。",
+         40,
+         {"bleeding without 请立即去医院", "a sign with 及时就医"}},
+        {"胎动明显减少时，请立即联系医生。",
+         200,
+         {"fewer movements without 请立即去医院", "a sign with 联系医生"}},
+        {"破水不论何时，都请立即去医院。", 250, {}},
+        // Two signs with two phrases, each its own.
+        {"未满37周见红，请立即去医院；足月后少量见红，请尽快就医。", 249, {}},
+        // At term a show alone is not bleeding, and the urgent phrase belongs to no sign.
+        {"足月后少量见红，请尽快就医；也请立即去医院。",
+         265,
+         {"请立即去医院 for no sign it names"}},
+        {"见红了，请尽快就医。",
+         230,
+         {"a show before term without 请立即去医院", "请尽快就医 for no sign it names"}},
+        {"摔了一跤，请立即去医院，也告诉医生。", 122, {"a sign with 告诉医生"}},
+        {"刷牙出血在孕期很常见，换一把软毛牙刷，看牙时告诉医生。", 48, {}},
+    };
+    for (const SignCase& c : signs)
+        EXPECT_EQ(SignPhraseFaults(c.tip, c.day), c.faults) << c.tip;
+    EXPECT_EQ(SignsNamed("这几天如果出现阴道出血，请立即联系医生。"),
+              std::vector<std::string>{"bleeding"});
+
+    EXPECT_EQ(BareWeeks("孕四周的最后一天，孕11周到14周之前，孕11周+0天，满12周"),
+              (std::vector<std::string>{"孕四周", "孕11周"}));
+    EXPECT_EQ(MilestonesNamed("肺部接近成熟，很快就将进入早期足月"),
+              std::vector<std::string>{"足月"});
+    EXPECT_TRUE(MilestonesNamed("各个器官都已准备好，脂肪还在继续增加").empty());
+
+    // A jump of 4.6 cm with 60 g, a stall and a weight that triples are no week's growth; the
+    // change of measure into week 20 is.
+    std::vector<std::string> weeks(19, "着床");
+    for (std::size_t week = 8; week <= 19; ++week)
+        weeks[week - 1] =
+            "顶臀长约" + std::to_string(week) + ".0厘米，体重约" + std::to_string(week * 10) + "克";
+    weeks.push_back("身长约25.6厘米，体重约300克");
+    EXPECT_TRUE(ImplausibleSteps(weeks).empty())
+        << ::testing::PrintToString(ImplausibleSteps(weeks));
+    weeks.push_back("身长约30.2厘米，体重约360克");
+    weeks.push_back("身长约30.2厘米，体重约1080克");
+    EXPECT_EQ(
+        ImplausibleSteps(weeks),
+        (std::vector<std::string>{"week 21: length rises 4.6 cm", "week 22: length rises 0.0 cm",
+                                  "week 22: weight goes from 360 to 1080 g"}));
 
     // Millimetres and centimetres compare as lengths; the first weight is no decrease.
     EXPECT_TRUE(ShrinkingFigures({"着床", "大小约0.1至0.2毫米", "长约0.1至0.2厘米",
@@ -192,51 +360,110 @@ TEST(ContentRules, CatchTheFaultsTheyLookFor)
     EXPECT_EQ(sentences.at("预产期只是估算的日子"), (std::vector<int>{1, 2}));
 }
 
-TEST(ShippedContent, EveryTipFitsThePopupAndNamesOnlyItsOwnDay)
+struct Shipped
 {
-    const std::vector<std::string> tips = ShippedRows("tips.txt", kTips);
-    for (std::size_t day = 1; day <= tips.size(); ++day) {
-        const std::string& tip = tips[day - 1];
-        EXPECT_GE(Characters(tip), 60u) << "day " << day << ": " << tip;
-        EXPECT_LE(Characters(tip), 85u) << "day " << day << ": " << tip;
-        for (const int named : NamedDays(tip))
-            EXPECT_EQ(named, static_cast<int>(day)) << "day " << day << ": " << tip;
-    }
+    std::vector<std::string> tips;
+    std::vector<std::string> baby;
+};
+
+// One rule of the shipped content: the faults it finds, each naming its day or week.
+struct ContentRule
+{
+    const char* name;
+    std::vector<std::string> (*faults)(const Shipped&);
+};
+
+// Applies `check` to every tip and names the day of each fault it returns.
+template <typename Check> std::vector<std::string> EachTip(const Shipped& content, Check check)
+{
+    std::vector<std::string> faults;
+    for (std::size_t day = 1; day <= content.tips.size(); ++day)
+        for (const std::string& fault : check(content.tips[day - 1], static_cast<int>(day)))
+            faults.push_back("day " + std::to_string(day) + ": " + fault);
+    return faults;
 }
 
-TEST(ShippedContent, EveryWarningSignSaysToActNow)
-{
-    const std::vector<std::string> tips = ShippedRows("tips.txt", kTips);
-    for (std::size_t day = 1; day <= tips.size(); ++day)
-        EXPECT_EQ(WarningWithoutActNow(tips[day - 1]), "")
-            << "day " << day << ": " << tips[day - 1];
-}
+std::vector<std::string> Nothing() { return {}; }
+std::vector<std::string> One(const std::string& fault) { return {fault}; }
 
-TEST(ShippedContent, BabyFiguresNeverShrinkFromWeekToWeek)
-{
-    const std::vector<std::string> baby = ShippedRows("baby.txt", kWeeks);
-    EXPECT_EQ(ShrinkingFigures(baby), std::vector<std::string>{});
-    // The check above sees a figure only where it can read one.
-    for (std::size_t week = 4; week <= baby.size(); ++week) {
-        const Figures figures = ReadFigures(baby[week - 1]);
-        EXPECT_GT(figures.lengthFromCm, 0) << "week " << week << ": " << baby[week - 1];
-        if (week >= 8) {
-            EXPECT_GT(figures.weightG, 0) << "week " << week << ": " << baby[week - 1];
-        }
-    }
-}
+const ContentRule kRules[] = {
+    {"every tip fits the popup (60 to 85 characters)",
+     [](const Shipped& c) {
+         return EachTip(c, [](const std::string& tip, int) {
+             const std::size_t n = Characters(tip);
+             return n < 60 || n > 85 ? One(std::to_string(n) + " characters") : Nothing();
+         });
+     }},
+    {"a tip names only its own day",
+     [](const Shipped& c) {
+         return EachTip(c, [](const std::string& tip, int day) {
+             std::vector<std::string> faults;
+             for (const int named : NamedDays(tip))
+                 if (named != day)
+                     faults.push_back("names day " + std::to_string(named));
+             return faults;
+         });
+     }},
+    {"every sign carries its one phrase and no other",
+     [](const Shipped& c) { return EachTip(c, SignPhraseFaults); }},
+    {"no warning sign before she can know she is pregnant",
+     [](const Shipped& c) {
+         return EachTip(c, [](const std::string& tip, int day) {
+             return day < kFirstDayForSigns ? SignsNamed(tip) : Nothing();
+         });
+     }},
+    {"no bare 孕N周",
+     [](const Shipped& c) {
+         std::vector<std::string> faults =
+             EachTip(c, [](const std::string& tip, int) { return BareWeeks(tip); });
+         for (std::size_t week = 1; week <= c.baby.size(); ++week)
+             for (const std::string& found : BareWeeks(c.baby[week - 1]))
+                 faults.push_back("week " + std::to_string(week) + ": " + found);
+         return faults;
+     }},
+    {"a baby text names no milestone",
+     [](const Shipped& c) {
+         std::vector<std::string> faults;
+         for (std::size_t week = 1; week <= c.baby.size(); ++week)
+             for (const std::string& word : MilestonesNamed(c.baby[week - 1]))
+                 faults.push_back("week " + std::to_string(week) + ": " + word);
+         return faults;
+     }},
+    {"baby figures never shrink", [](const Shipped& c) { return ShrinkingFigures(c.baby); }},
+    {"baby figures rise by a plausible step",
+     [](const Shipped& c) { return ImplausibleSteps(c.baby); }},
+    {"every week from the fourth has a length, from the eighth a weight",
+     [](const Shipped& c) {
+         std::vector<std::string> faults;
+         for (std::size_t week = 4; week <= c.baby.size(); ++week) {
+             const Figures figures = ReadFigures(c.baby[week - 1]);
+             if (figures.lengthFromCm <= 0 || (week >= 8 && figures.weightG <= 0))
+                 faults.push_back("week " + std::to_string(week) + ": a figure is missing");
+         }
+         return faults;
+     }},
+    {"a tip never repeats its week's baby text",
+     [](const Shipped& c) {
+         return EachTip(c, [&c](const std::string& tip, int day) {
+             return RepeatedBabyPieces(tip, c.baby[static_cast<std::size_t>(day + 6) / 7 - 1]);
+         });
+     }},
+    {"no two tips share a sentence",
+     [](const Shipped& c) {
+         std::vector<std::string> faults;
+         for (const auto& [sentence, days] : SentencesByDay(c.tips))
+             if (days.size() > 1)
+                 faults.push_back(sentence + " on days " + ::testing::PrintToString(days));
+         return faults;
+     }},
+};
 
-TEST(ShippedContent, OnePopupNeverSaysTheSameThingTwice)
+TEST(ShippedContent, KeepsEveryRule)
 {
-    const std::vector<std::string> tips = ShippedRows("tips.txt", kTips);
-    const std::vector<std::string> baby = ShippedRows("baby.txt", kWeeks);
-    for (std::size_t day = 1; day <= tips.size(); ++day) {
-        const std::size_t week = (day + 6) / 7;
-        EXPECT_EQ(RepeatedBabyPieces(tips[day - 1], baby[week - 1]), std::vector<std::string>{})
-            << "day " << day << " repeats week " << week;
-    }
-    for (const auto& [sentence, days] : SentencesByDay(tips))
-        EXPECT_EQ(days.size(), 1u) << sentence << " on days " << ::testing::PrintToString(days);
+    const Shipped content{ShippedRows("tips.txt", kTips), ShippedRows("baby.txt", kWeeks)};
+    for (const ContentRule& rule : kRules)
+        for (const std::string& fault : rule.faults(content))
+            ADD_FAILURE() << rule.name << ": " << fault;
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "options.h"
 #include "pages.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +54,7 @@ TEST(DevserverPages, ShowsTheWeekItsDevelopmentAndCheckUps)
     const DueDate today{2015, 3, 2};
     const Case cases[] = {
         // 100 days before the due date is day 180: 25 weeks + 5 days, in week 26.
-        {{2015, 6, 10}, "25<small> 周 + </small>5", "第 26 周", "身长约 35.6 厘米", "OGTT"},
+        {{2015, 6, 10}, "25<small> 周 + </small>5", "第 26 周", "身长约 33.8 厘米", "OGTT"},
         // Day 77 is 11+0, the last day of week 11; the NT scan is due.
         {{2015, 9, 21}, "11<small> 周 + </small>0", "第 11 周", "顶臀长约 4.1 厘米", "NT"},
         // Day 40 is 5+5 in week 6: no figures yet, no check-up of its own.
@@ -76,10 +77,53 @@ TEST(DevserverPages, ShowsTheWeekItsDevelopmentAndCheckUps)
     }
 }
 
+TEST(DevserverPages, HomePageSaysWhatFollowsADueDateThatHasPassed)
+{
+    const DueDate today{2015, 3, 10};
+    const std::string past = HomePage("year=2015&&month=3&&day=7&&mac=00-1A", today);
+    EXPECT_NE(past.find("已经过去 3 天"), std::string::npos);
+    EXPECT_NE(past.find("引产"), std::string::npos);
+    EXPECT_NE(past.find("胎动明显减少，请立即去医院"), std::string::npos);
+    // Not before the date has passed, and not without a date.
+    for (const char* query : {"year=2015&&month=3&&day=10", ""})
+        EXPECT_EQ(HomePage(query, today).find("after-due"), std::string::npos) << query;
+}
+
 TEST(DevserverPages, EscapesTheMachineText)
 {
     const PageAnswer answer =
         DatedPage("year=2015&&month=6&&day=10&&mac=<b>\"x", DueDate{2015, 3, 2});
     EXPECT_EQ(answer.html.find("<b>"), std::string::npos);
     EXPECT_NE(answer.html.find("&lt;b&gt;&quot;x"), std::string::npos);
+}
+
+TEST(DevserverOptions, ReadsTheCommandLineOrSaysWhatIsWrong)
+{
+    struct Case
+    {
+        std::vector<std::string> args;
+        const char* error; // part of the message when refused, nullptr when read
+        bool help = false;
+        int port = 0;
+    };
+    const Case cases[] = {
+        {{"--help"}, nullptr, true},
+        {{"--port", "8000", "--log", "x.log"}, nullptr, false, 8000},
+        {{"--verbose"}, "unknown argument --verbose"},
+        {{"--ready-file"}, "--ready-file needs a value"},
+        {{"--port", "80x"}, "bad value for --port"},
+        {{"--port", "65534"}, "bad value for --port"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        std::string error;
+        const std::optional<Options> options = ReadOptions(c.args, error);
+        ASSERT_EQ(options.has_value(), c.error == nullptr) << error;
+        if (options) {
+            EXPECT_EQ(options->help, c.help);
+            EXPECT_EQ(options->port, c.port);
+        } else {
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        }
+    }
 }

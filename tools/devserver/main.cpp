@@ -8,22 +8,28 @@
 // ports. The addresses are printed, and written to --ready-file as shell assignments
 // (TAVRO_DESKTOP_SERVER=... TAVRO_HOME_PAGE=... TAVRO_MOBILE_SITE=...) once all three
 // listen. Every request is logged as "<site> <method> <path>[?query]". The dated page can
-// be made to answer late or fail (see dated_route.h), also while the server runs.
+// be made to answer late or fail (see dated_route.h), also while the server runs. The home
+// page takes the dated page's query too and, for a due date that has passed, says what the
+// days after it bring. --help prints this usage (options.cpp).
 
 #include "dated_route.h"
 #include "host/file_io.h"
+#include "options.h"
 #include "pages.h"
 
 #include <httplib.h>
 
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -35,13 +41,19 @@ constexpr std::size_t kMaxServedBytes = std::size_t{1} << 30;
 std::mutex g_logMutex;
 std::ofstream g_log;
 
+// httplib splits the query into params; the program's raw query (with its doubled '&') is
+// what the log shows and the pages read.
+std::string RawQuery(const httplib::Request& req)
+{
+    const auto q = req.target.find('?');
+    return q == std::string::npos ? std::string() : req.target.substr(q + 1);
+}
+
 void Log(const std::string& site, const httplib::Request& req)
 {
     std::string line = site + " " + req.method + " " + req.path;
-    // httplib splits the query into params; the program's raw query is what we want to see.
-    const auto q = req.target.find('?');
-    if (q != std::string::npos)
-        line += req.target.substr(q);
+    if (const std::string query = RawQuery(req); !query.empty())
+        line += "?" + query;
     std::lock_guard<std::mutex> lock(g_logMutex);
     std::cout << line << std::endl;
     if (g_log.is_open())
@@ -79,43 +91,10 @@ int Listen(httplib::Server& server, int port)
     return server.bind_to_any_port("127.0.0.1");
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The dated page, the feedback page and the update files.
+void AddDesktopRoutes(httplib::Server& desktop, devserver::PageBehaviour& pageBehaviour,
+                      const fs::path& updateDir)
 {
-    int port = 0;
-    fs::path updateDir;
-    std::string readyFile;
-    devserver::PageBehaviour pageBehaviour;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto next = [&]() -> std::string {
-            if (i + 1 >= argc) {
-                std::cerr << "devserver: " << arg << " needs a value\n";
-                std::exit(2);
-            }
-            return argv[++i];
-        };
-        if (arg == "--port")
-            port = std::stoi(next());
-        else if (arg == "--update-dir")
-            updateDir = next();
-        else if (arg == "--log")
-            g_log.open(next(), std::ios::app);
-        else if (arg == "--ready-file")
-            readyFile = next();
-        else if (arg == "--page-delay-ms" || arg == "--page-status") {
-            if (!devserver::ReadPageOption(arg, next(), pageBehaviour)) {
-                std::cerr << "devserver: bad value for " << arg << "\n";
-                return 2;
-            }
-        } else {
-            std::cerr << "devserver: unknown argument " << arg << "\n";
-            return 2;
-        }
-    }
-
-    httplib::Server desktop, home, mobile;
     devserver::AddDatedPageRoutes(desktop, pageBehaviour,
                                   [](const httplib::Request& req) { Log("desktop", req); });
     auto feedback = [](const httplib::Request& req, httplib::Response& res) {
@@ -134,15 +113,61 @@ int main(int argc, char** argv)
         if (res.status == 404 && req.path.rfind("/quelmo/Bin/", 0) != 0)
             Log("desktop", req);
     });
+}
+
+// The shell assignments of the three addresses, printed and, when asked, written to a file
+// that appears whole (written beside it, then renamed).
+void AnnounceAddresses(int desktopPort, int homePort, int mobilePort, const std::string& readyFile)
+{
+    const std::string lines =
+        "TAVRO_DESKTOP_SERVER=http://127.0.0.1:" + std::to_string(desktopPort) +
+        "\nTAVRO_HOME_PAGE=http://127.0.0.1:" + std::to_string(homePort) +
+        "\nTAVRO_MOBILE_SITE=http://127.0.0.1:" + std::to_string(mobilePort) + "\n";
+    std::cout << lines << std::flush;
+    if (!readyFile.empty()) {
+        const std::string tmp = readyFile + ".tmp";
+        std::ofstream(tmp) << lines;
+        fs::rename(tmp, readyFile);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string error;
+    const std::optional<devserver::Options> options =
+        devserver::ReadOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) {
+        std::cerr << "devserver: " << error << "\n" << devserver::kUsage;
+        return 2;
+    }
+    if (options->help) {
+        std::cout << devserver::kUsage;
+        return 0;
+    }
+    devserver::PageBehaviour pageBehaviour;
+    for (const auto& [arg, value] : options->pageOptions) {
+        if (!devserver::ReadPageOption(arg, value, pageBehaviour)) {
+            std::cerr << "devserver: bad value for " << arg << "\n";
+            return 2;
+        }
+    }
+    if (!options->logFile.empty())
+        g_log.open(options->logFile, std::ios::app);
+
+    httplib::Server desktop, home, mobile;
+    AddDesktopRoutes(desktop, pageBehaviour, options->updateDir);
     home.Get(".*", [](const httplib::Request& req, httplib::Response& res) {
         Log("home", req);
-        ServeHtml(res, devserver::HomePage());
+        ServeHtml(res, devserver::HomePage(RawQuery(req), devserver::Today(std::time(nullptr))));
     });
     mobile.Get(".*", [](const httplib::Request& req, httplib::Response& res) {
         Log("mobile", req);
         ServeHtml(res, devserver::MobilePage());
     });
 
+    const int port = options->port;
     const int desktopPort = Listen(desktop, port);
     const int homePort = Listen(home, port ? port + 1 : 0);
     const int mobilePort = Listen(mobile, port ? port + 2 : 0);
@@ -155,17 +180,7 @@ int main(int argc, char** argv)
     }
     std::thread homeThread([&] { home.listen_after_bind(); });
     std::thread mobileThread([&] { mobile.listen_after_bind(); });
-
-    const std::string lines =
-        "TAVRO_DESKTOP_SERVER=http://127.0.0.1:" + std::to_string(desktopPort) +
-        "\nTAVRO_HOME_PAGE=http://127.0.0.1:" + std::to_string(homePort) +
-        "\nTAVRO_MOBILE_SITE=http://127.0.0.1:" + std::to_string(mobilePort) + "\n";
-    std::cout << lines << std::flush;
-    if (!readyFile.empty()) {
-        const std::string tmp = readyFile + ".tmp";
-        std::ofstream(tmp) << lines;
-        fs::rename(tmp, readyFile);
-    }
+    AnnounceAddresses(desktopPort, homePort, mobilePort, options->readyFile);
 
     desktop.listen_after_bind();
     home.stop();

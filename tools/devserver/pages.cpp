@@ -195,10 +195,23 @@ std::string FeedbackPage()
                 "<button type=\"submit\">提交</button></form></div>");
 }
 
-std::string HomePage()
+std::string HomePage(const std::string& query, const DueDate& today)
 {
-    return Page("Tavro", "<h1>Tavro</h1><div class=\"sub\">陪你走过孕期的每一天。</div>"
-                         "<div class=\"card note\">这是本地开发服务器上的主页。</div>");
+    std::ostringstream body;
+    body << "<h1>Tavro</h1><div class=\"sub\">陪你走过孕期的每一天。</div>";
+    const std::optional<DueDate> due = ParseDueDateQuery(query);
+    if (due && DaysBetween(today, *due) < 0) {
+        // The same facts as the last week's tips, for whom the calendar has ended.
+        body << "<div class=\"card\" id=\"after-due\"><div class=\"heading\">预产期 " << due->year
+             << " 年 " << due->month << " 月 " << due->day << " 日已经过去 "
+             << -DaysBetween(today, *due)
+             << " 天</div><ul><li>宝宝还没来的话，产检会变得更密：胎心监护和羊水检查会多做几次。"
+                "</li><li>满41周前后，医生通常会和你讨论是否引产；满42周起一般会住院引产。</li>"
+                "<li>胎动明显减少，请立即去医院。</li></ul></div>";
+    }
+    body << "<div class=\"card note\">这是本地开发服务器上的主页。这里的内容只是一般性的孕期"
+            "知识，不能代替医生的诊断和建议。</div>";
+    return Page("Tavro", body.str());
 }
 
 std::string MobilePage()

@@ -38,7 +38,10 @@ struct PageAnswer
 // check-ups. A query without a real date gets a 400 page.
 PageAnswer DatedPage(const std::string& query, const DueDate& today);
 std::string FeedbackPage();
-std::string HomePage();
+// The maker's home page. Given the dated page's query with a due date that has passed by
+// `today` (the program opens it so when the calendar has ended), it says what the days
+// after the due date bring.
+std::string HomePage(const std::string& query, const DueDate& today);
 std::string MobilePage();
 
 DueDate Today(std::time_t now);

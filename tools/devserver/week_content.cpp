@@ -12,12 +12,13 @@ struct Figures
 };
 
 // Weeks 8 to 40 of one growth chart, used whole so that the figures agree with each other:
-// crown-to-rump length up to week 19, crown-to-heel from week 20.
+// crown-to-rump length up to week 19, crown-to-heel from week 20. Weeks 25 to 27 are smoothed
+// between weeks 24 and 28, where the chart joins two sources.
 constexpr Figures kFigures[] = {
     {1.6, 1},     {2.3, 2},     {3.1, 4},     {4.1, 7},     {5.4, 14},    {7.4, 23},
     {8.7, 43},    {10.1, 70},   {11.6, 100},  {13.0, 140},  {14.2, 190},  {15.3, 240},
-    {25.6, 300},  {26.7, 360},  {27.8, 430},  {28.9, 501},  {30.0, 600},  {34.6, 660},
-    {35.6, 760},  {36.6, 875},  {37.6, 1005}, {38.6, 1153}, {39.9, 1319}, {41.1, 1502},
+    {25.6, 300},  {26.7, 360},  {27.8, 430},  {28.9, 500},  {30.0, 600},  {31.9, 680},
+    {33.8, 770},  {35.7, 875},  {37.6, 1005}, {38.6, 1153}, {39.9, 1319}, {41.1, 1502},
     {42.4, 1702}, {43.7, 1918}, {45.0, 2146}, {46.2, 2383}, {47.4, 2622}, {48.6, 2859},
     {49.8, 3083}, {50.7, 3288}, {51.2, 3462}};
 constexpr int kFirstFigureWeek = 8;
