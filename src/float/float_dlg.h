@@ -42,6 +42,10 @@ public:
     static constexpr UINT ID_FLOAT_HIDE = 1076;
     static constexpr UINT ID_FLOAT_QUIT = 1077;
     static constexpr UINT ID_FLOAT_CHANGE_DUE = 1078;
+    // From week 28; handed to the parent window as commands, which opens the tool.
+    static constexpr UINT ID_FLOAT_KICKS = 1211;
+    static constexpr UINT ID_FLOAT_CONTRACTIONS = 1212;
+    static constexpr int kToolsFromWeek = 28;
 
     CTavroFloatDlg() = default;
     // Destroys the window (and the popup with it) if it still exists.
