@@ -57,7 +57,10 @@ void CTavroContractionDlg::OnToggle()
     TrackRecords* records = m_book.Records();
     if (!records)
         return;
-    if (!records->ToggleContraction(CurrentServices().clock->Now()))
+    if (const auto c = records->ToggleContraction(CurrentServices().clock->Now()))
+        qCInfo(lcTrack).noquote() << "contraction" << c->id
+                                  << (c->IsRunning() ? "started" : "ended");
+    else
         CurrentServices().messageBox->Show(L"这次没能保存，请再按一次。", L"宫缩计时",
                                            BoxIcon::Warning);
     if (IsWindow())

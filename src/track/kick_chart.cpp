@@ -66,7 +66,8 @@ void KickChart::paintEvent(QPaintEvent*)
     for (std::size_t i = 0; i < m_bars.size(); ++i) {
         const KickBar& bar = m_bars[i];
         const double x = plot.left() + slot * (static_cast<double>(i) + 0.5);
-        const double y = yOf(bar.reachedTen ? bar.minutes : top);
+        // A session of under a minute still shows as a stub.
+        const double y = std::min(yOf(bar.reachedTen ? bar.minutes : top), plot.bottom() - 4);
         QPainterPath path;
         path.addRoundedRect(QRectF(x - barWidth / 2, y, barWidth, plot.bottom() - y), 3, 3);
         painter.fillPath(path, !bar.reachedTen ? kMissed : bar.today ? kToday : kBar);

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <ctime>
 
+Q_LOGGING_CATEGORY(lcTrack, "tavro.track", QtWarningMsg)
+
 namespace {
 
 constexpr const wchar_t* kCaption = L"Tavro";
@@ -76,6 +78,8 @@ void TrackBook::CheckKickSession()
         m_watch.stop();
         records->EndKickSession(running->id, running->started + kKickLimitSeconds,
                                 KickOutcome::TimedOut);
+        qCInfo(lcTrack).noquote() << "kick session" << running->id << "timed out at"
+                                  << running->count;
         if (onKickSessionEnded)
             onKickSessionEnded();
         CurrentServices().messageBox->Show(L"从 " + FromUtf8(LocalClockText(running->started)) +

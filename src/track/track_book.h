@@ -6,6 +6,7 @@
 
 #include "track/track_records.h"
 
+#include <QLoggingCategory>
 #include <QTimer>
 
 #include <functional>
@@ -42,6 +43,9 @@ private:
     bool m_bTried = false;
     QTimer m_watch;
 };
+
+// What the tools did, for the trace.
+Q_DECLARE_LOGGING_CATEGORY(lcTrack)
 
 // The words the windows and the box share.
 inline constexpr const wchar_t* kGoToHospital = L"请立即去医院";
