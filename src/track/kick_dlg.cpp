@@ -103,10 +103,12 @@ void CTavroKickDlg::Refresh()
 {
     TrackRecords* records = m_book.Records();
     const std::int64_t now = CurrentServices().clock->Now();
-    const auto running = records ? records->RunningKickSession() : std::nullopt;
+    auto running = records ? records->RunningKickSession() : std::nullopt;
     if (running && KickOutcomeAt(*running, now) == KickOutcome::TimedOut) {
-        m_book.CheckKickSession(); // ends it and tells her; this window is refreshed again
-        return;
+        m_book.CheckKickSession(); // ends it and tells her
+        if (!IsWindow())
+            return;
+        running = records->RunningKickSession();
     }
     RefreshHistory();
     if (running) {

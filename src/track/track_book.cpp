@@ -22,11 +22,15 @@ std::wstring FromUtf8(const std::string& text)
 
 } // namespace
 
-TrackBook::TrackBook(std::wstring programDir)
-    : m_path(QString::fromStdWString(programDir + L"/Release/conf/records.db").toStdString())
+TrackBook::TrackBook(const std::wstring& programDir) : m_programDir(programDir)
 {
     m_watch.setSingleShot(true);
     QObject::connect(&m_watch, &QTimer::timeout, [this] { CheckKickSession(); });
+}
+
+std::string TrackBook::Path() const
+{
+    return QString::fromStdWString(m_programDir + L"/Release/conf/records.db").toStdString();
 }
 
 TrackRecords* TrackBook::Records()
@@ -37,9 +41,9 @@ TrackRecords* TrackBook::Records()
         return nullptr;
     m_bTried = true;
     // The conf folder normally exists beside the profile; a missing one is made.
-    const std::string folder = m_path.substr(0, m_path.find_last_of('/'));
-    EnsureFolder(folder);
-    switch (m_records.Open(m_path)) {
+    const std::string path = Path();
+    EnsureFolder(path.substr(0, path.find_last_of('/')));
+    switch (m_records.Open(path)) {
     case TrackRecords::OpenState::Opened:
         return &m_records;
     case TrackRecords::OpenState::SetAside:
@@ -51,7 +55,7 @@ TrackRecords* TrackBook::Records()
     case TrackRecords::OpenState::Failed:
         break;
     }
-    CurrentServices().messageBox->Show(L"无法打开胎动和宫缩记录文件：\n" + FromUtf8(m_path) +
+    CurrentServices().messageBox->Show(L"无法打开胎动和宫缩记录文件：\n" + FromUtf8(path) +
                                            L"\n本次记录不能保存。",
                                        kCaption, BoxIcon::Error);
     return nullptr;
@@ -59,7 +63,7 @@ TrackRecords* TrackBook::Records()
 
 void TrackBook::Resume()
 {
-    if (!IsRegularFile(m_path))
+    if (!IsRegularFile(Path()))
         return;
     CheckKickSession();
 }

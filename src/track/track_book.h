@@ -15,8 +15,9 @@
 class TrackBook
 {
 public:
-    // The records live in "<programDir>/Release/conf/records.db".
-    explicit TrackBook(std::wstring programDir);
+    // The records live in "<programDir>/Release/conf/records.db"; the folder is read when
+    // they are first needed, so it may be set after this object is made.
+    explicit TrackBook(const std::wstring& programDir);
 
     // The open records, or null when they cannot be had (the user was told once).
     TrackRecords* Records();
@@ -35,10 +36,10 @@ public:
     // Told after a session ended by itself, so that an open window shows it.
     std::function<void()> onKickSessionEnded;
 
-    std::string Path() const { return m_path; }
+    std::string Path() const;
 
 private:
-    std::string m_path;
+    const std::wstring& m_programDir;
     TrackRecords m_records;
     bool m_bTried = false;
     QTimer m_watch;
