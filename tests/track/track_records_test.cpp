@@ -1,5 +1,6 @@
 #include "temp_program_dir.h"
 #include "track/track_records.h"
+#include "zone_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,7 @@ protected:
         return presses;
     }
 
+    ZoneGuard zone{"Asia/Shanghai"};
     TempProgramDir dir;
 };
 

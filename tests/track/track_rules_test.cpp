@@ -1,9 +1,8 @@
 #include "track/track_rules.h"
+#include "zone_guard.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -138,27 +137,6 @@ TEST(TrackRulesTest, SlowerThanUsualNeedsThreeSessionsAndMoreThanTwiceTheMedian)
         EXPECT_EQ(IsSlowerThanUsual(session, row.earlier), row.slow) << row.name;
     }
 }
-
-// Pins a time zone with a daylight-saving change for one test and puts the old one back.
-class ZoneGuard
-{
-public:
-    explicit ZoneGuard(const char* zone)
-    {
-        if (const char* old = std::getenv("TZ"))
-            m_old = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ZoneGuard()
-    {
-        setenv("TZ", m_old.c_str(), 1);
-        tzset();
-    }
-
-private:
-    std::string m_old = "Asia/Shanghai";
-};
 
 TEST(TrackRulesTest, DaylightSavingChangeInsideASeriesKeepsIntervalsAndLocalTimes)
 {

@@ -8,6 +8,7 @@
 #include "track/contraction_dlg.h"
 #include "track/kick_dlg.h"
 #include "track/track_prompts.h"
+#include "zone_guard.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -90,6 +91,7 @@ protected:
         QTest::keyClick(focused ? focused : wnd->GetWidget(), key);
     }
 
+    ZoneGuard zone{"Asia/Shanghai"};
     FakeServices services;
     FakeUiServices ui;
     FakePrompts prompts;
