@@ -36,7 +36,7 @@ void KickChart::paintEvent(QPaintEvent*)
     font.setPixelSize(11);
     painter.setFont(font);
     const int labelHeight = 16;
-    const QRectF plot(30, 6, width() - 36, height() - 6 - labelHeight);
+    const QRectF plot(30, 16, width() - 36, height() - 16 - labelHeight);
     if (m_bars.empty()) {
         painter.setPen(kText);
         painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("最近14天还没有记录"));
@@ -63,6 +63,7 @@ void KickChart::paintEvent(QPaintEvent*)
     const double slot = plot.width() / static_cast<double>(m_bars.size());
     const double barWidth = std::clamp(slot * 0.6, 3.0, 22.0);
     QString lastLabel;
+    double lastLabelX = -1000;
     for (std::size_t i = 0; i < m_bars.size(); ++i) {
         const KickBar& bar = m_bars[i];
         const double x = plot.left() + slot * (static_cast<double>(i) + 0.5);
@@ -71,13 +72,14 @@ void KickChart::paintEvent(QPaintEvent*)
         QPainterPath path;
         path.addRoundedRect(QRectF(x - barWidth / 2, y, barWidth, plot.bottom() - y), 3, 3);
         painter.fillPath(path, !bar.reachedTen ? kMissed : bar.today ? kToday : kBar);
-        // One label per day, under its first bar.
-        if (bar.label != lastLabel && slot * 2 >= 26) {
+        // One label per day, under its first bar, where there is room beside the last one.
+        if (bar.label != lastLabel && x - lastLabelX >= 36) {
             painter.setPen(bar.today ? kToday : kText);
             painter.drawText(QRectF(x - 20, plot.bottom() + 2, 40, labelHeight - 2),
                              Qt::AlignHCenter | Qt::AlignTop,
                              bar.today ? QStringLiteral("今天") : bar.label);
             lastLabel = bar.label;
+            lastLabelX = x;
         }
     }
     if (m_usual) {
@@ -85,7 +87,10 @@ void KickChart::paintEvent(QPaintEvent*)
         QPen pen(kUsual, 1.2, Qt::DashLine);
         painter.setPen(pen);
         painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        painter.drawText(QRectF(plot.right() - 120, y - 15, 120, 14), Qt::AlignRight,
-                         QStringLiteral("平时 %1 分钟").arg(*m_usual, 0, 'f', 0));
+        // Named above the plot, where no bar reaches.
+        painter.drawLine(QPointF(plot.right() - 150, 6), QPointF(plot.right() - 130, 6));
+        painter.setPen(kUsual);
+        painter.drawText(QRectF(plot.right() - 126, 0, 126, 14), Qt::AlignLeft | Qt::AlignVCenter,
+                         QStringLiteral("平时约 %1 分钟").arg(*m_usual, 0, 'f', 0));
     }
 }
