@@ -1,6 +1,7 @@
 #include "track/contraction_dlg.h"
 
 #include "host/services.h"
+#include "host/text_codec.h"
 #include "profile/app_data.h"
 #include "skin/skin.h"
 #include "track/track_book.h"
@@ -10,11 +11,9 @@
 
 namespace {
 
-std::wstring Wide(const std::string& text) { return QString::fromStdString(text).toStdWString(); }
-
 std::wstring Seconds(double seconds)
 {
-    return Wide(DurationText(static_cast<std::int64_t>(std::lround(seconds))));
+    return Utf8ToWide(DurationText(static_cast<std::int64_t>(std::lround(seconds))));
 }
 
 } // namespace
@@ -32,7 +31,6 @@ int CTavroContractionDlg::OnCreate()
     m_pBtnToggle = Control(L"btnToggle");
     m_pPrimary = m_pBtnToggle;
     m_pBtnClear = Control(L"btnClear");
-    m_pBtnExport = Control(L"btnExport");
     m_pLblBanner = Control(L"lblBanner");
     m_pLblStats = Control(L"lblStats");
     m_pLblCurrent = Control(L"lblCurrent");
@@ -46,10 +44,6 @@ void CTavroContractionDlg::OnClick(SkinControl* control)
         OnToggle();
     else if (control == m_pBtnClear)
         OnClear();
-    else if (control == m_pBtnExport)
-        m_book.Export();
-    else if (control == m_pBtnClose)
-        PostMessage(WM_CLOSE);
 }
 
 void CTavroContractionDlg::OnToggle()
@@ -93,9 +87,10 @@ void CTavroContractionDlg::Refresh()
     const bool lasting = !series.empty() && series.back().IsRunning();
     SetLabelText(m_pBtnToggle, lasting ? L"宫缩结束" : L"宫缩开始");
     SetText(m_pLblCurrent,
-            lasting          ? L"本次已持续 " + Wide(DurationText(now - series.back().started))
-            : series.empty() ? L"宫缩开始时按一下，结束时再按一下（空格或回车）"
-                             : L"距上次开始 " + Wide(DurationText(now - series.back().started)));
+            lasting ? L"本次已持续 " + Utf8ToWide(DurationText(now - series.back().started))
+            : series.empty()
+                ? L"宫缩开始时按一下，结束时再按一下（空格或回车）"
+                : L"距上次开始 " + Utf8ToWide(DurationText(now - series.back().started)));
 
     const HourFigures hour = FiguresOfLastHour(series, now);
     std::wstring stats = L"近60分钟：" + std::to_wstring(hour.count) + L" 次";
@@ -129,10 +124,11 @@ void CTavroContractionDlg::Refresh()
     std::wstring list;
     for (std::size_t i = series.size(); i-- > 0;) {
         const Contraction& c = series[i];
-        list += L"开始 " + Wide(LocalClockText(c.started)) + L"    持续 " +
-                (c.IsRunning() ? std::wstring(L"进行中") : Wide(DurationText(c.Length()))) +
+        list += L"开始 " + Utf8ToWide(LocalClockText(c.started)) + L"    持续 " +
+                (c.IsRunning() ? std::wstring(L"进行中") : Utf8ToWide(DurationText(c.Length()))) +
                 L"    间隔 " +
-                (i > 0 ? Wide(DurationText(c.started - series[i - 1].started)) : L"--") + L"\n";
+                (i > 0 ? Utf8ToWide(DurationText(c.started - series[i - 1].started)) : L"--") +
+                L"\n";
     }
     if (list.empty())
         list = L"还没有记录";

@@ -17,7 +17,6 @@ public:
 
     SkinControl* m_pBtnToggle = nullptr;
     SkinControl* m_pBtnClear = nullptr;
-    SkinControl* m_pBtnExport = nullptr;
     SkinControl* m_pLblBanner = nullptr;
     SkinControl* m_pLblStats = nullptr;
     SkinControl* m_pLblCurrent = nullptr;

@@ -1,6 +1,7 @@
 #include "track/kick_dlg.h"
 
 #include "host/services.h"
+#include "host/text_codec.h"
 #include "profile/app_data.h"
 #include "skin/skin.h"
 #include "track/kick_chart.h"
@@ -9,11 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 
 namespace {
-
-std::wstring Wide(const std::string& text) { return QString::fromStdString(text).toStdWString(); }
 
 std::wstring Minutes(double seconds)
 {
@@ -22,11 +20,7 @@ std::wstring Minutes(double seconds)
 
 QString DayLabel(std::int64_t time)
 {
-    const std::time_t t = static_cast<std::time_t>(time);
-    std::tm parts{};
-    if (!localtime_r(&t, &parts))
-        return {};
-    return QStringLiteral("%1/%2").arg(parts.tm_mon + 1).arg(parts.tm_mday);
+    return QString::fromStdString(LocalTimeText(time, "%-m/%-d"));
 }
 
 } // namespace
@@ -41,7 +35,6 @@ int CTavroKickDlg::OnCreate()
         return -1;
     m_pBtnKick = Control(L"btnKick");
     m_pPrimary = m_pBtnKick;
-    m_pBtnExport = Control(L"btnExport");
     m_pLblCount = Control(L"lblCount");
     m_pLblElapsed = Control(L"lblElapsed");
     m_pLblStatus = Control(L"lblStatus");
@@ -56,10 +49,6 @@ void CTavroKickDlg::OnClick(SkinControl* control)
 {
     if (control == m_pBtnKick)
         OnKick();
-    else if (control == m_pBtnExport)
-        m_book.Export();
-    else if (control == m_pBtnClose)
-        PostMessage(WM_CLOSE);
 }
 
 void CTavroKickDlg::OnKick()
@@ -113,8 +102,9 @@ void CTavroKickDlg::Refresh()
     RefreshHistory();
     if (running) {
         SetText(m_pLblCount, std::to_wstring(running->count) + L" / 10");
-        SetText(m_pLblElapsed, L"已用时 " + Wide(DurationText(now - running->started)) + L"（从 " +
-                                   Wide(LocalClockText(running->started)) + L" 开始）");
+        SetText(m_pLblElapsed, L"已用时 " + Utf8ToWide(DurationText(now - running->started)) +
+                                   L"（从 " + Utf8ToWide(LocalClockText(running->started)) +
+                                   L" 开始）");
         SetText(m_pLblStatus, L"每感到一次胎动就按一下（空格或回车）");
         ShowControl(m_pLblWarning, 0, -1, -1);
         SetLabelText(m_pBtnKick, L"动了一下");
@@ -140,15 +130,16 @@ void CTavroKickDlg::ShowFinished(const KickSession& session,
 {
     if (session.outcome == KickOutcome::TimedOut) {
         SetText(m_pLblCount, std::to_wstring(session.count) + L" / 10");
-        SetText(m_pLblElapsed,
-                L"上次：2小时内不满10次（" + Wide(LocalClockText(session.started)) + L" 开始）");
+        SetText(m_pLblElapsed, L"上次：2小时内不满10次（" +
+                                   Utf8ToWide(LocalClockText(session.started)) + L" 开始）");
         SetText(m_pLblWarning, L"2小时内胎动不满10次，" + std::wstring(kGoToHospital) + L"。");
         ShowControl(m_pLblWarning, -1, -1, -1);
         return;
     }
     SetText(m_pLblCount, L"10 / 10");
-    SetText(m_pLblElapsed, L"上次：" + Wide(DurationText(session.Duration())) + L" 数满10次（" +
-                               Wide(LocalClockText(session.started)) + L" 开始）");
+    SetText(m_pLblElapsed, L"上次：" + Utf8ToWide(DurationText(session.Duration())) +
+                               L" 数满10次（" + Utf8ToWide(LocalClockText(session.started)) +
+                               L" 开始）");
     if (IsSlowerThanUsual(session, earlier)) {
         SetText(m_pLblWarning, L"这次比平时（约 " + Minutes(*UsualKickSeconds(earlier)) +
                                    L" 分钟）慢了一倍多，" + kGoToHospital + L"。");

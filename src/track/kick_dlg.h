@@ -24,7 +24,6 @@ public:
     void OnCancel() override;
 
     SkinControl* m_pBtnKick = nullptr;
-    SkinControl* m_pBtnExport = nullptr;
     SkinControl* m_pLblCount = nullptr;
     SkinControl* m_pLblElapsed = nullptr;
     SkinControl* m_pLblStatus = nullptr;

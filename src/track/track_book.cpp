@@ -2,23 +2,18 @@
 
 #include "host/file_io.h"
 #include "host/services.h"
+#include "host/text_codec.h"
 #include "track/track_prompts.h"
 
 #include <QString>
 
 #include <algorithm>
-#include <ctime>
 
 Q_LOGGING_CATEGORY(lcTrack, "tavro.track", QtWarningMsg)
 
 namespace {
 
 constexpr const wchar_t* kCaption = L"Tavro";
-
-std::wstring FromUtf8(const std::string& text)
-{
-    return QString::fromStdString(text).toStdWString();
-}
 
 } // namespace
 
@@ -48,14 +43,14 @@ TrackRecords* TrackBook::Records()
         return &m_records;
     case TrackRecords::OpenState::SetAside:
         CurrentServices().messageBox->Show(L"胎动和宫缩记录文件已损坏，无法读取。它已改名保存为\n" +
-                                               FromUtf8(m_records.SetAsideName()) +
+                                               Utf8ToWide(m_records.SetAsideName()) +
                                                L"\n新的记录从现在开始。",
                                            kCaption, BoxIcon::Warning);
         return &m_records;
     case TrackRecords::OpenState::Failed:
         break;
     }
-    CurrentServices().messageBox->Show(L"无法打开胎动和宫缩记录文件：\n" + FromUtf8(path) +
+    CurrentServices().messageBox->Show(L"无法打开胎动和宫缩记录文件：\n" + Utf8ToWide(path) +
                                            L"\n本次记录不能保存。",
                                        kCaption, BoxIcon::Error);
     return nullptr;
@@ -86,7 +81,7 @@ void TrackBook::CheckKickSession()
                                   << running->count;
         if (onKickSessionEnded)
             onKickSessionEnded();
-        CurrentServices().messageBox->Show(L"从 " + FromUtf8(LocalClockText(running->started)) +
+        CurrentServices().messageBox->Show(L"从 " + Utf8ToWide(LocalClockText(running->started)) +
                                                L" 开始的2小时内，胎动不满10次（" +
                                                std::to_wstring(running->count) + L"次）。\n" +
                                                kGoToHospital + L"。",
@@ -104,13 +99,9 @@ void TrackBook::Export()
     TrackRecords* records = Records();
     if (!records)
         return;
-    const std::time_t now = static_cast<std::time_t>(CurrentServices().clock->Now());
-    std::tm parts{};
-    char day[16] = "";
-    if (localtime_r(&now, &parts))
-        std::strftime(day, sizeof day, "%Y%m%d", &parts);
+    const std::string day = LocalTimeText(CurrentServices().clock->Now(), "%Y%m%d");
     const std::optional<std::wstring> file =
-        CurrentTrackPrompts().SaveFileName(L"Tavro记录-" + FromUtf8(day) + L".csv");
+        CurrentTrackPrompts().SaveFileName(L"Tavro记录-" + Utf8ToWide(day) + L".csv");
     if (!file)
         return;
     const std::string path = QString::fromStdWString(*file).toStdString();

@@ -2,6 +2,7 @@
 
 #include "profile/app_data.h"
 #include "skin/skin.h"
+#include "track/track_book.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -28,7 +29,7 @@ protected:
         case Qt::Key_Enter:
             if (key->isAutoRepeat())
                 return true; // a held key is one press, not a run of them
-            m_owner.OnClick(FocusedButton());
+            m_owner.Press(FocusedButton());
             return true;
         case Qt::Key_Escape:
             m_owner.PostMessage(WM_CLOSE);
@@ -71,6 +72,7 @@ bool CTrackDlgBase::BindForm(const wchar_t* formName, const QString& title,
     SetWindowText(title);
     SetTaskbarButton(true);
     m_pBtnClose = Control(L"btnDone");
+    m_pBtnExport = Control(L"btnExport");
     m_pKeys = new Keys(*this);
     GetWidget()->installEventFilter(m_pKeys);
     for (const wchar_t* name : keyboardButtons) {
@@ -113,13 +115,8 @@ LRESULT CTrackDlgBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SKIN_CLICK:
-        if (wParam) {
-            auto* control = reinterpret_cast<SkinControl*>(wParam);
-            if (control == m_pBtnClose)
-                PostMessage(WM_CLOSE);
-            else
-                OnClick(control);
-        }
+        if (wParam)
+            Press(reinterpret_cast<SkinControl*>(wParam));
         return 1;
     case WM_SHOWWINDOW:
         OnShowWindow(wParam != 0);
@@ -132,6 +129,16 @@ LRESULT CTrackDlgBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return CWnd::WindowProc(message, wParam, lParam);
+}
+
+void CTrackDlgBase::Press(SkinControl* control)
+{
+    if (control == m_pBtnClose)
+        PostMessage(WM_CLOSE);
+    else if (control == m_pBtnExport)
+        m_book.Export();
+    else
+        OnClick(control);
 }
 
 void CTrackDlgBase::OnShowWindow(bool shown)

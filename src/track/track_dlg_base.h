@@ -31,6 +31,7 @@ public:
 
     SkinForm* m_pForm = nullptr;
     SkinControl* m_pBtnClose = nullptr;
+    SkinControl* m_pBtnExport = nullptr;
     // Space or Enter presses this one unless another button has the keyboard.
     SkinControl* m_pPrimary = nullptr;
 
@@ -38,13 +39,14 @@ protected:
     CTrackDlgBase(TrackBook& book, CTavroAppData& app);
     ~CTrackDlgBase() override;
 
-    // Attaches the form, finds the close button and gives the named buttons the keyboard,
-    // in that Tab order. False when the form is missing.
+    // Attaches the form, finds the close and export buttons and gives the named buttons the
+    // keyboard, in that Tab order. False when the form is missing.
     bool BindForm(const wchar_t* formName, const QString& title,
                   std::initializer_list<const wchar_t*> keyboardButtons);
     SkinControl* Control(const wchar_t* name) const;
     void SetText(SkinControl* control, const std::wstring& text);
 
+    // A press of one of the window's own buttons (not close or export).
     virtual void OnClick(SkinControl* control) = 0;
     // Every second while shown, and whenever the window is shown.
     virtual void Refresh() = 0;
@@ -54,6 +56,8 @@ protected:
 
 private:
     class Keys;
+    // A button pressed by the mouse or the keyboard.
+    void Press(SkinControl* control);
     void OnShowWindow(bool shown);
     void FocusPrimary();
 

@@ -127,23 +127,12 @@ std::int64_t LocalDayStart(std::int64_t time)
     return static_cast<std::int64_t>(std::mktime(&parts));
 }
 
-std::string LocalClockText(std::int64_t time)
+std::string LocalTimeText(std::int64_t time, const char* format)
 {
     std::tm parts{};
-    if (!LocalParts(time, parts))
-        return "--:--:--";
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &parts);
-    return text;
-}
-
-std::string LocalDateTimeText(std::int64_t time)
-{
-    std::tm parts{};
-    if (!LocalParts(time, parts))
-        return "";
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+    char text[64];
+    if (!LocalParts(time, parts) || std::strftime(text, sizeof text, format, &parts) == 0)
+        return {};
     return text;
 }
 

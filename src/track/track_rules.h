@@ -83,8 +83,13 @@ LabourBanner BannerFor(const std::vector<Contraction>& series, std::int64_t now,
 
 // Local midnight at the start of the day that holds `time`.
 std::int64_t LocalDayStart(std::int64_t time);
+// The local time as strftime writes it with `format`; empty when it cannot be converted.
+std::string LocalTimeText(std::int64_t time, const char* format);
 // "HH:MM:SS" and "YYYY-MM-DD HH:MM:SS" in local time.
-std::string LocalClockText(std::int64_t time);
-std::string LocalDateTimeText(std::int64_t time);
+inline std::string LocalClockText(std::int64_t time) { return LocalTimeText(time, "%H:%M:%S"); }
+inline std::string LocalDateTimeText(std::int64_t time)
+{
+    return LocalTimeText(time, "%Y-%m-%d %H:%M:%S");
+}
 // "M:SS", or "H:MM:SS" from an hour on; negative counts as 0.
 std::string DurationText(std::int64_t seconds);

@@ -1,6 +1,6 @@
+#include "../profile/scoped_time_zone.h"
 #include "temp_program_dir.h"
 #include "track/track_records.h"
-#include "zone_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ protected:
         return presses;
     }
 
-    ZoneGuard zone{"Asia/Shanghai"};
+    ScopedTimeZone zone{"Asia/Shanghai"};
     TempProgramDir dir;
 };
 

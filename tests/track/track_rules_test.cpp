@@ -1,5 +1,5 @@
+#include "../profile/scoped_time_zone.h"
 #include "track/track_rules.h"
-#include "zone_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -140,7 +140,7 @@ TEST(TrackRulesTest, SlowerThanUsualNeedsThreeSessionsAndMoreThanTwiceTheMedian)
 
 TEST(TrackRulesTest, DaylightSavingChangeInsideASeriesKeepsIntervalsAndLocalTimes)
 {
-    const ZoneGuard zone("Europe/Berlin");
+    const ScopedTimeZone zone("Europe/Berlin");
     // Berlin's clocks go from 02:00 to 03:00 at 2026-03-29 01:00 UTC.
     constexpr std::int64_t kChange = 1774746000;
     const std::int64_t now = kChange + 30 * kMin;

@@ -1,3 +1,4 @@
+#include "../profile/scoped_time_zone.h"
 #include "app/parent_dlg.h"
 #include "fake_services.h"
 #include "fake_ui_services.h"
@@ -8,7 +9,6 @@
 #include "track/contraction_dlg.h"
 #include "track/kick_dlg.h"
 #include "track/track_prompts.h"
-#include "zone_guard.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -91,7 +91,7 @@ protected:
         QTest::keyClick(focused ? focused : wnd->GetWidget(), key);
     }
 
-    ZoneGuard zone{"Asia/Shanghai"};
+    ScopedTimeZone zone{"Asia/Shanghai"};
     FakeServices services;
     FakeUiServices ui;
     FakePrompts prompts;
