@@ -29,7 +29,10 @@ protected:
         case Qt::Key_Enter:
             if (key->isAutoRepeat())
                 return true; // a held key is one press, not a run of them
-            m_owner.Press(FocusedButton());
+            // Through the window's entry point, like a click: a box the press opens may see
+            // the window destroyed, and the framework then keeps the object until it returns.
+            if (SkinControl* button = FocusedButton())
+                m_owner.SendMessage(WM_SKIN_CLICK, reinterpret_cast<WPARAM>(button));
             return true;
         case Qt::Key_Escape:
             m_owner.PostMessage(WM_CLOSE);
