@@ -1,6 +1,7 @@
 #include "app/tray_icon.h"
 
 #include "app/trace.h"
+#include "float/float_dlg.h"
 #include "ui/wnd.h"
 
 const QString TrayIcon::kTip = QStringLiteral("Tavro");
@@ -22,7 +23,8 @@ std::vector<MenuItem> TrayIcon::MenuItems(bool widgetVisible, int pregnancyWeek)
         {ID_TRAY_FEEDBACK, QStringLiteral("提点意见")},
         {ID_TRAY_CHANGE_DUE, QStringLiteral("修改预产期")},
     };
-    if (pregnancyWeek >= kToolsFromWeek) {
+    // The same week as the widget's menu.
+    if (pregnancyWeek >= CTavroFloatDlg::kToolsFromWeek) {
         items.push_back({ID_TRAY_KICKS, QStringLiteral("数胎动")});
         items.push_back({ID_TRAY_CONTRACTIONS, QStringLiteral("宫缩计时")});
     }

@@ -27,7 +27,6 @@ public:
     // The two tools offered from week 28; numbers of our own, apart from the ones above.
     static constexpr UINT ID_TRAY_KICKS = 1201;
     static constexpr UINT ID_TRAY_CONTRACTIONS = 1202;
-    static constexpr int kToolsFromWeek = 28;
     static const QString kTip;
 
     TrayIcon(CWnd& owner, QIcon icon);

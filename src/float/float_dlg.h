@@ -42,7 +42,8 @@ public:
     static constexpr UINT ID_FLOAT_HIDE = 1076;
     static constexpr UINT ID_FLOAT_QUIT = 1077;
     static constexpr UINT ID_FLOAT_CHANGE_DUE = 1078;
-    // From week 28; handed to the parent window as commands, which opens the tool.
+    // From week 28 (here and in the tray's menu); handed to the parent window as commands,
+    // which opens the tool.
     static constexpr UINT ID_FLOAT_KICKS = 1211;
     static constexpr UINT ID_FLOAT_CONTRACTIONS = 1212;
     static constexpr int kToolsFromWeek = 28;
