@@ -1,12 +1,15 @@
 #include "app/parent_dlg.h"
 
 #include "app/trace.h"
+#include "float/float_dlg.h"
 
 #include "host/endpoints.h"
 #include "host/paths.h"
 #include "host/services.h"
 #include "profile/app_data.h"
 #include "profile/profile_file.h"
+#include "track/contraction_dlg.h"
+#include "track/kick_dlg.h"
 #include "ui/app_icon.h"
 #include "update/install_journal.h"
 #include "web/main_dlg_base.h"
@@ -57,11 +60,17 @@ const QString CTavroV4Dlg::kTitle = QStringLiteral("Tavro父窗口");
 CTavroV4Dlg::CTavroV4Dlg(CTavroAppData& app, ParentWindowParts parts)
     // The skin's art, the same picture as the installed launcher's icon.
     : m_hIcon(AppIcon(QString::fromStdWString(app.programDir) + QStringLiteral("/Skin"))),
-      m_app(app), m_parts(std::move(parts)), m_tray(*this, m_hIcon),
+      m_app(app), m_parts(std::move(parts)), m_trackBook(app.programDir), m_tray(*this, m_hIcon),
       m_runningCopyListener([this](UINT message, WPARAM wParam, LPARAM lParam) {
           PostMessage(message, wParam, lParam);
       })
-{}
+{
+    // A session that ended by itself while its window is shown is shown ended.
+    m_trackBook.onKickSessionEnded = [this] {
+        if (HasWindow(m_pKickDlg) && m_pKickDlg->IsWindowVisible())
+            m_pKickDlg->SendMessage(WM_TIMER, CTrackDlgBase::TIMER_TICK, 0);
+    };
+}
 
 CTavroV4Dlg::~CTavroV4Dlg()
 {
@@ -166,6 +175,11 @@ void CTavroV4Dlg::EnterNormalMode(std::optional<int> mainShowState)
                 m_pMainDlg = CreateMainWindow();
         });
     }
+    // A movement session left running by the last run is watched again once the widget is up.
+    QTimer::singleShot(0, &m_runningCopyListener, [this] {
+        if (IsWindow())
+            m_trackBook.Resume();
+    });
     m_tray.Add();
 }
 
@@ -222,7 +236,7 @@ LRESULT CTavroV4Dlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         TraceMessage(message, wParam, lParam);
     switch (message) {
     case WM_TRAYICON:
-        m_tray.OnNotify(wParam, lParam, IsWidgetVisible());
+        m_tray.OnNotify(wParam, lParam, IsWidgetVisible(), m_app.pregnancyWeek);
         return 1;
     case WM_SHOW_MAIN:
         OnShowMain();
@@ -274,6 +288,14 @@ void CTavroV4Dlg::OnCommand(UINT id)
         break;
     case TrayIcon::ID_TRAY_EXIT:
         EndDialog(IDOK);
+        break;
+    case TrayIcon::ID_TRAY_KICKS:
+    case CTavroFloatDlg::ID_FLOAT_KICKS:
+        OnShowTool(m_pKickDlg, true);
+        break;
+    case TrayIcon::ID_TRAY_CONTRACTIONS:
+    case CTavroFloatDlg::ID_FLOAT_CONTRACTIONS:
+        OnShowTool(m_pContractionDlg, false);
         break;
     default:
         break;
@@ -342,12 +364,29 @@ void CTavroV4Dlg::OnShowSettings()
         ShowAndRaise(m_pSetDlg);
 }
 
+void CTavroV4Dlg::OnShowTool(CTrackDlgBase*& member, bool kicks)
+{
+    if (!HasWindow(member)) {
+        DeleteWnd(member);
+        member = kicks ? static_cast<CTrackDlgBase*>(new CTavroKickDlg(m_trackBook, m_app))
+                       : new CTavroContractionDlg(m_trackBook, m_app);
+        if (!member->CreatePopup(this)) {
+            DeleteWnd(member);
+            member = nullptr;
+            return;
+        }
+    }
+    member->Present();
+}
+
 void CTavroV4Dlg::OnDestroy()
 {
     DestroyMember(m_pSetFirstDlg);
     DestroyMember(m_pMainDlg);
     DestroyMember(m_pFloatDlg);
     DestroyMember(m_pSetDlg);
+    DestroyMember(m_pKickDlg);
+    DestroyMember(m_pContractionDlg);
     m_tray.Remove();
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/running_copy.h"
 #include "app/tray_icon.h"
+#include "track/track_book.h"
 #include "ui/wnd.h"
 
 #include <QIcon>
@@ -18,6 +19,7 @@
 class CTavroAppData;
 class CTavroMainDlgBase;
 class CTavroV4Dlg;
+class CTrackDlgBase;
 
 // What the program hands the parent window: the window classes of its factory, by key
 // ("SetFirst", "Main", "Set", "Float"; a key left out makes no window), and how the update
@@ -55,6 +57,8 @@ public:
     CWnd* m_pFloatDlg = nullptr;
     CWnd* m_pSetDlg = nullptr;
     CWnd* m_pSetFirstDlg = nullptr;
+    CTrackDlgBase* m_pKickDlg = nullptr;
+    CTrackDlgBase* m_pContractionDlg = nullptr;
     QIcon m_hIcon;
 
 private:
@@ -66,6 +70,8 @@ private:
     void OnViewMain(WPARAM pageMode);
     void OnUpdateReady();
     void OnShowSettings();
+    // "数胎动" and "宫缩计时": made on first use, then shown or brought forward.
+    void OnShowTool(CTrackDlgBase*& member, bool kicks);
     void OnDestroy() override;
 
     void HandOverToUpdater();
@@ -82,6 +88,8 @@ private:
 
     CTavroAppData& m_app;
     ParentWindowParts m_parts;
+    // The records of both tools and the watch over a running movement session.
+    TrackBook m_trackBook;
     TrayIcon m_tray;
     RunningCopyListener m_runningCopyListener;
     bool m_bEndedDuringInit = false;

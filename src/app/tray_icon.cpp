@@ -1,6 +1,7 @@
 #include "app/tray_icon.h"
 
 #include "app/trace.h"
+#include "float/float_dlg.h"
 #include "ui/wnd.h"
 
 const QString TrayIcon::kTip = QStringLiteral("Tavro");
@@ -15,13 +16,18 @@ void TrayIcon::Add()
 
 void TrayIcon::Remove() { CurrentUiServices().tray->Remove(TRAY_ICON_ID); }
 
-std::vector<MenuItem> TrayIcon::MenuItems(bool widgetVisible)
+std::vector<MenuItem> TrayIcon::MenuItems(bool widgetVisible, int pregnancyWeek)
 {
     std::vector<MenuItem> items = {
         {ID_TRAY_ABOUT, QStringLiteral("关于我们")},
         {ID_TRAY_FEEDBACK, QStringLiteral("提点意见")},
         {ID_TRAY_CHANGE_DUE, QStringLiteral("修改预产期")},
     };
+    // The same week as the widget's menu.
+    if (pregnancyWeek >= CTavroFloatDlg::kToolsFromWeek) {
+        items.push_back({ID_TRAY_KICKS, QStringLiteral("数胎动")});
+        items.push_back({ID_TRAY_CONTRACTIONS, QStringLiteral("宫缩计时")});
+    }
     if (widgetVisible)
         items.push_back({ID_TRAY_HIDE_FLOAT, QStringLiteral("隐藏浮窗")});
     else
@@ -30,7 +36,7 @@ std::vector<MenuItem> TrayIcon::MenuItems(bool widgetVisible)
     return items;
 }
 
-void TrayIcon::OnNotify(WPARAM id, LPARAM mouseMessage, bool widgetVisible)
+void TrayIcon::OnNotify(WPARAM id, LPARAM mouseMessage, bool widgetVisible, int pregnancyWeek)
 {
     if (id != TRAY_ICON_ID)
         return;
@@ -41,8 +47,8 @@ void TrayIcon::OnNotify(WPARAM id, LPARAM mouseMessage, bool widgetVisible)
         break;
     case WM_RBUTTONDOWN: {
         m_owner.SetForegroundWindow();
-        const UINT chosen =
-            CurrentUiServices().menu->Track(MenuItems(widgetVisible), GetCursorPos(), &m_owner);
+        const UINT chosen = CurrentUiServices().menu->Track(MenuItems(widgetVisible, pregnancyWeek),
+                                                            GetCursorPos(), &m_owner);
         // The menu runs its own loop, in which the owner may have been destroyed.
         if (chosen && m_owner.IsWindow())
             m_owner.SendMessage(WM_COMMAND, chosen, 0);

@@ -24,6 +24,9 @@ public:
     static constexpr UINT ID_TRAY_SHOW_FLOAT = 1127;
     static constexpr UINT ID_TRAY_HIDE_FLOAT = 1128;
     static constexpr UINT ID_TRAY_CHANGE_DUE = 1129;
+    // The two tools offered from week 28; numbers of our own, apart from the ones above.
+    static constexpr UINT ID_TRAY_KICKS = 1201;
+    static constexpr UINT ID_TRAY_CONTRACTIONS = 1202;
     static const QString kTip;
 
     TrayIcon(CWnd& owner, QIcon icon);
@@ -32,12 +35,13 @@ public:
     void Remove();
 
     // WM_TRAYICON: wParam is the icon's id, lParam the mouse message. widgetVisible
-    // chooses the menu's fourth item, "隐藏浮窗" or "显示浮窗".
-    void OnNotify(WPARAM id, LPARAM mouseMessage, bool widgetVisible);
+    // chooses the item "隐藏浮窗" or "显示浮窗"; from week 28 "数胎动" and "宫缩计时"
+    // follow "修改预产期".
+    void OnNotify(WPARAM id, LPARAM mouseMessage, bool widgetVisible, int pregnancyWeek);
 
 private:
-    // The menu as it is built for the widget's visibility, in menu order.
-    static std::vector<MenuItem> MenuItems(bool widgetVisible);
+    // The menu as it is built for the widget's visibility and the week, in menu order.
+    static std::vector<MenuItem> MenuItems(bool widgetVisible, int pregnancyWeek);
 
     CWnd& m_owner;
     QIcon m_icon;

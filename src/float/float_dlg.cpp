@@ -188,12 +188,16 @@ void CTavroFloatDlg::ShowContextMenu()
 {
     if (!IsWindow())
         return;
-    const std::vector<MenuItem> items = {
+    std::vector<MenuItem> items = {
         {ID_FLOAT_SHOW_MAIN, QStringLiteral("查看Tavro"), true},
         {ID_FLOAT_CHANGE_DUE, QStringLiteral("修改预产期"), true},
-        {ID_FLOAT_FEEDBACK, QStringLiteral("提点意见"), true},
-        {ID_FLOAT_HIDE, QStringLiteral("隐藏浮窗"), true},
     };
+    if (TheApp().pregnancyWeek >= kToolsFromWeek) {
+        items.push_back({ID_FLOAT_KICKS, QStringLiteral("数胎动"), true});
+        items.push_back({ID_FLOAT_CONTRACTIONS, QStringLiteral("宫缩计时"), true});
+    }
+    items.push_back({ID_FLOAT_FEEDBACK, QStringLiteral("提点意见"), true});
+    items.push_back({ID_FLOAT_HIDE, QStringLiteral("隐藏浮窗"), true});
     const UINT chosen = CurrentUiServices().menu->Track(items, GetCursorPos(), this);
     // The choice arrives as a command message, as from a menu that posts its command.
     if (chosen)
@@ -208,6 +212,10 @@ bool CTavroFloatDlg::OnCommand(UINT id)
         break;
     case ID_FLOAT_CHANGE_DUE:
         ::PostMessage(SafeHwnd(GetParent()), WM_SHOW_SETTINGS, 1, 0);
+        break;
+    case ID_FLOAT_KICKS:
+    case ID_FLOAT_CONTRACTIONS:
+        ::PostMessage(GetParent(), WM_COMMAND, id, 0);
         break;
     case ID_FLOAT_FEEDBACK:
         CurrentServices().shell->OpenUrl(DesktopServer() + L"/tavro_fankui/");

@@ -44,6 +44,11 @@ public:
     static constexpr UINT ID_FLOAT_HIDE = 1076;
     static constexpr UINT ID_FLOAT_QUIT = 1077;
     static constexpr UINT ID_FLOAT_CHANGE_DUE = 1078;
+    // From week 28 (here and in the tray's menu); handed to the parent window as commands,
+    // which opens the tool.
+    static constexpr UINT ID_FLOAT_KICKS = 1211;
+    static constexpr UINT ID_FLOAT_CONTRACTIONS = 1212;
+    static constexpr int kToolsFromWeek = 28;
 
     // The widget and its reminder popup are drawn with `skin`; the popup reads the day's
     // texts from `tips`. Both outlive the widget.

@@ -1,0 +1,149 @@
+// From the menu's command to the movement counter or the contraction timer shown and
+// filled (goal: under 100 ms), with two weeks of sessions and an hour of contractions in
+// the records; and the resident memory both windows add to the widget (goal: 5 MB at most).
+
+#include "float/float_dlg.h"
+#include "profile/app_data.h"
+#include "skin/skin.h"
+#include "track/contraction_dlg.h"
+#include "track/kick_dlg.h"
+#include "track/track_book.h"
+#include "ui/ui_services.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+const std::wstring kStageDir = std::filesystem::path(TAVRO_STAGE_DIR).wstring();
+
+struct Setup
+{
+    CTavroAppData app;
+    CWnd parent;
+    CTavroFloatDlg* widget = nullptr;
+    TrackBook* book = nullptr;
+};
+
+Setup* g_setup = nullptr;
+
+long ResidentKiB()
+{
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+template <typename T> void OpenAndClose(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto* wnd = new T(*g_setup->book, g_setup->app);
+        if (!wnd->CreatePopup(&g_setup->parent))
+            state.SkipWithError("the form is missing");
+        wnd->Present();
+        QApplication::processEvents();
+        state.PauseTiming();
+        wnd->DestroyWindow();
+        delete wnd;
+        QApplication::processEvents();
+        ReleaseDestroyedWindows();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK_TEMPLATE(OpenAndClose, CTavroKickDlg)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(OpenAndClose, CTavroContractionDlg)->Unit(benchmark::kMillisecond);
+
+// Both windows open beside the widget, against the widget alone; reported as a counter.
+void BM_MemoryAboveWidget(benchmark::State& state)
+{
+    long above = 0;
+    for (auto _ : state) {
+        QApplication::processEvents();
+        const long before = ResidentKiB();
+        CTavroKickDlg kick(*g_setup->book, g_setup->app);
+        CTavroContractionDlg timer(*g_setup->book, g_setup->app);
+        kick.CreatePopup(&g_setup->parent);
+        timer.CreatePopup(&g_setup->parent);
+        kick.Present();
+        timer.Present();
+        QApplication::processEvents();
+        above = ResidentKiB() - before;
+        kick.DestroyWindow();
+        timer.DestroyWindow();
+        QApplication::processEvents();
+        ReleaseDestroyedWindows();
+    }
+    state.counters["rss_above_widget_MiB"] = static_cast<double>(above) / 1024.0;
+}
+BENCHMARK(BM_MemoryAboveWidget)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void FillRecords(TrackRecords& records)
+{
+    const std::int64_t now = std::time(nullptr);
+    for (int day = 14; day >= 1; --day) {
+        for (int press = 0; press < 10; ++press)
+            records.PressKick(now - day * 86400 + press * 70);
+    }
+    for (int i = 0; i < 13; ++i) {
+        records.ToggleContraction(now - 3600 + i * 280);
+        records.ToggleContraction(now - 3600 + i * 280 + 55);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication qtApp(argc, argv);
+    char folder[] = "/tmp/tavro-bench-track-XXXXXX";
+    if (!mkdtemp(folder))
+        return 1;
+    const std::filesystem::path programDir(folder);
+    std::filesystem::create_directories(programDir / "Release/conf");
+
+    static Setup setup;
+    g_setup = &setup;
+    setup.app.programDir = programDir.wstring();
+    setup.app.skinEngine =
+        OpenSkinW(kStageDir + L"/Skin/RizIrozara.dui", kStageDir + L"/Skin/Default.skn", 0, 0, 0);
+    setup.app.daysPregnant = 265;
+    setup.app.pregnancyWeek = 38;
+    SetTheApp(&setup.app);
+    TrackBook book(setup.app.programDir);
+    setup.book = &book;
+    if (TrackRecords* records = book.Records())
+        FillRecords(*records);
+    setup.parent.CreatePopup(nullptr);
+    setup.widget = new CTavroFloatDlg;
+    if (!setup.widget->CreatePopup(&setup.parent)) {
+        std::fprintf(stderr, "bench_track: the staged skin under %s is missing\n", TAVRO_STAGE_DIR);
+        return 1;
+    }
+    setup.widget->ShowWindow(SW_SHOW);
+    QApplication::processEvents();
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    setup.widget->DestroyWindow();
+    delete setup.widget;
+    setup.parent.DestroyWindow();
+    ReleaseDestroyedWindows();
+    FreeSkin();
+    SetTheApp(nullptr);
+    std::filesystem::remove_all(programDir);
+    return 0;
+}

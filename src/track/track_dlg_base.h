@@ -1,0 +1,66 @@
+#pragma once
+
+// What the movement and contraction windows share: a skin form with a close button, the
+// keyboard (Tab between the buttons, Space or Enter presses the focused one or the big
+// one, Esc closes) and a one-second tick that runs only while the window is shown.
+
+#include "ui/wnd.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+class CTavroAppData;
+class SkinForm;
+class SkinControl;
+class TrackBook;
+
+class CTrackDlgBase : public CWnd
+{
+public:
+    static constexpr std::uintptr_t TIMER_TICK = 1;
+    static constexpr int kTickMs = 1000;
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Shows the window, or raises it with the keyboard on its big button if shown.
+    void Present();
+
+    SkinForm* m_pForm = nullptr;
+    SkinControl* m_pBtnClose = nullptr;
+    SkinControl* m_pBtnExport = nullptr;
+    // Space or Enter presses this one unless another button has the keyboard.
+    SkinControl* m_pPrimary = nullptr;
+
+protected:
+    CTrackDlgBase(TrackBook& book, CTavroAppData& app);
+    ~CTrackDlgBase() override;
+
+    // Attaches the form, finds the close and export buttons and gives the named buttons the
+    // keyboard, in that Tab order. False when the form is missing.
+    bool BindForm(const wchar_t* formName, const QString& title,
+                  std::initializer_list<const wchar_t*> keyboardButtons);
+    SkinControl* Control(const wchar_t* name) const;
+    void SetText(SkinControl* control, const std::wstring& text);
+
+    // A press of one of the window's own buttons (not close or export).
+    virtual void OnClick(SkinControl* control) = 0;
+    // Every second while shown, and whenever the window is shown.
+    virtual void Refresh() = 0;
+
+    TrackBook& m_book;
+    CTavroAppData& m_app;
+
+private:
+    class Keys;
+    // A button pressed by the mouse or the keyboard.
+    void Press(SkinControl* control);
+    void OnShowWindow(bool shown);
+    void FocusPrimary();
+
+    Keys* m_pKeys = nullptr;
+    std::vector<SkinControl*> m_keyboardButtons;
+};
