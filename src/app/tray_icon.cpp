@@ -26,6 +26,7 @@ std::vector<MenuItem> TrayIcon::MenuItems(bool widgetVisible)
         items.push_back({ID_TRAY_HIDE_FLOAT, QStringLiteral("隐藏浮窗")});
     else
         items.push_back({ID_TRAY_SHOW_FLOAT, QStringLiteral("显示浮窗")});
+    items.push_back({ID_TRAY_VIEW_MAIN, QStringLiteral("查看Tavro")});
     items.push_back({ID_TRAY_EXIT, QStringLiteral("退出")});
     return items;
 }
@@ -44,7 +45,9 @@ void TrayIcon::OnNotify(WPARAM id, LPARAM mouseMessage, bool widgetVisible)
         const UINT chosen =
             CurrentUiServices().menu->Track(MenuItems(widgetVisible), GetCursorPos(), &m_owner);
         // The menu runs its own loop, in which the owner may have been destroyed.
-        if (chosen && m_owner.IsWindow())
+        if (chosen == ID_TRAY_VIEW_MAIN)
+            m_owner.PostMessage(WM_VIEW_MAIN, 1, 0);
+        else if (chosen && m_owner.IsWindow())
             m_owner.SendMessage(WM_COMMAND, chosen, 0);
         break;
     }
