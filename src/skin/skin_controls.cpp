@@ -201,10 +201,8 @@ void SkinEdit::SetSkinText(const QString& text)
 {
     setPlainText(text);
     // Its content is its name (skin_accessible.cpp).
-    if (QAccessible::isActive()) {
-        QAccessibleEvent event(this, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&event);
-    }
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
     if (m_lineHeight <= 100)
         return;
     // Chinese text reads better with air between the lines.
@@ -275,10 +273,8 @@ void SkinCombo::SetShownText(const QString& text)
         return;
     m_shownText = text;
     update();
-    if (QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, m_shownText);
-        QAccessible::updateAccessibility(&event);
-    }
+    QAccessibleValueChangeEvent event(this, m_shownText);
+    QAccessible::updateAccessibility(&event);
 }
 
 void SkinCombo::showPopup()

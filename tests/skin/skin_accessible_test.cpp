@@ -1,0 +1,173 @@
+#include "skin/skin.h"
+#include "skin/skin_layout.h"
+#include "skin_form_fixture.h"
+
+#include <QAccessible>
+#include <QLabel>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kPackage = TAVRO_SOURCE_DIR "/package/Skin/";
+
+std::wstring Wide(const std::string& text) { return QString::fromStdString(text).toStdWString(); }
+
+bool IsInteractive(QAccessible::Role role)
+{
+    switch (role) {
+    case QAccessible::PushButton:
+    case QAccessible::ComboBox:
+    case QAccessible::ScrollBar:
+    case QAccessible::CheckBox:
+    case QAccessible::RadioButton:
+    case QAccessible::EditableText:
+    case QAccessible::SpinBox:
+    case QAccessible::Slider:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// What a screen reader finds in a window: each shown object with its role and name.
+struct Found
+{
+    QAccessible::Role role;
+    QString name;
+    QObject* object;
+};
+
+void Walk(QAccessibleInterface* iface, std::vector<Found>& found)
+{
+    if (!iface || iface->state().invisible)
+        return;
+    found.push_back({iface->role(), iface->text(QAccessible::Name), iface->object()});
+    for (int i = 0; i < iface->childCount(); ++i)
+        Walk(iface->child(i), found);
+}
+
+class SkinAccessibleTest : public SkinFormTest
+{
+protected:
+    void SetUp() override
+    {
+        SkinFormTest::SetUp();
+        package =
+            OpenSkinW(Wide(kPackage + "RizIrozara.dui"), Wide(kPackage + "Default.skn"), 0, 0, 0);
+    }
+    // A shown window with the package's form; every button of it shown too.
+    std::pair<RecordingWnd*, SkinForm*> ShowForm(const QString& name)
+    {
+        RecordingWnd* wnd = NewWindow();
+        SkinForm* form = AttachForm(package, name.toStdWString(), wnd);
+        for (const wchar_t* button : {L"btnOk", L"btnCancel"})
+            if (name == QLatin1String("Main18"))
+                ShowControl(Find(form, button), -1, -1, -1);
+        wnd->ShowWindow(SW_SHOW);
+        return {wnd, form};
+    }
+    QAccessibleInterface* Of(SkinControl* control)
+    {
+        return QAccessible::queryAccessibleInterface(GetControlWidget(control));
+    }
+
+    SkinEngine* package = nullptr;
+};
+
+TEST_F(SkinAccessibleTest, EveryShownControlOfEveryFormHasARoleAndANameAndEveryTextIsRead)
+{
+    std::ifstream file(kPackage + "RizIrozara.dui");
+    std::stringstream text;
+    text << file.rdbuf();
+    const SkinLayout layout = ParseSkinLayout(text.str());
+    ASSERT_FALSE(layout.forms.empty());
+    for (const SkinFormDef& def : layout.forms) {
+        SCOPED_TRACE(def.name.toStdString());
+        auto [wnd, form] = ShowForm(def.name);
+        ASSERT_NE(form, nullptr);
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(wnd->GetWidget());
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(window->role() == QAccessible::Dialog || window->role() == QAccessible::Window);
+        EXPECT_FALSE(window->text(QAccessible::Name).isEmpty()) << "the window has no name";
+
+        std::vector<Found> found;
+        Walk(window, found);
+        for (const Found& f : found) {
+            const QString what = f.object ? f.object->objectName() : QString();
+            if (IsInteractive(f.role)) {
+                EXPECT_FALSE(f.name.isEmpty()) << what.toStdString() << " has no name";
+            }
+            EXPECT_NE(f.role, QAccessible::Client) << what.toStdString() << " has no role";
+            // What a label shows is what is read, without markup.
+            if (auto* label = qobject_cast<QLabel*>(f.object); label && !label->text().isEmpty()) {
+                EXPECT_EQ(f.role, QAccessible::StaticText) << what.toStdString();
+                EXPECT_FALSE(f.name.isEmpty()) << what.toStdString() << " is not read";
+                EXPECT_FALSE(f.name.contains(QLatin1Char('<'))) << f.name.toStdString();
+            }
+        }
+    }
+}
+
+TEST_F(SkinAccessibleTest, DateListsAreNamedAndSayTheShownValue)
+{
+    auto [wnd, form] = ShowForm(QStringLiteral("Main18"));
+    SkinControl* year = Find(form, L"cbx1");
+    SetComboText(year, L"2015");
+    QAccessibleInterface* iface = Of(year);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::ComboBox);
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("年"));
+    EXPECT_EQ(iface->text(QAccessible::Value), QStringLiteral("2015"));
+    ASSERT_NE(iface->valueInterface(), nullptr);
+    EXPECT_EQ(iface->valueInterface()->currentValue(), QVariant(2015));
+
+    // A pick by the user is the new value, also where the list never offered the old one.
+    InsertComboItem(year, L"2016", 0, 0);
+    emit static_cast<QComboBox*>(GetControlWidget(year))->activated(0);
+    EXPECT_EQ(iface->text(QAccessible::Value), QStringLiteral("2016"));
+    EXPECT_EQ(iface->valueInterface()->currentValue(), QVariant(2016));
+}
+
+TEST_F(SkinAccessibleTest, ThePopupReadsItsPictureWeekAndTipAsTheyAreShown)
+{
+    auto [wnd, form] = ShowForm(QStringLiteral("Main16"));
+    SkinControl* picture = Find(form, L"frmPic1");
+    SetControlLabel(picture, L"180");
+    EXPECT_EQ(Of(picture)->role(), QAccessible::Graphic);
+    EXPECT_TRUE(Of(picture)->text(QAccessible::Name).contains(QStringLiteral("180")));
+    ASSERT_NE(Of(picture)->imageInterface(), nullptr);
+
+    SetLabelText(Find(form, L"StaWeek"), L"25");
+    EXPECT_EQ(Of(Find(form, L"StaWeek"))->text(QAccessible::Name), QStringLiteral("已满 25 周"));
+    SetLabelText(Find(form, L"StaDay5"), L"5");
+    EXPECT_TRUE(Of(Find(form, L"StaDay5"))->text(QAccessible::Name).contains(QStringLiteral("5")));
+
+    SetEditText(Find(form, L"EditContent"), L"多喝水，多休息");
+    EXPECT_EQ(Of(Find(form, L"EditContent"))->role(), QAccessible::StaticText);
+    EXPECT_EQ(Of(Find(form, L"EditContent"))->text(QAccessible::Name),
+              QStringLiteral("多喝水，多休息"));
+}
+
+TEST_F(SkinAccessibleTest, AWindowIsNamedByItsTitleElseByItsForm)
+{
+    auto [wnd, form] = ShowForm(QStringLiteral("Main18"));
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(wnd->GetWidget());
+    EXPECT_EQ(window->text(QAccessible::Name), QStringLiteral("设置预产期"));
+    EXPECT_EQ(window->role(), QAccessible::Dialog);
+    wnd->SetWindowText(QStringLiteral("设置Tavro"));
+    EXPECT_EQ(window->text(QAccessible::Name), QStringLiteral("设置Tavro"));
+
+    auto [widget, badge] = ShowForm(QStringLiteral("Main17"));
+    QAccessibleInterface* badgeWindow = QAccessible::queryAccessibleInterface(widget->GetWidget());
+    EXPECT_EQ(badgeWindow->text(QAccessible::Name), QStringLiteral("Tavro 浮窗"));
+    EXPECT_EQ(badgeWindow->role(), QAccessible::Window) << "it never takes the keyboard";
+    // A button without text is named by its tool tip.
+    auto [main, mainForm] = ShowForm(QStringLiteral("Main20"));
+    EXPECT_EQ(Of(Find(mainForm, L"btnClose"))->text(QAccessible::Name), QStringLiteral("关闭"));
+}
+
+} // namespace
