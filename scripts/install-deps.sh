@@ -20,7 +20,7 @@ PACKAGES=(
   libgl1-mesa-dri
   # what a screen reader talks to, and a Wayland session with XWayland, for their end-to-end
   # checks
-  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi weston xwayland
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi weston xwayland qt6-wayland
   # the desktop entries and the icon theme of the install command, and their checks
   desktop-file-utils hicolor-icon-theme libglib2.0-bin
 )
