@@ -171,3 +171,43 @@ TEST_F(SkinAccessibleTest, AWindowIsNamedByItsTitleElseByItsForm)
 }
 
 } // namespace
+
+namespace {
+
+// Large text on a small screen: the popup's window is cut to the work area, and its form
+// keeps its own height inside and scrolls with the wheel, never past either end.
+TEST_F(SkinAccessibleTest, AFormMarkedToScrollKeepsItsHeightInAShorterWindow)
+{
+    auto [wnd, form] = ShowForm(QStringLiteral("Main16"));
+    QWidget* picture = GetControlWidget(Find(form, L"frmPic1"));
+    QWidget* root = picture->parentWidget();
+    wnd->SetWindowPos(nullptr, 0, 0, 300, 400, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(root->geometry(), QRect(0, 0, 300, 490));
+
+    const auto wheel = [&](int notches) {
+        const QPointF at(150, 150);
+        QWheelEvent event(at, wnd->GetWidget()->mapToGlobal(at), QPoint(), QPoint(0, notches * 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        // A real wheel over the form reaches the window the same way once no control
+        // takes it; a made-up event would not be passed on, so it goes to the window.
+        QApplication::sendEvent(wnd->GetWidget(), &event);
+    };
+    wheel(-1); // towards the user: further down the form
+    EXPECT_EQ(root->y(), -40);
+    wheel(-5);
+    EXPECT_EQ(root->y(), -90) << "the form's bottom stays at the window's";
+    wheel(10);
+    EXPECT_EQ(root->y(), 0);
+
+    // Room again: the whole form, from its top.
+    wheel(-1);
+    wnd->SetWindowPos(nullptr, 0, 0, 300, 490, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(root->geometry(), QRect(0, 0, 300, 490));
+
+    // Forms not marked so follow their window as before.
+    auto [setup, dateForm] = ShowForm(QStringLiteral("Main18"));
+    setup->SetWindowPos(nullptr, 0, 0, 360, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(GetControlWidget(Find(dateForm, L"cbx1"))->parentWidget()->height(), 200);
+}
+
+} // namespace
