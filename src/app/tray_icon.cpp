@@ -21,12 +21,12 @@ std::vector<MenuItem> TrayIcon::MenuItems(bool widgetVisible)
         {ID_TRAY_ABOUT, QStringLiteral("关于我们")},
         {ID_TRAY_FEEDBACK, QStringLiteral("提点意见")},
         {ID_TRAY_CHANGE_DUE, QStringLiteral("修改预产期")},
+        {ID_TRAY_VIEW_MAIN, QStringLiteral("查看Tavro")},
     };
     if (widgetVisible)
         items.push_back({ID_TRAY_HIDE_FLOAT, QStringLiteral("隐藏浮窗")});
     else
         items.push_back({ID_TRAY_SHOW_FLOAT, QStringLiteral("显示浮窗")});
-    items.push_back({ID_TRAY_VIEW_MAIN, QStringLiteral("查看Tavro")});
     items.push_back({ID_TRAY_EXIT, QStringLiteral("退出")});
     return items;
 }

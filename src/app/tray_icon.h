@@ -35,7 +35,7 @@ public:
     void Remove();
 
     // WM_TRAYICON: wParam is the icon's id, lParam the mouse message. widgetVisible
-    // chooses the menu's fourth item, "隐藏浮窗" or "显示浮窗".
+    // chooses the menu's last item but one, "隐藏浮窗" or "显示浮窗".
     void OnNotify(WPARAM id, LPARAM mouseMessage, bool widgetVisible);
 
 private:
