@@ -26,19 +26,6 @@ start_compositor() {
 
 on_xwayland() { DISPLAY=$XWAYLAND_DISPLAY "$@"; }
 
-# The program's window of the given size on the XWayland display: prints its id.
-xwayland_window_of_size() {
-    local id
-    for id in $(on_xwayland xdotool search --class '^Tavro$' 2>/dev/null); do
-        eval "$(on_xwayland xdotool getwindowgeometry --shell "$id")"
-        if [ "$WIDTH" = "$1" ] && [ "$HEIGHT" = "$2" ]; then
-            echo "$id"
-            return 0
-        fi
-    done
-    return 1
-}
-
 case_gnome_session_runs_on_xwayland() {
     make_program_folder "$(profile_for_day $DAY)"
     start_compositor
@@ -51,9 +38,9 @@ case_gnome_session_runs_on_xwayland() {
     local pid=$!
     wait_for "normal mode" traced_by "$pid" "normal mode"
     # On XWayland the widget is an X window; a Wayland client would have none.
-    wait_for "the widget on XWayland" xwayland_window_of_size $WIDGET $WIDGET
+    wait_for "the widget on XWayland" on_xwayland shown $WIDGET $WIDGET
     local widget
-    widget=$(xwayland_window_of_size $WIDGET $WIDGET)
+    read -r widget _ < <(on_xwayland window_of_size $WIDGET $WIDGET)
     # It asks for its place by the rule: 50 pixels inside the right and top edges.
     local width hints expected
     read -r width _ < <(on_xwayland xdotool getdisplaygeometry)
