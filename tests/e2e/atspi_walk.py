@@ -21,21 +21,9 @@ from gi.repository import GLib
 
 WAIT_SECONDS = 30
 
-INTERACTIVE = {
-    pyatspi.ROLE_PUSH_BUTTON,
-    pyatspi.ROLE_TOGGLE_BUTTON,
-    pyatspi.ROLE_CHECK_BOX,
-    pyatspi.ROLE_RADIO_BUTTON,
-    pyatspi.ROLE_COMBO_BOX,
-    pyatspi.ROLE_SCROLL_BAR,
-    pyatspi.ROLE_SLIDER,
-    pyatspi.ROLE_SPIN_BUTTON,
-    pyatspi.ROLE_ENTRY,
-    pyatspi.ROLE_PASSWORD_TEXT,
-    pyatspi.ROLE_MENU_ITEM,
-    pyatspi.ROLE_CHECK_MENU_ITEM,
-    pyatspi.ROLE_RADIO_MENU_ITEM,
-}
+INTERACTIVE = {getattr(pyatspi, "ROLE_" + r) for r in (
+    "PUSH_BUTTON TOGGLE_BUTTON CHECK_BOX RADIO_BUTTON COMBO_BOX SCROLL_BAR SLIDER SPIN_BUTTON "
+    "ENTRY PASSWORD_TEXT MENU_ITEM CHECK_MENU_ITEM RADIO_MENU_ITEM").split()}
 TEXTS = {pyatspi.ROLE_LABEL, pyatspi.ROLE_STATIC, pyatspi.ROLE_TEXT}
 NO_ROLE = {pyatspi.ROLE_INVALID, pyatspi.ROLE_UNKNOWN}
 WINDOWS = {pyatspi.ROLE_DIALOG, pyatspi.ROLE_WINDOW, pyatspi.ROLE_FRAME}
@@ -53,17 +41,14 @@ def shown(node):
     return states.contains(pyatspi.STATE_SHOWING) or states.contains(pyatspi.STATE_VISIBLE)
 
 
-def find(predicate, inside=False):
-    """The first shown top-level object of Tavro's for which predicate holds; with inside,
-    also its children (a popup menu is the child of the window that opened it)."""
+def find(predicate):
+    """The first shown top-level object of Tavro's for which predicate holds."""
     deadline = time.monotonic() + WAIT_SECONDS
     while time.monotonic() < deadline:
-        app = tavro()
-        for top in app or []:
+        for top in tavro() or []:
             try:
-                for node in [top] + (list(top) if inside else []):
-                    if node is not None and shown(node) and predicate(node):
-                        return node
+                if top is not None and shown(top) and predicate(top):
+                    return top
             except Exception:  # the window went away while we looked
                 pass
         time.sleep(0.2)
@@ -121,9 +106,7 @@ def main(argv):
                                   "focus:"], lambda n: n.getRole() == pyatspi.ROLE_MENU_ITEM)
         top = item.parent if item is not None else None
     if top is None:
-        print("no shown %s %r of Tavro's on the accessibility bus; it has:" % (mode, name or ""))
-        for other in tavro() or []:
-            print("  %s %r showing=%s" % (other.getRoleName(), other.name, shown(other)))
+        print("no shown %s %r of Tavro's on the accessibility bus" % (mode, name))
         return 2
     print("%s %r (%s)" % (mode, top.name, top.getRoleName()))
     faults = check(top, expected)

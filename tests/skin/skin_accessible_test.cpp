@@ -70,10 +70,6 @@ protected:
         wnd->ShowWindow(SW_SHOW);
         return {wnd, form};
     }
-    QAccessibleInterface* Of(SkinControl* control)
-    {
-        return QAccessible::queryAccessibleInterface(GetControlWidget(control));
-    }
 
     SkinEngine* package = nullptr;
 };
@@ -111,68 +107,6 @@ TEST_F(SkinAccessibleTest, EveryShownControlOfEveryFormHasARoleAndANameAndEveryT
         }
     }
 }
-
-TEST_F(SkinAccessibleTest, DateListsAreNamedAndSayTheShownValue)
-{
-    auto [wnd, form] = ShowForm(QStringLiteral("Main18"));
-    SkinControl* year = Find(form, L"cbx1");
-    SetComboText(year, L"2015");
-    QAccessibleInterface* iface = Of(year);
-    ASSERT_NE(iface, nullptr);
-    EXPECT_EQ(iface->role(), QAccessible::ComboBox);
-    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("年"));
-    EXPECT_EQ(iface->text(QAccessible::Value), QStringLiteral("2015"));
-    ASSERT_NE(iface->valueInterface(), nullptr);
-    EXPECT_EQ(iface->valueInterface()->currentValue(), QVariant(2015));
-
-    // A pick by the user is the new value, also where the list never offered the old one.
-    InsertComboItem(year, L"2016", 0, 0);
-    emit static_cast<QComboBox*>(GetControlWidget(year))->activated(0);
-    EXPECT_EQ(iface->text(QAccessible::Value), QStringLiteral("2016"));
-    EXPECT_EQ(iface->valueInterface()->currentValue(), QVariant(2016));
-}
-
-TEST_F(SkinAccessibleTest, ThePopupReadsItsPictureWeekAndTipAsTheyAreShown)
-{
-    auto [wnd, form] = ShowForm(QStringLiteral("Main16"));
-    SkinControl* picture = Find(form, L"frmPic1");
-    SetControlLabel(picture, L"180");
-    EXPECT_EQ(Of(picture)->role(), QAccessible::Graphic);
-    EXPECT_TRUE(Of(picture)->text(QAccessible::Name).contains(QStringLiteral("180")));
-    ASSERT_NE(Of(picture)->imageInterface(), nullptr);
-
-    SetLabelText(Find(form, L"StaWeek"), L"25");
-    EXPECT_EQ(Of(Find(form, L"StaWeek"))->text(QAccessible::Name), QStringLiteral("已满 25 周"));
-    SetLabelText(Find(form, L"StaDay5"), L"5");
-    EXPECT_TRUE(Of(Find(form, L"StaDay5"))->text(QAccessible::Name).contains(QStringLiteral("5")));
-
-    SetEditText(Find(form, L"EditContent"), L"多喝水，多休息");
-    EXPECT_EQ(Of(Find(form, L"EditContent"))->role(), QAccessible::StaticText);
-    EXPECT_EQ(Of(Find(form, L"EditContent"))->text(QAccessible::Name),
-              QStringLiteral("多喝水，多休息"));
-}
-
-TEST_F(SkinAccessibleTest, AWindowIsNamedByItsTitleElseByItsForm)
-{
-    auto [wnd, form] = ShowForm(QStringLiteral("Main18"));
-    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(wnd->GetWidget());
-    EXPECT_EQ(window->text(QAccessible::Name), QStringLiteral("设置预产期"));
-    EXPECT_EQ(window->role(), QAccessible::Dialog);
-    wnd->SetWindowText(QStringLiteral("设置Tavro"));
-    EXPECT_EQ(window->text(QAccessible::Name), QStringLiteral("设置Tavro"));
-
-    auto [widget, badge] = ShowForm(QStringLiteral("Main17"));
-    QAccessibleInterface* badgeWindow = QAccessible::queryAccessibleInterface(widget->GetWidget());
-    EXPECT_EQ(badgeWindow->text(QAccessible::Name), QStringLiteral("Tavro 浮窗"));
-    EXPECT_EQ(badgeWindow->role(), QAccessible::Window) << "it never takes the keyboard";
-    // A button without text is named by its tool tip.
-    auto [main, mainForm] = ShowForm(QStringLiteral("Main20"));
-    EXPECT_EQ(Of(Find(mainForm, L"btnClose"))->text(QAccessible::Name), QStringLiteral("关闭"));
-}
-
-} // namespace
-
-namespace {
 
 // Large text on a small screen: the popup's window is cut to the work area, and its form
 // keeps its own height inside and scrolls with the wheel, never past either end.
