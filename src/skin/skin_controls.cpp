@@ -111,38 +111,40 @@ SkinButton::SkinButton(QWidget* parent) : QPushButton(parent)
     setAutoDefault(false);
 }
 
+namespace {
+
+bool IsActivationKey(const QKeyEvent* event)
+{
+    const int key = event->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+}
+
+} // namespace
+
 void SkinButton::keyPressEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Space:
-        event->accept();
-        if (!event->isAutoRepeat())
-            setDown(true);
-        return;
-    default:
+    if (!IsActivationKey(event)) {
         QPushButton::keyPressEvent(event);
+        return;
     }
+    event->accept();
+    if (!event->isAutoRepeat())
+        setDown(true);
 }
 
 void SkinButton::keyReleaseEvent(QKeyEvent* event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Space:
-        event->accept();
-        if (event->isAutoRepeat() || !isDown())
-            return;
-        setDown(false);
-        // Last: the handler may close or destroy the window.
-        if (onKeyActivate)
-            onKeyActivate();
-        return;
-    default:
+    if (!IsActivationKey(event)) {
         QPushButton::keyReleaseEvent(event);
+        return;
     }
+    event->accept();
+    if (event->isAutoRepeat() || !isDown())
+        return;
+    setDown(false);
+    // Last: the handler may close or destroy the window.
+    if (onKeyActivate)
+        onKeyActivate();
 }
 
 SkinPicture::SkinPicture(QWidget* parent, const QString& placeholderPath, int radius)
