@@ -18,6 +18,9 @@ PACKAGES=(
   # end-to-end runs and screenshots
   xvfb xauth xdotool imagemagick fonts-noto-cjk trayer xcompmgr x11-utils x11-xserver-utils strace
   libgl1-mesa-dri
+  # what a screen reader talks to, and a Wayland session with XWayland, for their end-to-end
+  # checks
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 python3-gi weston xwayland qt6-wayland
   # the desktop entries and the icon theme of the install command, and their checks
   desktop-file-utils hicolor-icon-theme libglib2.0-bin
 )

@@ -9,6 +9,7 @@
 #include "settings/set_first_dlg.h"
 #include "ui/messages.h"
 #include "ui/qt_services.h"
+#include "ui/session_platform.h"
 #include "ui/wnd.h"
 #include "update/update_worker_thread.h"
 #include "web/main_dlg.h"
@@ -77,6 +78,7 @@ int main(int argc, char** argv)
     // The tavro.* diagnostics: stderr as always, and the trace file TAVRO_TRACE names.
     const TraceHandler trace(TracePathFromEnvironment());
     g_qtHandler = qInstallMessageHandler(OnQtMessage);
+    ChooseQtPlatform();
     g_openingDisplay = true;
     QApplication qtApp(argc, argv);
     g_openingDisplay = false;

@@ -28,6 +28,7 @@ std::vector<MenuItem> TrayIcon::MenuItems(bool widgetVisible, int pregnancyWeek)
         items.push_back({ID_TRAY_KICKS, QStringLiteral("数胎动")});
         items.push_back({ID_TRAY_CONTRACTIONS, QStringLiteral("宫缩计时")});
     }
+    items.push_back({ID_TRAY_VIEW_MAIN, QStringLiteral("查看Tavro")});
     if (widgetVisible)
         items.push_back({ID_TRAY_HIDE_FLOAT, QStringLiteral("隐藏浮窗")});
     else
@@ -50,7 +51,9 @@ void TrayIcon::OnNotify(WPARAM id, LPARAM mouseMessage, bool widgetVisible, int 
         const UINT chosen = CurrentUiServices().menu->Track(MenuItems(widgetVisible, pregnancyWeek),
                                                             GetCursorPos(), &m_owner);
         // The menu runs its own loop, in which the owner may have been destroyed.
-        if (chosen && m_owner.IsWindow())
+        if (chosen == ID_TRAY_VIEW_MAIN)
+            m_owner.PostMessage(WM_VIEW_MAIN, 1, 0);
+        else if (chosen && m_owner.IsWindow())
             m_owner.SendMessage(WM_COMMAND, chosen, 0);
         break;
     }

@@ -3,7 +3,8 @@
 // The notification-area icon and its menu. The icon's clicks arrive at the owner window as
 // WM_TRAYICON, which hands them here: a left click or double click asks the owner for the
 // main window, a right click opens the menu, and the chosen item goes back to the owner
-// as a command. What each command does is the owner's business.
+// as a command. What each command does is the owner's business; "查看Tavro" asks the owner
+// for the main window's dated page, as the widget's item of that name does.
 
 #include "ui/ui_services.h"
 
@@ -27,6 +28,8 @@ public:
     // The two tools offered from week 28; numbers of our own, apart from the ones above.
     static constexpr UINT ID_TRAY_KICKS = 1201;
     static constexpr UINT ID_TRAY_CONTRACTIONS = 1202;
+    // The widget menu's "查看Tavro", so that nothing needs the pointer over the widget.
+    static constexpr UINT ID_TRAY_VIEW_MAIN = 1130;
     static const QString kTip;
 
     TrayIcon(CWnd& owner, QIcon icon);

@@ -6,6 +6,7 @@
 #include "profile/app_data.h"
 #include "remind/tip_database.h"
 #include "skin/skin.h"
+#include "ui/window_geometry.h"
 
 #include <QFile>
 #include <QImage>
@@ -97,6 +98,7 @@ int CTavroRemindDlg::OnCreate()
     m_pTitleLabel = find(L"StaTitle");
     m_pContentEdit = find(L"EditContent");
     m_pScrollBar = find(L"ScrollBar1");
+    m_formSize = GetWindowRect().size();
     return 0;
 }
 
@@ -132,9 +134,13 @@ void CTavroRemindDlg::PlaceBesideOwner()
     const CWnd* owner = GetOwner();
     if (!owner)
         return;
-    const QPoint pos =
-        PopupPositionBesideOwner(GetWindowRect().size(), owner->GetWindowRect(), GetWorkArea());
-    SetWindowPos(HWND_TOP, pos.x(), pos.y(), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    const QRect area = GetWorkArea();
+    const QSize size = m_formSize.isValid() ? m_formSize : GetWindowRect().size();
+    const QPoint pos = PopupPositionBesideOwner(size, owner->GetWindowRect(), area);
+    const QRect placed = FitInWorkArea(QRect(pos, size), area);
+    const UINT keepSize = placed.size() == GetWindowRect().size() ? SWP_NOSIZE : 0;
+    SetWindowPos(HWND_TOP, placed.x(), placed.y(), placed.width(), placed.height(),
+                 keepSize | SWP_NOACTIVATE);
 }
 
 void CTavroRemindDlg::FillContent()
@@ -153,6 +159,7 @@ void CTavroRemindDlg::FillContent()
     const CTavroAppData& app = TheApp();
     const QImage picture = LoadPicture(DayPicturePath(app.programDir, app.daysPregnant));
     SetPictureBitmap(m_pPicture, picture);
+    SetControlLabel(m_pPicture, std::to_wstring(app.daysPregnant));
 
     SetLabelText(m_pWeekLabel, std::to_wstring(app.pregnancyWeek - 1));
 

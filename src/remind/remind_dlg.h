@@ -47,7 +47,9 @@ public:
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    // The two steps of every show, public for the tests and the benchmark.
+    // The two steps of every show, public for the tests and the benchmark. The popup keeps
+    // inside the work area: where the form is taller (large text, a small screen) the
+    // window is cut to the area and the form scrolls inside it.
     void PlaceBesideOwner();
     void FillContent();
 
@@ -65,6 +67,7 @@ protected:
 private:
     SkinEngine* m_skin;
     CTipDatabase& m_tips;
+    QSize m_formSize; // the form's own size, before any cut to the work area
     // Set while FillContent runs: its message boxes turn the event loop, and a show that
     // arrives meanwhile must not start a second fill inside the first.
     bool m_bFilling = false;

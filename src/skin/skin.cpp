@@ -1,5 +1,6 @@
 #include "skin/skin.h"
 
+#include "skin/skin_accessible.h"
 #include "skin/skin_controls.h"
 #include "skin/skin_form.h"
 #include "skin/skin_layout.h"
@@ -64,6 +65,7 @@ bool ReadSmallFile(const QString& path, QByteArray& content)
 
 SkinEngine* OpenSkinW(const wchar_t* layoutPath, const wchar_t* skinPath, int, int, int)
 {
+    InstallSkinAccessibility();
     auto engine = std::make_unique<SkinEngine>();
     // Cleaned ("Release/../Skin" reads "Skin"), as the paths are shown to the user.
     const QString layoutFile = QDir::cleanPath(FromWide(layoutPath));
@@ -194,9 +196,18 @@ bool SetLabelText(SkinControl* control, const wchar_t* text)
     }
     if (auto* button = control->As<SkinButton>(SkinControlType::Button)) {
         button->setText(FromWide(text));
+        ApplySkinLabel(button, button->text());
         return true;
     }
     return false;
+}
+
+bool SetControlLabel(SkinControl* control, const wchar_t* value)
+{
+    if (!IsLiveControl(control))
+        return false;
+    ApplySkinLabel(control->widget, FromWide(value));
+    return true;
 }
 
 bool SetEditText(SkinControl* control, const wchar_t* text)

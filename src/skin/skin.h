@@ -12,6 +12,11 @@
 // (WPARAM)control, 0): WM_SKIN_PRESS and WM_SKIN_CLICK (left button pressed, and released
 // over the same control) and WM_SKIN_DBLCLK from buttons, labels, panels, pictures and
 // animations; WM_SKIN_SELCHANGE when the user picks an item of a combo box.
+//
+// The keyboard: Tab reaches combo boxes and buttons in layout order; Enter, Return or Space
+// on a button sends its WM_SKIN_CLICK. Enter that no control takes clicks the form's
+// visible button marked default="1", Escape the one marked cancel="1". Screen readers get a
+// name and a role for every control (skin_accessible.h).
 
 #include "ui/messages.h"
 #include "ui/wnd.h"
@@ -57,6 +62,9 @@ bool ShowControl(SkinControl* control, int show, int, int);
 // Starts (play non-zero) or stops an animation; it repeats until stopped.
 bool PlayAnimation(SkinControl* control, int play, int, int);
 bool SetLabelText(SkinControl* control, const wchar_t* text); // labels and buttons
+// What screen readers call the control: its layout label with `value` in place of "%1"
+// (the day a picture shows), or `value` itself when the layout gives no label.
+bool SetControlLabel(SkinControl* control, const wchar_t* value);
 bool SetEditText(SkinControl* control, const wchar_t* text);
 // The frame keeps its own copy; a null image clears it back to the skin's placeholder.
 bool SetPictureBitmap(SkinControl* control, const QImage& image);
@@ -99,6 +107,10 @@ inline SkinControl* FindControl(SkinForm* form, int kind, const std::wstring& na
 inline bool SetLabelText(SkinControl* control, const std::wstring& text)
 {
     return SetLabelText(control, text.c_str());
+}
+inline bool SetControlLabel(SkinControl* control, const std::wstring& value)
+{
+    return SetControlLabel(control, value.c_str());
 }
 inline bool SetEditText(SkinControl* control, const std::wstring& text)
 {

@@ -1,8 +1,10 @@
 #include "skin/skin_controls.h"
 
+#include "skin/skin_accessible.h"
 #include "skin/skin_style.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QPainter>
@@ -13,6 +15,7 @@
 #include <QSvgRenderer>
 #include <QTextBlockFormat>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -88,6 +91,7 @@ void SkinLabel::SetSkinText(const QString& text)
     if (m_format.isEmpty()) {
         setTextFormat(Qt::PlainText);
         setText(text);
+        ApplySkinLabel(this, text);
         return;
     }
     const bool rich = Qt::mightBeRichText(m_format);
@@ -95,12 +99,52 @@ void SkinLabel::SetSkinText(const QString& text)
     QString shown = m_format;
     shown.replace(QLatin1String("%1"), rich ? text.toHtmlEscaped() : text);
     setText(shown);
+    // Read out as the user sees it, without the markup.
+    ApplySkinLabel(this, rich ? QTextDocumentFragment::fromHtml(shown).toPlainText() : shown);
 }
 
 SkinButton::SkinButton(QWidget* parent) : QPushButton(parent)
 {
-    setFocusPolicy(Qt::NoFocus);
+    // Tab reaches it, a click leaves the focus where it was.
+    setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
+    setAutoDefault(false);
+}
+
+namespace {
+
+bool IsActivationKey(const QKeyEvent* event)
+{
+    const int key = event->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+}
+
+} // namespace
+
+void SkinButton::keyPressEvent(QKeyEvent* event)
+{
+    if (!IsActivationKey(event)) {
+        QPushButton::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!event->isAutoRepeat())
+        setDown(true);
+}
+
+void SkinButton::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!IsActivationKey(event)) {
+        QPushButton::keyReleaseEvent(event);
+        return;
+    }
+    event->accept();
+    if (event->isAutoRepeat() || !isDown())
+        return;
+    setDown(false);
+    // Last: the handler may close or destroy the window.
+    if (onKeyActivate)
+        onKeyActivate();
 }
 
 SkinPicture::SkinPicture(QWidget* parent, const QString& placeholderPath, int radius)
@@ -158,6 +202,9 @@ SkinEdit::SkinEdit(QWidget* parent, int lineHeightPercent)
 void SkinEdit::SetSkinText(const QString& text)
 {
     setPlainText(text);
+    // Its content is its name (skin_accessible.cpp).
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
     if (m_lineHeight <= 100)
         return;
     // Chinese text reads better with air between the lines.
@@ -216,8 +263,7 @@ SkinCombo::SkinCombo(QWidget* parent) : QComboBox(parent)
     // The default list delegate ignores the style sheet's item rules.
     setItemDelegate(new QStyledItemDelegate(this));
     connect(this, &QComboBox::activated, this, [this](int index) {
-        m_shownText = itemText(index);
-        update();
+        SetShownText(itemText(index));
         if (onUserChoice)
             onUserChoice();
     });
@@ -225,8 +271,12 @@ SkinCombo::SkinCombo(QWidget* parent) : QComboBox(parent)
 
 void SkinCombo::SetShownText(const QString& text)
 {
+    if (text == m_shownText)
+        return;
     m_shownText = text;
     update();
+    QAccessibleValueChangeEvent event(this, m_shownText);
+    QAccessible::updateAccessibility(&event);
 }
 
 void SkinCombo::showPopup()

@@ -66,10 +66,18 @@ private:
     QString m_text;
 };
 
+// Reached with Tab; Enter, Return and Space on it call `onKeyActivate`, which the form
+// turns into the click a mouse would give.
 class SkinButton : public QPushButton
 {
 public:
     explicit SkinButton(QWidget* parent);
+
+    std::function<void()> onKeyActivate;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 };
 
 // A picture frame; the image set by the program is a private copy, drawn to cover the

@@ -1,12 +1,16 @@
 #include "skin/skin_form.h"
 
+#include "skin/skin_accessible.h"
 #include "skin/skin_controls.h"
 #include "skin/skin_style.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QRegularExpression>
+#include <QWheelEvent>
 #include <QWidget>
 
+#include <algorithm>
 #include <unordered_set>
 
 Q_LOGGING_CATEGORY(lcSkin, "tavro.skin")
@@ -107,6 +111,10 @@ SkinForm::SkinForm(SkinEngine* owner, const SkinFormDef& def, CWnd* wnd)
         host, ResolveSkinPath(def.attributes.value(QStringLiteral("image")), engine->layoutDir));
     root->setObjectName(def.name);
     root->setProperty("skinType", QStringLiteral("form"));
+    // What the window is, for screen readers; a window title set later says it instead.
+    const QString label = def.attributes.value(QStringLiteral("label"));
+    if (!label.isEmpty())
+        host->setAccessibleName(label);
     const QString styleClass = def.attributes.value(QStringLiteral("class")).trimmed();
     if (!styleClass.isEmpty())
         root->setProperty("skinClass", styleClass);
@@ -129,13 +137,15 @@ SkinForm::SkinForm(SkinEngine* owner, const SkinFormDef& def, CWnd* wnd)
                                    .arg(control->name, name, target));
     }
 
+    m_scrolls = def.attributes.value(QStringLiteral("overflow")) == QLatin1String("scroll");
+    m_formHeight = def.size.height();
     root->setStyleSheet(engine->styleSheet);
     root->setGeometry(0, 0, def.size.width(), def.size.height());
     root->show();
     host->installEventFilter(this);
     wnd->SetWindowPos(HWND_TOP, 0, 0, def.size.width(), def.size.height(),
                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    root->setGeometry(host->rect());
+    LayoutRoot();
     // Forms that only show something next to the window the user works in leave the
     // keyboard where it is; every other window takes it when it is shown.
     if (def.attributes.value(QStringLiteral("activate")) == QLatin1String("0"))
@@ -174,13 +184,14 @@ QWidget* SkinForm::MakeWidget(const SkinControlDef& def, QWidget* parent, SkinCo
         auto* label = new SkinLabel(parent, def.Attribute(QStringLiteral("format")));
         label->setAlignment(ParseAlignment(def.Attribute(QStringLiteral("align"))));
         label->setWordWrap(def.Flag(QStringLiteral("wrap")));
-        label->SetSkinText(text);
         widget = label;
         break;
     }
     case SkinControlType::Button: {
         auto* button = new SkinButton(parent);
         button->setText(text);
+        SkinControl* self = control.get();
+        button->onKeyActivate = [this, self] { Notify(WM_SKIN_CLICK, self); };
         widget = button;
         break;
     }
@@ -234,6 +245,12 @@ void SkinForm::ApplyCommonAttributes(const SkinControlDef& def, QWidget* widget)
     const QString tip = def.Attribute(QStringLiteral("tooltip"));
     if (!tip.isEmpty())
         widget->setToolTip(tip);
+    widget->setProperty("skinLabel", def.Attribute(QStringLiteral("label")));
+    if (def.type == SkinControlType::Label)
+        static_cast<SkinLabel*>(widget)->SetSkinText(text);
+    else
+        // A button without text is named by its tool tip, as a sighted user knows it.
+        ApplySkinLabel(widget, text.isEmpty() ? tip : text);
     if (def.Attribute(QStringLiteral("visible")) == QLatin1String("0"))
         widget->hide();
 }
@@ -246,6 +263,8 @@ void SkinForm::Build(const SkinControlDef& def, QWidget* parent, bool outermost,
     control->type = def.type;
     control->outermost = outermost;
     control->dragsWindow = def.Flag(QStringLiteral("drag"));
+    control->isDefault = def.Flag(QStringLiteral("default"));
+    control->isCancel = def.Flag(QStringLiteral("cancel"));
 
     QWidget* widget = MakeWidget(def, parent, control.get(), layoutDir);
     ApplyCommonAttributes(def, widget);
@@ -281,7 +300,17 @@ bool SkinForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == host) {
         if (event->type() == QEvent::Resize && root)
-            root->setGeometry(host->rect());
+            LayoutRoot();
+        if (event->type() == QEvent::Wheel && m_scrolls) {
+            // Whole notches of 40 pixels; fractions of a notch add up.
+            m_wheelAngle += static_cast<QWheelEvent*>(event)->angleDelta().y();
+            const int notches = m_wheelAngle / QWheelEvent::DefaultDeltasPerStep;
+            m_wheelAngle %= QWheelEvent::DefaultDeltasPerStep;
+            return Scroll(-notches * 40);
+        }
+        // Keys reach the window only when the control that has the focus did not take them.
+        if (event->type() == QEvent::KeyPress)
+            return HandleKey(static_cast<QKeyEvent*>(event)->key());
         return false;
     }
     SkinControl* control = m_byWidget.value(watched);
@@ -296,6 +325,43 @@ bool SkinForm::eventFilter(QObject* watched, QEvent* event)
     default:
         return false;
     }
+}
+
+void SkinForm::LayoutRoot()
+{
+    if (!root || !host)
+        return;
+    if (!m_scrolls) {
+        root->setGeometry(host->rect());
+        return;
+    }
+    const int height = std::max(host->height(), m_formHeight);
+    m_scrollY = std::clamp(m_scrollY, 0, height - host->height());
+    root->setGeometry(0, -m_scrollY, host->width(), height);
+}
+
+bool SkinForm::Scroll(int pixels)
+{
+    const int before = m_scrollY;
+    m_scrollY += pixels;
+    LayoutRoot();
+    return m_scrollY != before;
+}
+
+bool SkinForm::HandleKey(int key)
+{
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (!enter && key != Qt::Key_Escape)
+        return false;
+    for (const auto& control : controls) {
+        const bool wanted = enter ? control->isDefault : control->isCancel;
+        if (wanted && control->type == SkinControlType::Button && control->widget &&
+            control->widget->isVisibleTo(root) && control->widget->isEnabled()) {
+            Notify(WM_SKIN_CLICK, control.get());
+            return true;
+        }
+    }
+    return false;
 }
 
 // Returns whether the event is consumed. A handler may destroy the window, and with it

@@ -34,6 +34,8 @@ public:
     SkinControlType type = SkinControlType::Panel;
     bool outermost = false;   // a direct child of the form
     bool dragsWindow = false; // pressing and moving it moves the window
+    bool isDefault = false;   // a button that Enter in its form clicks
+    bool isCancel = false;    // a button that Escape in its form clicks
     QPointer<QWidget> widget;
 
     template <class T> T* As(SkinControlType wanted) const
@@ -70,10 +72,20 @@ private:
     // The attributes every control takes: name, kind, place, style class, tip, visibility.
     void ApplyCommonAttributes(const SkinControlDef& def, QWidget* widget);
     bool HandleMouse(SkinControl* control, QMouseEvent* event);
+    // Enter and Escape that no control took: the form's default or cancel button.
+    bool HandleKey(int key);
+    // The form follows its window's size; a form marked overflow="scroll" keeps its own
+    // height in a shorter window and the wheel moves it.
+    void LayoutRoot();
+    bool Scroll(int pixels);
 
     QHash<const QObject*, SkinControl*> m_byWidget;
     QPoint m_dragOffset;
     bool m_dragging = false;
+    bool m_scrolls = false;
+    int m_formHeight = 0;
+    int m_scrollY = 0;
+    int m_wheelAngle = 0;
     SkinControl* m_skipClick = nullptr; // the release after a double click is no click
 };
 

@@ -59,6 +59,8 @@ bool QtShell::StartProgram(const std::wstring& path)
 UINT QtPopupMenu::Track(const std::vector<MenuItem>& items, QPoint screenPos, CWnd* owner)
 {
     QMenu menu(owner ? owner->GetWidget() : nullptr);
+    // Screen readers say whose menu opened.
+    menu.setAccessibleName(QStringLiteral("Tavro"));
     std::map<QAction*, UINT> ids;
     for (const MenuItem& item : items) {
         QAction* action = menu.addAction(item.text);

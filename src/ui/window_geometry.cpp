@@ -34,6 +34,16 @@ QPoint CenteredPosition(QSize size, const QRect& over, const QRect& workArea)
     return {x, y};
 }
 
+QRect FitInWorkArea(const QRect& window, const QRect& workArea)
+{
+    const QSize size = window.size().boundedTo(workArea.size());
+    const int x =
+        std::clamp(window.x(), workArea.x(), workArea.x() + workArea.width() - size.width());
+    const int y =
+        std::clamp(window.y(), workArea.y(), workArea.y() + workArea.height() - size.height());
+    return {QPoint(x, y), size};
+}
+
 double AlphaToOpacity(int alpha) { return std::clamp(alpha, 0, 255) / 255.0; }
 
 int OpacityToAlpha(double opacity)

@@ -19,6 +19,10 @@ QRect ApplyWindowPos(const QRect& current, int x, int y, int cx, int cy, UINT fl
 // right/bottom and then its left/top edges are inside.
 QPoint CenteredPosition(QSize size, const QRect& over, const QRect& workArea);
 
+// The window cut to the size of `workArea` where it is larger, then moved inside it: a
+// window whose content can scroll never lies partly off the screen.
+QRect FitInWorkArea(const QRect& window, const QRect& workArea);
+
 // The opacity as a fraction for Qt, from the 0-255 scale the windows use.
 double AlphaToOpacity(int alpha);
 int OpacityToAlpha(double opacity);

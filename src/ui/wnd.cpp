@@ -180,6 +180,7 @@ bool CWnd::CreatePopup(CWnd* owner)
         return false;
 
     MouseRouter::EnsureInstalled();
+    InstallWndAccessibility();
     QWidget* parentWidget = owner ? owner->GetWidget() : nullptr;
     auto* widget = new WndWidget(impl, parentWidget, kPopupFlags);
     widget->setGeometry(0, 0, 100, 100);

@@ -131,6 +131,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
+// Gives every framework window its role and name for assistive technology; once.
+void InstallWndAccessibility();
+
 // Key state of the mouse messages.
 WPARAM MouseKeyState(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
 // The window message for a mouse button event, 0 for buttons the windows do not hear of.

@@ -235,15 +235,25 @@ TEST_F(ParentWindowTest, TrayMenuOffersHideOrShowByTheWidgetsVisibility)
 {
     ASSERT_TRUE(parent.CreateAndInitialise());
     using P = TrayIcon;
-    const std::vector<UINT> whileVisible = {P::ID_TRAY_ABOUT, P::ID_TRAY_FEEDBACK,
-                                            P::ID_TRAY_CHANGE_DUE, P::ID_TRAY_HIDE_FLOAT,
-                                            P::ID_TRAY_EXIT};
+    const std::vector<UINT> whileVisible = {P::ID_TRAY_ABOUT,      P::ID_TRAY_FEEDBACK,
+                                            P::ID_TRAY_CHANGE_DUE, P::ID_TRAY_VIEW_MAIN,
+                                            P::ID_TRAY_HIDE_FLOAT, P::ID_TRAY_EXIT};
     parent.SendMessage(WM_TRAYICON, P::TRAY_ICON_ID, WM_RBUTTONDOWN);
     EXPECT_EQ(ui.menu.LastIds(), whileVisible);
     ASSERT_EQ(ui.menu.tracked.size(), 1u);
     EXPECT_EQ(ui.menu.tracked[0].items[0].text, QStringLiteral("关于我们"));
-    EXPECT_EQ(ui.menu.tracked[0].items[3].text, QStringLiteral("隐藏浮窗"));
-    EXPECT_EQ(ui.menu.tracked[0].items[4].text, QStringLiteral("退出"));
+    EXPECT_EQ(ui.menu.tracked[0].items[3].text, QStringLiteral("查看Tavro"));
+    EXPECT_EQ(ui.menu.tracked[0].items[4].text, QStringLiteral("隐藏浮窗"));
+    EXPECT_EQ(ui.menu.tracked[0].items[5].text, QStringLiteral("退出"));
+
+    // The widget menu's "查看Tavro": the main window with the dated page, whatever it showed.
+    parent.m_pMainDlg->m_nPageMode = PAGE_MOBILE;
+    parent.m_pMainDlg->ShowWindow(SW_HIDE);
+    ui.menu.answer = P::ID_TRAY_VIEW_MAIN;
+    parent.SendMessage(WM_TRAYICON, P::TRAY_ICON_ID, WM_RBUTTONDOWN);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(parent.m_pMainDlg->m_nPageMode, PAGE_DATED);
+    EXPECT_TRUE(parent.m_pMainDlg->IsWindowVisible());
 
     ui.menu.answer = P::ID_TRAY_HIDE_FLOAT;
     parent.SendMessage(WM_TRAYICON, P::TRAY_ICON_ID, WM_RBUTTONDOWN);
@@ -251,8 +261,8 @@ TEST_F(ParentWindowTest, TrayMenuOffersHideOrShowByTheWidgetsVisibility)
 
     ui.menu.answer = 0;
     parent.SendMessage(WM_TRAYICON, P::TRAY_ICON_ID, WM_RBUTTONDOWN);
-    EXPECT_EQ(ui.menu.LastIds()[3], P::ID_TRAY_SHOW_FLOAT);
-    EXPECT_EQ(ui.menu.tracked.back().items[3].text, QStringLiteral("显示浮窗"));
+    EXPECT_EQ(ui.menu.LastIds()[4], P::ID_TRAY_SHOW_FLOAT);
+    EXPECT_EQ(ui.menu.tracked.back().items[4].text, QStringLiteral("显示浮窗"));
 
     ui.menu.answer = P::ID_TRAY_SHOW_FLOAT;
     parent.SendMessage(WM_TRAYICON, P::TRAY_ICON_ID, WM_RBUTTONDOWN);

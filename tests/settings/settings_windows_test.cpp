@@ -9,6 +9,7 @@
 #include "skin/skin.h"
 #include "temp_program_dir.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -500,6 +501,100 @@ TEST_F(SettingsWithParentTest, FirstRunThenChangingTheDateFromTheTrayMenu)
     EXPECT_EQ(parent->m_pSetDlg, settings);
     EXPECT_TRUE(settings->IsWindowVisible());
     ExpectTexts(*settings, 2015, 2, 14);
+}
+
+// What a screen reader calls the control that has the keyboard.
+QString FocusName()
+{
+    QWidget* focus = QApplication::focusWidget();
+    QAccessibleInterface* iface = focus ? QAccessible::queryAccessibleInterface(focus) : nullptr;
+    return iface ? iface->text(QAccessible::Name) : QStringLiteral("(nothing)");
+}
+
+void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr) << "nothing has the keyboard";
+    QTest::keyClick(focus, key, modifiers);
+}
+
+TEST_F(SettingsWindowsTest, TabAndShiftTabReachEveryControlInOrderWithAVisibleMark)
+{
+    struct Row
+    {
+        bool setup;
+        std::vector<QString> order;
+    };
+    const std::vector<Row> rows = {
+        {true, {"年", "月", "日", "开始使用"}},
+        {false, {"年", "月", "日", "确定", "取消"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.setup ? "setup" : "settings");
+        CTavroDateDlgBase& dlg =
+            row.setup ? static_cast<CTavroDateDlgBase&>(NewSetFirst()) : NewSet();
+        dlg.ShowWindow(SW_SHOW);
+        ASSERT_TRUE(IsActive(dlg));
+
+        std::vector<QString> forward;
+        for (std::size_t i = 0; i < row.order.size(); ++i) {
+            QWidget* focus = QApplication::focusWidget();
+            forward.push_back(FocusName());
+            // The control with the keyboard looks different from the same control without.
+            const QImage marked = focus->grab().toImage();
+            Press(Qt::Key_Tab);
+            EXPECT_NE(focus->grab().toImage(), marked) << FocusName().toStdString();
+        }
+        EXPECT_EQ(forward, row.order);
+        EXPECT_EQ(FocusName(), row.order.front()) << "Tab goes round";
+
+        std::vector<QString> backward;
+        for (std::size_t i = 0; i < row.order.size(); ++i) {
+            Press(Qt::Key_Backtab, Qt::ShiftModifier);
+            backward.push_back(FocusName());
+        }
+        EXPECT_EQ(backward, std::vector<QString>(row.order.rbegin(), row.order.rend()));
+        setFirst.reset();
+        set.reset();
+    }
+}
+
+TEST_F(SettingsWindowsTest, EnterConfirmsFromADateListOrClicksTheFocusedButtonAndEscapeCloses)
+{
+    struct Row
+    {
+        bool setup;
+        int focus; // place in the Tab order
+        Qt::Key key;
+        bool stored;
+        bool shownAfter;
+    };
+    const std::vector<Row> rows = {
+        {true, 2, Qt::Key_Return, true, false},   // 日: confirms setup
+        {true, 3, Qt::Key_Space, true, false},    // 开始使用
+        {true, 0, Qt::Key_Escape, false, true},   // setup has no way out but confirming
+        {false, 1, Qt::Key_Enter, true, false},   // 月: confirms the settings
+        {false, 3, Qt::Key_Return, true, false},  // 确定
+        {false, 4, Qt::Key_Return, false, false}, // 取消
+        {false, 0, Qt::Key_Escape, false, false}, // as 取消
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << (row.setup ? "setup" : "settings") << " control "
+                                          << row.focus << " key " << row.key);
+        CTavroDateDlgBase& dlg =
+            row.setup ? static_cast<CTavroDateDlgBase&>(NewSetFirst()) : NewSet();
+        dlg.ShowWindow(SW_SHOW);
+        ASSERT_TRUE(IsActive(dlg));
+        for (int i = 0; i < row.focus; ++i)
+            Press(Qt::Key_Tab);
+        owner.requests.clear();
+        Press(row.key);
+        ASSERT_TRUE(owner.Flush());
+        EXPECT_EQ(!owner.requests.empty(), row.stored);
+        EXPECT_EQ(dlg.IsWindowVisible(), row.shownAfter);
+        setFirst.reset();
+        set.reset();
+    }
 }
 
 } // namespace

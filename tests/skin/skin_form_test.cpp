@@ -173,9 +173,9 @@ TEST_F(SkinFormTest, FormsMarkedSoLeaveTheFocusWhereItIs)
     quiet->ShowWindow(SW_SHOW);
     plain->ShowWindow(SW_SHOW);
     ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == plain->GetWidget(); }));
-    // The first combo has the keyboard.
+    // The first control that takes the keyboard (in layout order) has it.
     EXPECT_EQ(QApplication::focusWidget(),
-              GetControlWidget(Find(AttachForm(engine, L"Test", plain), L"cbx")));
+              GetControlWidget(Find(AttachForm(engine, L"Test", plain), L"btn")));
     quiet->ShowWindow(SW_SHOW);
     quiet->ShowWindow(SW_RESTORE);
     quiet->BringWindowToTop();

@@ -1,6 +1,7 @@
 // Show states, window positions, centring and the window's look.
 
 #include "recording_wnd.h"
+#include "ui/session_platform.h"
 #include "ui/window_geometry.h"
 
 #include <QWidget>
@@ -159,6 +160,59 @@ TEST_F(WndPlacement, TitleTaskbarButtonAndOpacity)
 
     wnd.SetOpacity(150);
     EXPECT_EQ(wnd.GetOpacity(), 150);
+}
+
+} // namespace
+
+namespace {
+
+TEST(WindowGeometry, AWindowLargerThanTheWorkAreaIsCutToItAndMovedInside)
+{
+    // The popup at 200 %: 300 x 490 beside a widget on a 640 x 400 work area.
+    const QRect area(0, 0, 640, 400);
+    EXPECT_EQ(FitInWorkArea(QRect(191, -336, 300, 490), area), QRect(191, 0, 300, 400));
+    // Room enough: left where it is.
+    EXPECT_EQ(FitInWorkArea(QRect(100, 50, 300, 300), area), QRect(100, 50, 300, 300));
+    // Past the right and bottom edges: pushed back in, size kept.
+    EXPECT_EQ(FitInWorkArea(QRect(500, 300, 300, 200), area), QRect(340, 200, 300, 200));
+    // An area away from the origin (a panel on the left and at the top), too narrow too.
+    const QRect offset(100, 40, 200, 300);
+    EXPECT_EQ(FitInWorkArea(QRect(0, 0, 300, 490), offset), QRect(100, 40, 200, 300));
+}
+
+TEST(SessionPlatform, WaylandWithXWaylandRunsOnXcbUnlessTheUserChose)
+{
+    struct Row
+    {
+        const char* wayland;
+        const char* display;
+        const char* chosen;
+        QByteArray expected;
+    };
+    const std::vector<Row> rows = {
+        {"wayland-0", ":0", "", "xcb"},       // GNOME or KDE on Wayland with XWayland
+        {"wayland-0", ":0", "wayland", ""},   // the user's choice stands
+        {"wayland-0", ":0", "offscreen", ""}, // a test's choice too
+        {"wayland-0", ":0", "  ", "xcb"},     // blank is no choice
+        {"wayland-0", "", "", ""},            // no XWayland: Qt's own choice
+        {"", ":0", "", ""},                   // plain X11: nothing to change
+        {"", "", "", ""},                     // no display at all: Qt says so
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << row.wayland << "|" << row.display << "|" << row.chosen);
+        const auto variable = [&row](const char* name) -> QByteArray {
+            const std::string n = name;
+            if (n == "WAYLAND_DISPLAY")
+                return row.wayland;
+            if (n == "DISPLAY")
+                return row.display;
+            if (n == "QT_QPA_PLATFORM")
+                return row.chosen;
+            return {};
+        };
+        EXPECT_EQ(QtPlatformForSession(variable), row.expected);
+    }
 }
 
 } // namespace

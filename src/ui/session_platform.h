@@ -1,0 +1,18 @@
+#pragma once
+
+// Which of Qt's window-system back ends Tavro runs on. The widget's fixed place and its
+// staying on top need X11: on a Wayland session that offers XWayland the program runs
+// there, so that it looks and behaves as on an X11 desktop. A platform the user chose
+// (QT_QPA_PLATFORM) always stands.
+
+#include <QByteArray>
+
+#include <functional>
+
+// The platform to ask Qt for, from the session's environment (`variable` answers a
+// variable's value, empty when it is unset): "xcb" on a Wayland session with XWayland
+// (WAYLAND_DISPLAY and DISPLAY set) where the user chose none; empty to leave Qt's choice.
+QByteArray QtPlatformForSession(const std::function<QByteArray(const char*)>& variable);
+
+// Applies the choice to this process's environment; call before QApplication exists.
+void ChooseQtPlatform();
