@@ -27,6 +27,18 @@ dated_requests() { grep -c "^desktop GET /quelmo/index.php?" "$SERVER_LOG" 2>/de
 more_dated_requests_than() { [ "$(dated_requests)" -gt "$1" ]; }
 maps_engine() { grep -qi webengine "/proc/$1/maps"; }
 
+# The rose retry button of our error page, left of its centred label.
+retry_drawn() {
+    local x y rx ry red green
+    read -r _ x y < <(main_window)
+    read -r rx ry <<<"$BTN_RETRY"
+    take_screenshot "$WORK/retry.png"
+    convert "$WORK/retry.png" -crop "1x1+$((x + rx - 60))+$((y + ry))" +repage \
+        -format '%[fx:int(255*r)] %[fx:int(255*g)]' info: >"$WORK/retry.txt"
+    read -r red green <"$WORK/retry.txt"
+    [ "$red" -gt 200 ] && [ "$green" -lt 170 ]
+}
+
 click_in() {
     local id x y
     read -r id _ < <(main_window)
@@ -168,6 +180,20 @@ case_server_down_shows_our_page_and_retry_recovers() {
     wait_for "the page drawn" page_drawn
     screenshot main-after-retry
 
+}
+
+case_unloadable_address_shows_our_page() {
+    make_program_folder "$SET_UP"
+    start_desktop
+    # A host label of 64 characters: no address the engine can even try.
+    export TAVRO_DESKTOP_SERVER="http://$(printf 'a%.0s' {1..64}).example"
+    start_tavro
+    PID=$LAST_PID
+    wait_for "the main window" main_shown
+    wait_for "the failed load to complete" loading_hidden
+    wait_for "our page drawn" page_drawn
+    wait_for "the retry button" retry_drawn
+    screenshot main-unloadable-address
 }
 
 E2E_CASE=$1

@@ -397,6 +397,8 @@ TEST_F(BrowserModule, FailedLoadsShowTheHostsPageExceptForRefusals)
         {s_server->Url("/broken").toStdString(), 503, true},
         {"http://127.0.0.1:1/nothing-listens-here", 0, true},
         {s_server->Url("/missing").toStdString(), 404, false},
+        // A host label over 63 characters is no address at all: the load must still fail.
+        {"http://" + std::string(64, 'a') + ".example/quelmo/index.php?year=1", 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.url);
@@ -434,6 +436,34 @@ TEST_F(BrowserModule, FailedLoadsShowTheHostsPageExceptForRefusals)
         EXPECT_EQ(asked.size(), 1u);
         m_module->DestroyView(view);
     }
+}
+
+TEST_F(BrowserModule, RetryOfAnUnreadableAddressOffersTheSameAddress)
+{
+    const std::string url = "http://" + std::string(64, 'a') + ".example/quelmo/index.php";
+    std::vector<std::string> asked;
+    bool spoke = false;
+    BrowserHost host;
+    host.showMessage = [&](const std::wstring&, const std::wstring&, BoxIcon) { spoke = true; };
+    host.errorPage = [&](const std::string& failed, int) -> std::string {
+        asked.push_back(failed);
+        // The first page follows its retry link once loaded, as a click would; the second
+        // says it was shown.
+        if (asked.size() == 1)
+            return "<!doctype html><script>addEventListener('load', function () {"
+                   "setTimeout(function () { location.href = '" +
+                   failed + "'; }, 0); });</script>";
+        return "<!doctype html><script>alert('ours');</script>";
+    };
+    IBrowserView* view = m_module->CreateView(m_parent.get(), QRect(0, 0, 300, 200), host);
+    std::vector<bool> results;
+    view->SetLoadFinished([&](bool ok) { results.push_back(ok); });
+    view->Navigate(QString::fromStdString(url));
+    ASSERT_TRUE(WaitFor([&] { return spoke; })) << "the retry left no page of ours";
+    EXPECT_EQ(asked, (std::vector<std::string>{url, url}));
+    ASSERT_FALSE(results.empty());
+    EXPECT_FALSE(results.front()) << "the address itself failed";
+    m_module->DestroyView(view);
 }
 
 TEST(WebModuleLoader, MissingModuleIsReportedNotFatal)

@@ -43,8 +43,26 @@ void CBrowserView::Navigate(const QString& url)
     // previous page's state for the new address.
     m_nReadyState = READYSTATE_LOADING;
     m_bErrorPageLoading = false;
+    m_bInvalidAddress = false;
+    m_address = url;
     const QUrl address(url);
-    load(address.isValid() && !address.isEmpty() ? address : QUrl(QStringLiteral("about:blank")));
+    if (address.isEmpty()) {
+        load(QUrl(QStringLiteral("about:blank")));
+        return;
+    }
+    if (address.isValid()) {
+        load(address);
+        return;
+    }
+    // No address the engine can go to (a host label over 63 characters, say). A blank page
+    // reported as loaded would leave the window white: it fails like an unreachable server
+    // instead, with our page and one report.
+    m_bInvalidAddress = true;
+    const std::string page = m_pSite->ErrorPage(url.toStdString(), 0);
+    if (page.empty())
+        load(QUrl(QStringLiteral("about:blank")));
+    else
+        m_pSite->setHtml(QString::fromStdString(page), QUrl(QStringLiteral("about:blank")));
 }
 
 void CBrowserView::OnLoadEnded(const QWebEngineLoadingInfo& info)
@@ -54,16 +72,28 @@ void CBrowserView::OnLoadEnded(const QWebEngineLoadingInfo& info)
         return;
     }
     m_nReadyState = READYSTATE_COMPLETE;
+    if (m_bInvalidAddress) {
+        // What loaded was our stand-in for an address that could not be loaded.
+        m_bInvalidAddress = false;
+        if (auto callback = m_onLoadFinished)
+            callback(false);
+        return;
+    }
     const bool ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
     if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
         const int httpStatus = info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain
                                    ? info.errorCode()
                                    : 0;
-        const std::string page = m_pSite->ErrorPage(info.url(), httpStatus);
+        // The engine answers no address for one it could not read (a retry of an invalid
+        // address): the retry then offers the address last asked for.
+        const bool known = info.url().isValid();
+        const QString failed = known ? info.url().toString() : m_address;
+        const std::string page = m_pSite->ErrorPage(failed.toStdString(), httpStatus);
         if (!page.empty()) {
             m_bErrorPageLoading = true;
             // The failed address stays the base, so the retry link is a plain navigation.
-            m_pSite->setHtml(QString::fromStdString(page), info.url());
+            m_pSite->setHtml(QString::fromStdString(page),
+                             known ? info.url() : QUrl(QStringLiteral("about:blank")));
         }
     }
     // A copy: the callback may destroy this view, and with it the original.

@@ -37,4 +37,8 @@ private:
     std::function<void(bool ok)> m_onLoadFinished;
     // Our error page is loading in place of a failed page; its own load is not reported.
     bool m_bErrorPageLoading = false;
+    // The address given could not be loaded at all; what loads in its place reports a failure.
+    bool m_bInvalidAddress = false;
+    // The address of the last navigation, as it was given.
+    QString m_address;
 };

@@ -34,11 +34,11 @@ CCustomControlSite::CCustomControlSite(const BrowserHost& host, QObject* parent)
     }
 }
 
-std::string CCustomControlSite::ErrorPage(const QUrl& url, int httpStatus) const
+std::string CCustomControlSite::ErrorPage(const std::string& url, int httpStatus) const
 {
     if (!m_host.errorPage)
         return {};
-    return m_host.errorPage(url.toString().toStdString(), httpStatus);
+    return m_host.errorPage(url, httpStatus);
 }
 
 void CCustomControlSite::ShowMessage(const QString& text)

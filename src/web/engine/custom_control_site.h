@@ -16,7 +16,7 @@ public:
     void SetSilent(bool silent) { m_bSilent = silent; }
     bool IsSilent() const { return m_bSilent; }
     // The host's page for a failed load of `url`; empty when the engine's outcome stays.
-    std::string ErrorPage(const QUrl& url, int httpStatus) const;
+    std::string ErrorPage(const std::string& url, int httpStatus) const;
 
 protected:
     void javaScriptAlert(const QUrl& securityOrigin, const QString& msg) override;
