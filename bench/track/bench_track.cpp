@@ -4,6 +4,7 @@
 
 #include "float/float_dlg.h"
 #include "profile/app_data.h"
+#include "remind/tip_database.h"
 #include "skin/skin.h"
 #include "track/contraction_dlg.h"
 #include "track/kick_dlg.h"
@@ -31,6 +32,7 @@ struct Setup
 {
     CTavroAppData app;
     CWnd parent;
+    SkinEngine* skin = nullptr;
     CTavroFloatDlg* widget = nullptr;
     TrackBook* book = nullptr;
 };
@@ -48,7 +50,7 @@ long ResidentKiB()
 template <typename T> void OpenAndClose(benchmark::State& state)
 {
     for (auto _ : state) {
-        auto* wnd = new T(*g_setup->book, g_setup->app);
+        auto* wnd = new T(g_setup->skin, *g_setup->book, g_setup->app);
         if (!wnd->CreatePopup(&g_setup->parent))
             state.SkipWithError("the form is missing");
         wnd->Present();
@@ -71,8 +73,8 @@ void BM_MemoryAboveWidget(benchmark::State& state)
     for (auto _ : state) {
         QApplication::processEvents();
         const long before = ResidentKiB();
-        CTavroKickDlg kick(*g_setup->book, g_setup->app);
-        CTavroContractionDlg timer(*g_setup->book, g_setup->app);
+        CTavroKickDlg kick(g_setup->skin, *g_setup->book, g_setup->app);
+        CTavroContractionDlg timer(g_setup->skin, *g_setup->book, g_setup->app);
         kick.CreatePopup(&g_setup->parent);
         timer.CreatePopup(&g_setup->parent);
         kick.Present();
@@ -116,7 +118,7 @@ int main(int argc, char** argv)
     static Setup setup;
     g_setup = &setup;
     setup.app.programDir = programDir.wstring();
-    setup.app.skinEngine =
+    setup.skin =
         OpenSkinW(kStageDir + L"/Skin/RizIrozara.dui", kStageDir + L"/Skin/Default.skn", 0, 0, 0);
     setup.app.daysPregnant = 265;
     setup.app.pregnancyWeek = 38;
@@ -126,7 +128,8 @@ int main(int argc, char** argv)
     if (TrackRecords* records = book.Records())
         FillRecords(*records);
     setup.parent.CreatePopup(nullptr);
-    setup.widget = new CTavroFloatDlg;
+    CTipDatabase tips(setup.app.programDir);
+    setup.widget = new CTavroFloatDlg(setup.skin, tips);
     if (!setup.widget->CreatePopup(&setup.parent)) {
         std::fprintf(stderr, "bench_track: the staged skin under %s is missing\n", TAVRO_STAGE_DIR);
         return 1;

@@ -20,6 +20,7 @@ class CTavroAppData;
 class CTavroMainDlgBase;
 class CTavroV4Dlg;
 class CTrackDlgBase;
+class SkinEngine;
 
 // What the program hands the parent window: the window classes of its factory, by key
 // ("SetFirst", "Main", "Set", "Float"; a key left out makes no window), and how the update
@@ -28,6 +29,8 @@ struct ParentWindowParts
 {
     std::map<std::string, std::function<CWnd*()>> windowClasses;
     std::function<void(CTavroV4Dlg*)> startUpdateWorker;
+    // The skin the parent draws the windows it makes itself with (the two tools).
+    SkinEngine* skin = nullptr;
 };
 
 class CTavroV4Dlg : public CWnd

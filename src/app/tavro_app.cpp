@@ -167,7 +167,7 @@ bool CTavroV4App::InitInstance(const std::vector<std::string>& arguments, const 
     m_steps.push_back("profile loading");
     // A due date that has passed ends the program here, before any window exists.
     if (LoadProfile(*this) == DueDateState::Expired)
-        EndExpired();
+        EndExpired(dueTime);
     m_steps.push_back("profile loaded");
     // An update the updater dropped while the profile could not be written (a full disk)
     // leaves "needup" behind with nothing staged: handing over for it would loop.

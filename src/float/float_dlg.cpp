@@ -215,7 +215,7 @@ bool CTavroFloatDlg::OnCommand(UINT id)
         break;
     case ID_FLOAT_KICKS:
     case ID_FLOAT_CONTRACTIONS:
-        ::PostMessage(GetParent(), WM_COMMAND, id, 0);
+        ::PostMessage(SafeHwnd(GetParent()), WM_COMMAND, id, 0);
         break;
     case ID_FLOAT_FEEDBACK:
         CurrentServices().shell->OpenUrl(DesktopServer() + L"/tavro_fankui/");

@@ -82,10 +82,18 @@ Services InstallServices(const Services& services)
     return previous;
 }
 
-void EndExpired()
+void EndExpired(std::int64_t dueTime)
 {
     const Services& services = CurrentServices();
     services.messageBox->Show(L"您的Tavro已经过期，去我们的网站看看吧！", L"Tavro", BoxIcon::None);
-    services.shell->OpenUrl(HomePage());
+    std::wstring page = HomePage();
+    const std::time_t due = static_cast<std::time_t>(dueTime);
+    std::tm local{};
+    if (localtime_r(&due, &local)) {
+        // The doubled separators match the dated page's address.
+        page += L"/?year=" + std::to_wstring(local.tm_year + 1900) + L"&&month=" +
+                std::to_wstring(local.tm_mon + 1) + L"&&day=" + std::to_wstring(local.tm_mday);
+    }
+    services.shell->OpenUrl(page);
     services.processExit->Exit(0);
 }

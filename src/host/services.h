@@ -83,5 +83,6 @@ Services InstallServices(const Services& services);
 using ScopedServices = ScopedInstall<Services, InstallServices>;
 
 // The end of a program whose due date has passed: tells the user in a box, then, once the
-// box is closed, opens the home page and ends the process with code 0.
-void EndExpired();
+// box is closed, opens the home page and ends the process with code 0. The page is told the
+// due date (year, month and day, as the dated page is), so that it can say what follows it.
+void EndExpired(std::int64_t dueTime);

@@ -81,7 +81,7 @@ bool CTavroDateDlgBase::StoreDueDate(std::int64_t dueTime)
                                    m_app.pregnancyWeek, m_app.dayOfWeek);
     try {
         if (SetDueDate(m_app, dueTime) == DueDateState::Expired)
-            EndExpired();
+            EndExpired(dueTime);
         return true;
     } catch (const HResultError&) {
         std::tie(m_app.dueTime, m_app.daysToDue, m_app.daysPregnant, m_app.pregnancyWeek,

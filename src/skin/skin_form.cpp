@@ -190,8 +190,7 @@ QWidget* SkinForm::MakeWidget(const SkinControlDef& def, QWidget* parent, SkinCo
     case SkinControlType::Button: {
         auto* button = new SkinButton(parent);
         button->setText(text);
-        SkinControl* self = control.get();
-        button->onKeyActivate = [this, self] { Notify(WM_SKIN_CLICK, self); };
+        button->onKeyActivate = [this, control] { Notify(WM_SKIN_CLICK, control); };
         widget = button;
         break;
     }
@@ -242,6 +241,7 @@ void SkinForm::ApplyCommonAttributes(const SkinControlDef& def, QWidget* widget)
     const QString styleClass = def.Attribute(QStringLiteral("class")).trimmed();
     if (!styleClass.isEmpty())
         widget->setProperty("skinClass", styleClass);
+    const QString text = def.Attribute(QStringLiteral("text"));
     const QString tip = def.Attribute(QStringLiteral("tooltip"));
     if (!tip.isEmpty())
         widget->setToolTip(tip);

@@ -20,8 +20,8 @@ std::wstring Seconds(double seconds)
 
 const QString CTavroContractionDlg::kTitle = QStringLiteral("宫缩计时");
 
-CTavroContractionDlg::CTavroContractionDlg(TrackBook& book, CTavroAppData& app)
-    : CTrackDlgBase(book, app)
+CTavroContractionDlg::CTavroContractionDlg(SkinEngine* skin, TrackBook& book, CTavroAppData& app)
+    : CTrackDlgBase(skin, book, app)
 {}
 
 int CTavroContractionDlg::OnCreate()

@@ -13,7 +13,7 @@ class CTavroContractionDlg : public CTrackDlgBase
 public:
     static const QString kTitle;
 
-    CTavroContractionDlg(TrackBook& book, CTavroAppData& app);
+    CTavroContractionDlg(SkinEngine* skin, TrackBook& book, CTavroAppData& app);
 
     SkinControl* m_pBtnToggle = nullptr;
     SkinControl* m_pBtnClear = nullptr;

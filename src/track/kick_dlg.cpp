@@ -27,7 +27,9 @@ QString DayLabel(std::int64_t time)
 
 const QString CTavroKickDlg::kTitle = QStringLiteral("数胎动");
 
-CTavroKickDlg::CTavroKickDlg(TrackBook& book, CTavroAppData& app) : CTrackDlgBase(book, app) {}
+CTavroKickDlg::CTavroKickDlg(SkinEngine* skin, TrackBook& book, CTavroAppData& app)
+    : CTrackDlgBase(skin, book, app)
+{}
 
 int CTavroKickDlg::OnCreate()
 {

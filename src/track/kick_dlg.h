@@ -18,7 +18,7 @@ class CTavroKickDlg : public CTrackDlgBase
 public:
     static const QString kTitle;
 
-    CTavroKickDlg(TrackBook& book, CTavroAppData& app);
+    CTavroKickDlg(SkinEngine* skin, TrackBook& book, CTavroAppData& app);
 
     // Esc, the close button and the window manager's close ask first while a session runs.
     void OnCancel() override;

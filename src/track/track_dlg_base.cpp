@@ -57,7 +57,9 @@ private:
     CTrackDlgBase& m_owner;
 };
 
-CTrackDlgBase::CTrackDlgBase(TrackBook& book, CTavroAppData& app) : m_book(book), m_app(app) {}
+CTrackDlgBase::CTrackDlgBase(SkinEngine* skin, TrackBook& book, CTavroAppData& app)
+    : m_skin(skin), m_book(book), m_app(app)
+{}
 
 CTrackDlgBase::~CTrackDlgBase()
 {
@@ -69,7 +71,7 @@ CTrackDlgBase::~CTrackDlgBase()
 bool CTrackDlgBase::BindForm(const wchar_t* formName, const QString& title,
                              std::initializer_list<const wchar_t*> keyboardButtons)
 {
-    m_pForm = AttachForm(m_app.skinEngine, formName, this);
+    m_pForm = AttachForm(m_skin, formName, this);
     if (!m_pForm)
         return false;
     SetWindowText(title);

@@ -14,6 +14,7 @@
 #include <vector>
 
 class CTavroAppData;
+class SkinEngine;
 class SkinForm;
 class SkinControl;
 class TrackBook;
@@ -36,7 +37,7 @@ public:
     SkinControl* m_pPrimary = nullptr;
 
 protected:
-    CTrackDlgBase(TrackBook& book, CTavroAppData& app);
+    CTrackDlgBase(SkinEngine* skin, TrackBook& book, CTavroAppData& app);
     ~CTrackDlgBase() override;
 
     // Attaches the form, finds the close and export buttons and gives the named buttons the
@@ -51,6 +52,7 @@ protected:
     // Every second while shown, and whenever the window is shown.
     virtual void Refresh() = 0;
 
+    SkinEngine* m_skin;
     TrackBook& m_book;
     CTavroAppData& m_app;
 

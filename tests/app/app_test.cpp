@@ -336,7 +336,6 @@ TEST_F(StartupTest, AHandOverKeepsTheStartModeAndWaitsOnNoBox)
         fresh.ExitInstance();
         EXPECT_EQ(services.messageBox.shown.empty(), c.staged);
         std::filesystem::remove(dir.Sub("Release/conf"));
-        CTipDatabase::ResetForTesting();
     }
 }
 

@@ -81,13 +81,15 @@ TEST(Services, AnExpiredProgramTellsTheUserThenOpensTheHomePageAndExits)
         EXPECT_TRUE(fakes.shell.openedUrls.empty());
         EXPECT_TRUE(fakes.processExit.codes.empty());
     };
-    EXPECT_THROW(EndExpired(), ProcessExited);
+    // Noon UTC on 9 June 2026: that date in every time zone the tests run in.
+    EXPECT_THROW(EndExpired(1781006400), ProcessExited);
     EXPECT_EQ(order, std::vector<std::string>{"box"});
     ASSERT_EQ(fakes.messageBox.shown.size(), 1u);
     EXPECT_EQ(fakes.messageBox.shown[0].text, L"您的Tavro已经过期，去我们的网站看看吧！");
     EXPECT_EQ(fakes.messageBox.shown[0].caption, L"Tavro");
     EXPECT_EQ(fakes.messageBox.shown[0].icon, BoxIcon::None);
-    EXPECT_EQ(fakes.shell.openedUrls, std::vector<std::wstring>{HomePage()});
+    EXPECT_EQ(fakes.shell.openedUrls,
+              std::vector<std::wstring>{HomePage() + L"/?year=2026&&month=6&&day=9"});
     EXPECT_EQ(fakes.processExit.codes, std::vector<int>{0});
 }
 

@@ -198,7 +198,7 @@ TEST_F(TipDatabaseTest, AQueryWaitsForAWriterThatHoldsTheFileForAMoment)
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         writer.Exec("commit;");
     });
-    EXPECT_EQ(CTipDatabase::QueryBaby(2), L"w2");
+    EXPECT_EQ(m_db->QueryBaby(2), L"w2");
     release.join();
     EXPECT_TRUE(m_services.messageBox.shown.empty());
 }

@@ -4,6 +4,7 @@
 #include "fake_ui_services.h"
 #include "float/float_dlg.h"
 #include "profile/app_data.h"
+#include "remind/tip_database.h"
 #include "skin/skin.h"
 #include "temp_program_dir.h"
 #include "track/contraction_dlg.h"
@@ -59,9 +60,6 @@ class TrackWindowsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        const std::filesystem::path skin = std::filesystem::path(TAVRO_SOURCE_DIR) / "package/Skin";
-        app.skinEngine = OpenSkinW((skin / "RizIrozara.dui").wstring(),
-                                   (skin / "Default.skn").wstring(), 0, 0, 0);
         app.programDir = dir.WidePath();
         // The records' folder exists in every installed program folder.
         std::filesystem::create_directories(dir.Sub("Release/conf"));
@@ -98,7 +96,23 @@ protected:
     ScopedTrackPrompts installedPrompts{&prompts};
     TempProgramDir dir;
     CTavroAppData app;
-    CTavroV4Dlg parent{app, ParentWindowParts{}};
+    SkinEngine* skin = OpenTestSkin();
+    CTavroV4Dlg parent{app, PartsWith(skin)};
+    CTipDatabase tips{dir.WidePath()};
+
+private:
+    static SkinEngine* OpenTestSkin()
+    {
+        const std::filesystem::path skin = std::filesystem::path(TAVRO_SOURCE_DIR) / "package/Skin";
+        return OpenSkinW((skin / "RizIrozara.dui").wstring(), (skin / "Default.skn").wstring(), 0,
+                         0, 0);
+    }
+    static ParentWindowParts PartsWith(SkinEngine* skin)
+    {
+        ParentWindowParts parts;
+        parts.skin = skin;
+        return parts;
+    }
 };
 
 TEST_F(TrackWindowsTest, BothMenusOfferTheToolsFromWeekTwentyEightOnly)
@@ -111,10 +125,11 @@ TEST_F(TrackWindowsTest, BothMenusOfferTheToolsFromWeekTwentyEightOnly)
         std::vector<UINT> expected = {P::ID_TRAY_ABOUT, P::ID_TRAY_FEEDBACK, P::ID_TRAY_CHANGE_DUE};
         if (week >= 28)
             expected.insert(expected.end(), {P::ID_TRAY_KICKS, P::ID_TRAY_CONTRACTIONS});
-        expected.insert(expected.end(), {P::ID_TRAY_SHOW_FLOAT, P::ID_TRAY_EXIT});
+        expected.insert(expected.end(),
+                        {P::ID_TRAY_VIEW_MAIN, P::ID_TRAY_SHOW_FLOAT, P::ID_TRAY_EXIT});
         EXPECT_EQ(ui.menu.LastIds(), expected) << "week " << week;
 
-        CTavroFloatDlg widget;
+        CTavroFloatDlg widget(skin, tips);
         ASSERT_TRUE(widget.CreatePopup(&parent));
         widget.SendMessage(WM_RBUTTONUP, 0, 0);
         using F = CTavroFloatDlg;
