@@ -101,7 +101,7 @@ int main(int argc, char** argv)
         {"Set", [] { return new CTavroSetDlg(theApp.Skin(), theApp); }},
         {"Float", [] { return new CTavroFloatDlg(theApp.Skin(), *theApp.Tips()); }},
     };
-    parentParts.skin = theApp.Skin();
+    parentParts.skin = [] { return theApp.Skin(); };
     parentParts.startUpdateWorker = [](CTavroV4Dlg* parent) {
         const HWND window = parent->GetSafeHwnd();
         // Started by the event loop's first turn, just after the widget is up: it shares

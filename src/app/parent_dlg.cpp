@@ -368,9 +368,9 @@ void CTavroV4Dlg::OnShowTool(CTrackDlgBase*& member, bool kicks)
 {
     if (!HasWindow(member)) {
         DeleteWnd(member);
-        member =
-            kicks ? static_cast<CTrackDlgBase*>(new CTavroKickDlg(m_parts.skin, m_trackBook, m_app))
-                  : new CTavroContractionDlg(m_parts.skin, m_trackBook, m_app);
+        SkinEngine* const skin = m_parts.skin ? m_parts.skin() : nullptr;
+        member = kicks ? static_cast<CTrackDlgBase*>(new CTavroKickDlg(skin, m_trackBook, m_app))
+                       : new CTavroContractionDlg(skin, m_trackBook, m_app);
         if (!member->CreatePopup(this)) {
             DeleteWnd(member);
             member = nullptr;

@@ -29,8 +29,9 @@ struct ParentWindowParts
 {
     std::map<std::string, std::function<CWnd*()>> windowClasses;
     std::function<void(CTavroV4Dlg*)> startUpdateWorker;
-    // The skin the parent draws the windows it makes itself with (the two tools).
-    SkinEngine* skin = nullptr;
+    // The skin the parent draws the windows it makes itself with (the two tools); asked
+    // when one is made, since the skin is opened after the parts are handed over.
+    std::function<SkinEngine*()> skin;
 };
 
 class CTavroV4Dlg : public CWnd

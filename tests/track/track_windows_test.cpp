@@ -110,7 +110,7 @@ private:
     static ParentWindowParts PartsWith(SkinEngine* skin)
     {
         ParentWindowParts parts;
-        parts.skin = skin;
+        parts.skin = [skin] { return skin; };
         return parts;
     }
 };
