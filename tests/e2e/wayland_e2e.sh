@@ -17,7 +17,9 @@ start_compositor() {
     WAYLAND_SOCKET_NAME="tavro-e2e-$$"
     weston --backend=headless-backend.so --xwayland --socket="$WAYLAND_SOCKET_NAME" \
         --width=1280 --height=800 --idle-time=0 --log="$WORK/weston.log" >/dev/null 2>&1 &
-    _e2e_pids+=($!)
+    WESTON_PID=$!
+    _e2e_pids+=($WESTON_PID)
+    trap stop_compositor EXIT
     wait_for "the compositor's XWayland display" grep -q "xserver listening on display" \
         "$WORK/weston.log"
     XWAYLAND_DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' \
@@ -25,6 +27,27 @@ start_compositor() {
 }
 
 on_xwayland() { DISPLAY=$XWAYLAND_DISPLAY "$@"; }
+
+# The compositor reserves its X display with a lock file and a socket in /tmp, which only
+# a compositor that is asked to stop removes; one left behind would hand a later X server
+# a display nobody can open. Then the usual clean-up.
+stop_compositor() {
+    local status=$? n=${XWAYLAND_DISPLAY#:}
+    kill -TERM "$WESTON_PID" 2>/dev/null
+    if [ -n "$n" ]; then
+        poll_until 5 lock_released "$n"
+        lock_released "$n" && rm -f "/tmp/.X$n-lock" "/tmp/.X11-unix/X$n"
+    fi
+    (exit $status)
+    e2e_cleanup
+}
+# Whether display N's lock names no running process (an ended child stays as a zombie).
+lock_released() {
+    local lock=/tmp/.X$1-lock pid
+    [ -f "$lock" ] || return 0
+    pid=$(tr -d ' \n' <"$lock")
+    [ ! -e "/proc/$pid" ] || [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null)" = Z ]
+}
 
 case_gnome_session_runs_on_xwayland() {
     make_program_folder "$(profile_for_day $DAY)"
