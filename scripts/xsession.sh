@@ -37,10 +37,25 @@ start_x_session() {
     done
     rm -f "$numberfile"
     export DISPLAY=":$n"
-    # A panel along the bottom edge holds the notification area.
-    trayer --edge bottom --align right --widthtype request --height 28 --transparent true \
-        --alpha 0 --tint 0xf4e4e1 --SetDockType true --expand true >/dev/null 2>&1 &
-    _x_session_pids+=($!)
+    # A panel along the bottom edge holds the notification area. Now and then the panel
+    # cannot open a display that has just come up and ends at once; it is started again,
+    # so that programs waiting for a notification area find one.
+    local attempt panel
+    for attempt in 1 2 3; do
+        trayer --edge bottom --align right --widthtype request --height 28 --transparent true \
+            --alpha 0 --tint 0xf4e4e1 --SetDockType true --expand true >/dev/null 2>&1 &
+        panel=$!
+        deadline=$((SECONDS + 5))
+        until xdotool search --classname trayer >/dev/null 2>&1; do
+            kill -0 "$panel" 2>/dev/null && [ $SECONDS -lt $deadline ] || break
+            sleep 0.1
+        done
+        if kill -0 "$panel" 2>/dev/null; then
+            _x_session_pids+=($panel)
+            break
+        fi
+        wait "$panel" 2>/dev/null || true
+    done
     xcompmgr -n >/dev/null 2>&1 &
     _x_session_pids+=($!)
     # A calm desktop colour so screenshots show the translucent widget against something.
