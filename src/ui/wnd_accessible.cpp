@@ -29,9 +29,10 @@ public:
 
 QAccessibleInterface* WndAccessibleFactory(const QString& className, QObject* object)
 {
-    // Asked about every object, some of them still being built: only plain widgets that
-    // are windows can be ours.
-    if (!object || !object->isWidgetType() || className != QLatin1String("QWidget") ||
+    // Asked about every object, some of them still being built (no member may be called
+    // on those): the class name comes first, and only plain widgets that are windows can
+    // be ours.
+    if (className != QLatin1String("QWidget") || !object || !object->isWidgetType() ||
         !static_cast<QWidget*>(object)->isWindow())
         return nullptr;
     auto* widget = dynamic_cast<WndWidget*>(object);
