@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QStringList>
 
 namespace {
 
@@ -98,8 +99,12 @@ private:
 
 QAccessibleInterface* SkinAccessibleFactory(const QString& className, QObject* object)
 {
-    // Asked once for each class up the object's hierarchy; the first ask decides.
-    if (!object || !object->isWidgetType() ||
+    // Asked once for each class up the object's hierarchy; the first ask decides. Objects
+    // still under construction are asked about too (the page engine's), so the class name
+    // is looked at before the object: only the bases our controls stand on can be ours.
+    static const QStringList kBases = {QStringLiteral("QWidget"), QStringLiteral("QTextEdit"),
+                                       QStringLiteral("QComboBox")};
+    if (!kBases.contains(className) || !object || !object->isWidgetType() ||
         className != QLatin1String(object->metaObject()->className()))
         return nullptr;
     auto* widget = static_cast<QWidget*>(object);
