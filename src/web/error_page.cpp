@@ -4,13 +4,6 @@
 
 namespace {
 
-// Only addresses the program itself would load may become the retry link: a script
-// address in an href would run in the page.
-bool IsWebAddress(const std::string& url)
-{
-    return url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
-}
-
 // The skin's palette (Skin/Default.skn): cream panel, rose accents, rounded corners. The
 // card has a fixed size so that the retry button always sits at the same place in the
 // middle of the page (the end-to-end tests click it there).
@@ -35,19 +28,30 @@ a.retry:hover { background: linear-gradient(#F9A9B3, #EA7A8E); }
 
 } // namespace
 
+bool IsRetryableAddress(const std::string& url)
+{
+    return url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
+}
+
 std::string BrowserErrorPage(const std::string& url, int httpStatus)
 {
     if (httpStatus != 0 && httpStatus < 500)
         return {};
-    const std::string target = IsWebAddress(url) ? HtmlEscape(url) : std::string();
+    const std::string target = IsRetryableAddress(url) ? HtmlEscape(url) : std::string();
     std::string page = "<!DOCTYPE html><html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
                        "<title>Tavro</title><style>";
     page += kStyle;
     page += "</style></head><body><div class=\"card\"><div class=\"mark\">!</div>"
-            "<h1>暂时无法打开页面</h1>"
-            "<p>内容暂时连接不上，可能是网络或服务器的问题。<br>请稍后再试一次。</p>";
+            "<h1>";
+    page += kErrorPageTitle;
+    page += "</h1><p>";
+    page += kErrorPageLines[0];
+    page += "<br>";
+    page += kErrorPageLines[1];
+    page += "</p>";
     if (!target.empty())
-        page += "<a class=\"retry\" id=\"retry\" href=\"" + target + "\">重新加载</a>";
+        page +=
+            "<a class=\"retry\" id=\"retry\" href=\"" + target + "\">" + kErrorPageRetry + "</a>";
     page += "</div></body></html>";
     return page;
 }

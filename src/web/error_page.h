@@ -11,3 +11,14 @@
 // and server errors (5xx) get it; a page the server refused on purpose (4xx) is its own
 // answer. The address only appears escaped, as the target of the retry link.
 std::string BrowserErrorPage(const std::string& url, int httpStatus);
+
+// What the page says, also said by the program's own stand-in when the page process itself
+// has failed (see page_failure_view.h).
+constexpr const char* kErrorPageTitle = "暂时无法打开页面";
+constexpr const char* kErrorPageLines[] = {"内容暂时连接不上，可能是网络或服务器的问题。",
+                                           "请稍后再试一次。"};
+constexpr const char* kErrorPageRetry = "重新加载";
+
+// Whether `url` may become the retry link: only addresses the program itself would load (a
+// script address in a link would run in the page).
+bool IsRetryableAddress(const std::string& url);

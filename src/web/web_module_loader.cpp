@@ -1,5 +1,7 @@
 #include "web/web_module_loader.h"
 
+#include "web/remote_web_module.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -87,6 +89,14 @@ IWebModule* LoadWebModule(const QString& fallbackDir)
 {
     if (g_module)
         return g_module;
+    if (QCoreApplication::instance()) {
+        const QString program =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(kPageProgramName));
+        if (UsePageProcess(program)) {
+            g_module = RemoteWebModule(program);
+            return g_module;
+        }
+    }
     QStringList dirs;
     if (QCoreApplication::instance())
         dirs.append(QCoreApplication::applicationDirPath());

@@ -13,6 +13,8 @@
 constexpr const char* kWebModuleBaseName = "tavro_webengine";
 
 // Loads the module once per process and answers it; later calls answer the same module.
+// On X11, with the page process installed beside the program, the answer is the module that
+// runs the engine in that process instead (see remote_web_module.h), and nothing is loaded.
 // The module is looked for next to the executable first, then in `fallbackDir` (tests run
 // from their own folder). Must run on the user-interface thread after QApplication exists.
 // On failure the reason is a warning of tavro.web and the answer is null; a later call tries again.

@@ -25,7 +25,20 @@ loading_hidden() { hidden $LOADING_W $LOADING_H; }
 
 dated_requests() { grep -c "^desktop GET /quelmo/index.php?" "$SERVER_LOG" 2>/dev/null || true; }
 more_dated_requests_than() { [ "$(dated_requests)" -gt "$1" ]; }
-maps_engine() { grep -qi webengine "/proc/$1/maps"; }
+# The program and every process it started, the page process and the engine's own among them.
+process_tree() {
+    local child
+    echo "$1"
+    for child in $(pgrep -P "$1"); do process_tree "$child"; done
+}
+# The web engine in the program or in a process it started.
+maps_engine() {
+    local pid
+    for pid in $(process_tree "$1"); do
+        grep -qi webengine "/proc/$pid/maps" 2>/dev/null && return 0
+    done
+    return 1
+}
 
 # The rose retry button of our error page, left of its centred label.
 retry_drawn() {
