@@ -209,6 +209,66 @@ case_unloadable_address_shows_our_page() {
     screenshot main-unloadable-address
 }
 
+page_process() { pgrep -x -P "$PID" TavroPage; }
+no_page_process() { ! page_process >/dev/null; }
+none_alive() {
+    local pid
+    for pid in "$@"; do alive "$pid" && return 1; done
+    return 0
+}
+
+case_page_process_ends_after_close() {
+    # A short wait for a quick reopen instead of the minute a user gets.
+    export TAVRO_PAGE_LINGER_MS=2000
+    start_program
+    wait_for "the page to complete" loading_hidden
+    wait_for "the page drawn" page_drawn
+    maps_engine "$PID" || fail "the page was shown without the web engine"
+    ! grep -qi webengine "/proc/$PID/maps" || fail "the program itself mapped the engine"
+    page_process >/dev/null || fail "no page process"
+    local tree
+    tree=$(process_tree "$PID" | grep -vx "$PID")
+
+    click_in "$BTN_CLOSE"
+    wait_for "the main window to close" main_hidden
+    # shellcheck disable=SC2086
+    wait_for "the page process and the engine's helpers to end" none_alive $tree
+    ! maps_engine "$PID" || fail "the engine stayed after the page went"
+    alive "$PID" || fail "the program ended"
+
+    # The next show starts a new one.
+    tray_click
+    wait_for "a fresh main window" main_shown
+    wait_for "the page to complete" loading_hidden
+    wait_for "the page drawn" page_drawn
+}
+
+case_killed_page_process_shows_our_page_and_retry_recovers() {
+    start_program
+    wait_for "the page to complete" loading_hidden
+    local before
+    before=$(dated_requests)
+    kill -9 "$(page_process)"
+    wait_for "the retry button" retry_drawn
+    screenshot main-page-process-killed
+    click_in "$BTN_RETRY"
+    wait_for "the dated page after the retry" more_dated_requests_than "$before"
+    wait_for "a new page process" page_process
+    wait_for "the page drawn" page_drawn
+    ! retry_drawn || fail "the error card stayed over the page"
+}
+
+case_killed_program_leaves_no_engine() {
+    start_program
+    wait_for "the page to complete" loading_hidden
+    local tree
+    tree=$(process_tree "$PID")
+    [ "$(wc -w <<<"$tree")" -gt 2 ] || fail "no page process or engine helpers: $tree"
+    kill -9 "$PID"
+    # shellcheck disable=SC2086
+    wait_for "every process the program started to end" none_alive $tree
+}
+
 E2E_CASE=$1
 "case_$1"
 echo "PASS: $1"
