@@ -89,19 +89,18 @@ IWebModule* LoadWebModule(const QString& fallbackDir)
 {
     if (g_module)
         return g_module;
-    if (QCoreApplication::instance()) {
-        const QString program =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(kPageProgramName));
-        if (UsePageProcess(program)) {
-            g_module = RemoteWebModule(program);
-            return g_module;
-        }
-    }
     QStringList dirs;
     if (QCoreApplication::instance())
         dirs.append(QCoreApplication::applicationDirPath());
     if (!fallbackDir.isEmpty() && !dirs.contains(fallbackDir))
         dirs.append(fallbackDir);
+    for (const QString& dir : dirs) {
+        const QString program = QDir(dir).filePath(QLatin1String(kPageProgramName));
+        if (UsePageProcess(program)) {
+            g_module = RemoteWebModule(program);
+            return g_module;
+        }
+    }
     QString error;
     g_module = OpenWebModule(dirs, &error);
     if (!g_module)

@@ -13,10 +13,10 @@
 constexpr const char* kWebModuleBaseName = "tavro_webengine";
 
 // Loads the module once per process and answers it; later calls answer the same module.
-// On X11, with the page process installed beside the program, the answer is the module that
-// runs the engine in that process instead (see remote_web_module.h), and nothing is loaded.
 // The module is looked for next to the executable first, then in `fallbackDir` (tests run
-// from their own folder). Must run on the user-interface thread after QApplication exists.
+// from their own folder). On X11, with the page process in one of those folders, the answer
+// is the module that runs the engine in that process instead (see remote_web_module.h), and
+// nothing is loaded. Must run on the user-interface thread after QApplication exists.
 // On failure the reason is a warning of tavro.web and the answer is null; a later call tries again.
 IWebModule* LoadWebModule(const QString& fallbackDir = QString());
 
