@@ -112,7 +112,7 @@ void CPageProcess::CheckAlive()
     const auto silent = std::chrono::steady_clock::now() - m_lastHeard;
     if (silent > (m_ready ? std::chrono::nanoseconds(kHangLimit) : kStartLimit)) {
         qCWarning(lcWeb) << "tavro: the page process does not answer; it is ended";
-        End();
+        End(false);
         if (auto callback = m_onGone)
             callback();
         return;
@@ -120,13 +120,12 @@ void CPageProcess::CheckAlive()
     m_link.Send(PageMessage{PageMessageKind::Ping, {}});
 }
 
-void CPageProcess::End()
+void CPageProcess::End(bool ask)
 {
     if (m_pid <= 0)
         return;
     m_watch->stop();
-    // Asked first: the engine then ends its own helper processes in order.
-    const bool asked = m_link.Send(PageMessage{PageMessageKind::Quit, {}});
+    const bool asked = ask && m_link.Send(PageMessage{PageMessageKind::Quit, {}});
     m_link.Close();
     EndPageProcess(m_pid, asked ? std::chrono::milliseconds(kQuitGrace) : 0ms);
     m_pid = -1;

@@ -45,8 +45,9 @@ public:
     void SetOnMessage(std::function<void(const PageMessage&)> callback);
     // Called once when it has crashed, hung or closed the channel; it has then been ended.
     void SetOnGone(std::function<void()> callback);
-    // Ends it at once.
-    void End();
+    // Ends it: asked to quit first when `ask` (the engine then ends its helpers in order),
+    // killed at once otherwise.
+    void End(bool ask = true);
 
 private:
     CPageProcess(int pid, int fd, std::string script, bool errorPage);
