@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -94,12 +95,15 @@ bool TieToParent(int parentPid)
     return ::getppid() == parentPid;
 }
 
+void ReleaseFreedMemory() { ::malloc_trim(0); }
+
 void SyncWindowSystem()
 {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11)
+    // The offscreen platform answers the interface too, without a connection.
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection || QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
-    xcb_connection_t* connection = x11->connection();
     // A round trip: the server answers only after every earlier request.
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 }

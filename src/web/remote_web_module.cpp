@@ -203,7 +203,11 @@ void CRemoteWebModule::EndKeptProcess()
 {
     if (m_lingerTimer)
         m_lingerTimer->stop();
+    if (!m_kept)
+        return;
     m_kept.reset();
+    if (m_views.empty())
+        ReleaseFreedMemory();
 }
 
 // --- CRemotePageView
