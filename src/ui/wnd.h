@@ -140,6 +140,12 @@ public:
     // forms marked activate="0" set it. A new window has it off.
     void SetNoActivate(bool never);
     bool IsNoActivate() const;
+    // For windows that must be exactly where the program puts them (the widget and its
+    // popup). Where the window manager places new windows itself and ignores the program's
+    // position (a Wayland compositor's X11 windows), the window is kept out of the window
+    // manager's hands, which also keeps it above ordinary windows; elsewhere nothing
+    // changes. Once, before the first show.
+    void SetFixedPlacement();
     void SetOpacity(int alpha); // 0-255, clamped
     int GetOpacity() const;
 

@@ -3,6 +3,7 @@
 
 #include "ui/wnd.h"
 
+#include "ui/session_platform.h"
 #include "ui/ui_services.h"
 #include "ui/window_geometry.h"
 #include "ui/wnd_private.h"
@@ -235,6 +236,20 @@ void CWnd::SetNoActivate(bool never)
     // Shown without taking the focus, and the window manager gives it none on a click.
     w->setAttribute(Qt::WA_ShowWithoutActivating, never);
     m_pImpl->ApplyWindowFlags(w->windowFlags().setFlag(Qt::WindowDoesNotAcceptFocus, never));
+}
+
+void CWnd::SetFixedPlacement()
+{
+    QWidget* w = GetWidget();
+    if (!w || !RunsOnXWayland())
+        return;
+    m_pImpl->ApplyWindowFlags(w->windowFlags() | Qt::BypassWindowManagerHint);
+    // The compositor does not show a window that belongs to one it does not manage (the
+    // popup to the widget), so the window is made now and its tie to its owner's window is
+    // cut; nothing else needs it, since the program places the window itself.
+    w->winId();
+    if (QWindow* handle = w->windowHandle())
+        handle->setTransientParent(nullptr);
 }
 
 bool CWnd::IsNoActivate() const { return m_pImpl->exists && m_pImpl->noActivate; }

@@ -216,3 +216,31 @@ TEST(SessionPlatform, WaylandWithXWaylandRunsOnXcbUnlessTheUserChose)
 }
 
 } // namespace
+
+namespace {
+
+TEST(SessionPlatform, OnlyTheX11BackEndInsideAWaylandSessionIsXWayland)
+{
+    struct Row
+    {
+        const char* platform;
+        const char* wayland;
+        bool expected;
+    };
+    const std::vector<Row> rows = {
+        {"xcb", "wayland-0", true},      // chosen for the session, or by the user
+        {"xcb", "", false},              // a plain X11 desktop
+        {"wayland", "wayland-0", false}, // the compositor's own windows place nothing
+        {"offscreen", "wayland-0", false},
+        {"", "", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.platform << "|" << row.wayland);
+        const auto variable = [&row](const char* name) -> QByteArray {
+            return std::string(name) == "WAYLAND_DISPLAY" ? QByteArray(row.wayland) : QByteArray();
+        };
+        EXPECT_EQ(IsXWaylandSession(QString::fromLatin1(row.platform), variable), row.expected);
+    }
+}
+
+} // namespace
