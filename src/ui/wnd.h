@@ -122,7 +122,8 @@ public:
     // MoveWindow and CenterWindow never activate.
     void MoveWindow(int x, int y, int cx, int cy);
     // Over the owner when it is visible and not minimised, else over the work area of the
-    // owner's screen; then pushed inside that work area.
+    // owner's screen; then pushed inside that work area, and first cut to its size where
+    // the window is larger (WM_SIZE tells the window).
     void CenterWindow();
     // Raises a visible window and activates it unless it has the no-activate style.
     void BringWindowToTop();

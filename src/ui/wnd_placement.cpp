@@ -178,8 +178,13 @@ void CWnd::CenterWindow()
     const bool overOwner = owner && owner->IsWindowVisible() && !owner->IsIconic();
     const QRect ownerRect = owner ? owner->GetWindowRect() : QRect();
     const QRect area = GetWorkAreaAt(owner ? ownerRect.topLeft() : own.topLeft());
-    const QPoint pos = CenteredPosition(own.size(), overOwner ? ownerRect : area, area);
-    SetWindowPos(nullptr, pos.x(), pos.y(), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A window taller or wider than the work area (a small screen at a large scale) is cut
+    // to it, so that none of it lies off the screen.
+    const QSize size = own.size().boundedTo(area.size());
+    const QPoint pos = CenteredPosition(size, overOwner ? ownerRect : area, area);
+    const UINT keepSize = size == own.size() ? SWP_NOSIZE : 0;
+    SetWindowPos(nullptr, pos.x(), pos.y(), size.width(), size.height(),
+                 keepSize | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CWnd::BringWindowToTop()
