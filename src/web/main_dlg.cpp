@@ -69,8 +69,14 @@ int CTavroMainDlg::OnCreate()
     // Cut before it is centred: each move sets the size back to these.
     const QSize fitted =
         QSize(kWidth, kHeight).boundedTo(GetWorkAreaAt(GetWindowRect().topLeft()).size());
+    const QSize lost = QSize(kWidth, kHeight) - fitted;
     if (QWidget* holder = GetControlWidget(m_pWebHolder))
-        holder->resize(holder->size() - (QSize(kWidth, kHeight) - fitted));
+        holder->resize(holder->size() - lost);
+    // On a narrow screen the title bar's buttons keep their distance from the right edge.
+    for (SkinControl* button : {m_pBtnSet, m_pBtnMin, m_pBtnClose}) {
+        if (QWidget* widget = GetControlWidget(button))
+            widget->move(widget->x() - lost.width(), widget->y());
+    }
     m_nWidth = fitted.width();
     m_nHeight = fitted.height();
     SetWindowPos(HWND_TOP, 0, 0, m_nWidth, m_nHeight, SWP_NOMOVE | SWP_NOACTIVATE);
