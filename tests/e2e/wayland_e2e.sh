@@ -83,7 +83,8 @@ case_gnome_session_runs_on_xwayland() {
 
 # The compositor's output is a window on an X server of the test's own, so that its seat
 # has a pointer the test can move: the pointer is put on the widget's rule position of the
-# output, and the day's popup must show beside it.
+# output, and the day's popup must show beside it. Without a window manager there, the
+# output's window lies at 0,0, so its points are that X server's points.
 case_hover_opens_the_days_popup() {
     start_desktop
     start_compositor --backend=x11-backend.so --use-pixman
