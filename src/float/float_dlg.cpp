@@ -39,6 +39,7 @@ int CTavroFloatDlg::OnCreate()
     ShowControl(m_pFrame, -1, -1, -1);
     PassMessage(m_pForm, WM_RBUTTONUP);
     SetFormAlpha(m_pForm, ALPHA_IDLE);
+    SetFixedPlacement();
     // Placed once: a later change of the work area or a new show leaves it where it is.
     const QPoint pos = FloatPosition(GetWindowRect().size(), GetWorkArea());
     SetWindowPos(HWND_TOPMOST, pos.x(), pos.y(), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
@@ -98,8 +99,11 @@ CWnd* CTavroFloatDlg::CreateChildWindow(const std::string& key)
     if (key != "Remind" || !IsWindow())
         return nullptr;
     auto* popup = new CTavroRemindDlg(m_skin, m_tips);
-    if (popup->CreatePopup(this))
+    if (popup->CreatePopup(this)) {
+        // Beside the widget, wherever that is.
+        popup->SetFixedPlacement();
         popup->ShowWindow(SW_HIDE);
+    }
     return popup;
 }
 

@@ -1,5 +1,6 @@
 #include "ui/session_platform.h"
 
+#include <QGuiApplication>
 #include <QtGlobal>
 
 QByteArray QtPlatformForSession(const std::function<QByteArray(const char*)>& variable)
@@ -17,4 +18,16 @@ void ChooseQtPlatform()
         QtPlatformForSession([](const char* name) { return qgetenv(name); });
     if (!platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
+}
+
+bool IsXWaylandSession(QStringView platformName,
+                       const std::function<QByteArray(const char*)>& variable)
+{
+    return platformName == u"xcb" && !variable("WAYLAND_DISPLAY").isEmpty();
+}
+
+bool RunsOnXWayland()
+{
+    return IsXWaylandSession(QGuiApplication::platformName(),
+                             [](const char* name) { return qgetenv(name); });
 }

@@ -6,6 +6,7 @@
 // (QT_QPA_PLATFORM) always stands.
 
 #include <QByteArray>
+#include <QStringView>
 
 #include <functional>
 
@@ -16,3 +17,12 @@ QByteArray QtPlatformForSession(const std::function<QByteArray(const char*)>& va
 
 // Applies the choice to this process's environment; call before QApplication exists.
 void ChooseQtPlatform();
+
+// Whether Qt runs on XWayland: its X11 back end ("xcb") inside a Wayland session
+// (WAYLAND_DISPLAY set). There the compositor places new X11 windows where it likes and
+// keeps them there, whatever position the program asks for or moves them to later.
+bool IsXWaylandSession(QStringView platformName,
+                       const std::function<QByteArray(const char*)>& variable);
+
+// The same for this process; call once QApplication exists.
+bool RunsOnXWayland();

@@ -122,7 +122,8 @@ public:
     // MoveWindow and CenterWindow never activate.
     void MoveWindow(int x, int y, int cx, int cy);
     // Over the owner when it is visible and not minimised, else over the work area of the
-    // owner's screen; then pushed inside that work area.
+    // owner's screen; then pushed inside that work area, and first cut to its size where
+    // the window is larger (WM_SIZE tells the window).
     void CenterWindow();
     // Raises a visible window and activates it unless it has the no-activate style.
     void BringWindowToTop();
@@ -140,6 +141,12 @@ public:
     // forms marked activate="0" set it. A new window has it off.
     void SetNoActivate(bool never);
     bool IsNoActivate() const;
+    // For windows that must be exactly where the program puts them (the widget and its
+    // popup). Where the window manager places new windows itself and ignores the program's
+    // position (a Wayland compositor's X11 windows), the window is kept out of the window
+    // manager's hands, which also keeps it above ordinary windows; elsewhere nothing
+    // changes. Once, before the first show.
+    void SetFixedPlacement();
     void SetOpacity(int alpha); // 0-255, clamped
     int GetOpacity() const;
 

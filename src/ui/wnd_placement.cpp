@@ -3,6 +3,7 @@
 
 #include "ui/wnd.h"
 
+#include "ui/session_platform.h"
 #include "ui/ui_services.h"
 #include "ui/window_geometry.h"
 #include "ui/wnd_private.h"
@@ -177,8 +178,13 @@ void CWnd::CenterWindow()
     const bool overOwner = owner && owner->IsWindowVisible() && !owner->IsIconic();
     const QRect ownerRect = owner ? owner->GetWindowRect() : QRect();
     const QRect area = GetWorkAreaAt(owner ? ownerRect.topLeft() : own.topLeft());
-    const QPoint pos = CenteredPosition(own.size(), overOwner ? ownerRect : area, area);
-    SetWindowPos(nullptr, pos.x(), pos.y(), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A window taller or wider than the work area (a small screen at a large scale) is cut
+    // to it, so that none of it lies off the screen.
+    const QSize size = own.size().boundedTo(area.size());
+    const QPoint pos = CenteredPosition(size, overOwner ? ownerRect : area, area);
+    const UINT keepSize = size == own.size() ? SWP_NOSIZE : 0;
+    SetWindowPos(nullptr, pos.x(), pos.y(), size.width(), size.height(),
+                 keepSize | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CWnd::BringWindowToTop()
@@ -235,6 +241,20 @@ void CWnd::SetNoActivate(bool never)
     // Shown without taking the focus, and the window manager gives it none on a click.
     w->setAttribute(Qt::WA_ShowWithoutActivating, never);
     m_pImpl->ApplyWindowFlags(w->windowFlags().setFlag(Qt::WindowDoesNotAcceptFocus, never));
+}
+
+void CWnd::SetFixedPlacement()
+{
+    QWidget* w = GetWidget();
+    if (!w || !RunsOnXWayland())
+        return;
+    m_pImpl->ApplyWindowFlags(w->windowFlags() | Qt::BypassWindowManagerHint);
+    // The compositor does not show a window that belongs to one it does not manage (the
+    // popup to the widget), so the window is made now and its tie to its owner's window is
+    // cut; nothing else needs it, since the program places the window itself.
+    w->winId();
+    if (QWindow* handle = w->windowHandle())
+        handle->setTransientParent(nullptr);
 }
 
 bool CWnd::IsNoActivate() const { return m_pImpl->exists && m_pImpl->noActivate; }

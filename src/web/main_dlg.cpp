@@ -64,8 +64,21 @@ int CTavroMainDlg::OnCreate()
     SetTaskbarButton(true);
     SetWindowText(QStringLiteral("Tavro"));
     SetWindowPos(HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE);
-    m_nWidth = kWidth;
-    m_nHeight = kHeight;
+    // On a small screen at a large scale the window is cut to the work area, and the page
+    // area gives up what the window lost, so that the whole page can still be scrolled to.
+    // Cut before it is centred: each move sets the size back to these.
+    const QSize fitted =
+        QSize(kWidth, kHeight).boundedTo(GetWorkAreaAt(GetWindowRect().topLeft()).size());
+    const QSize lost = QSize(kWidth, kHeight) - fitted;
+    if (QWidget* holder = GetControlWidget(m_pWebHolder))
+        holder->resize(holder->size() - lost);
+    // On a narrow screen the title bar's buttons keep their distance from the right edge.
+    for (SkinControl* button : {m_pBtnSet, m_pBtnMin, m_pBtnClose}) {
+        if (QWidget* widget = GetControlWidget(button))
+            widget->move(widget->x() - lost.width(), widget->y());
+    }
+    m_nWidth = fitted.width();
+    m_nHeight = fitted.height();
     SetWindowPos(HWND_TOP, 0, 0, m_nWidth, m_nHeight, SWP_NOMOVE | SWP_NOACTIVATE);
     CenterWindow();
     return 0;

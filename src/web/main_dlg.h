@@ -1,6 +1,7 @@
 #pragma once
 
-// The main window: a fixed-size skinned window whose body is a web page, either the
+// The main window: a fixed-size skinned window (cut to the work area of a smaller screen,
+// its page area with it) whose body is a web page, either the
 // desktop server's page for the user's due date and machine or the mobile site. Every
 // show loads the page anew and covers the wait with the loading window, which goes away
 // when the page is complete (loaded, or failed and replaced by our own error page).

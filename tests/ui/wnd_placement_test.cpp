@@ -129,6 +129,17 @@ TEST_F(WndPlacement, CenterWindowUsesTheOwnerOnlyWhenItIsShownAndNotMinimised)
     owner.ShowWindow(SW_MINIMIZE);
     wnd.CenterWindow();
     EXPECT_EQ(wnd.GetWindowRect().topLeft(), overArea);
+
+    // Taller than the work area (a small screen at a large scale): cut to it and told so;
+    // too wide as well: cut on both sides.
+    wnd.SetWindowPos(nullptr, 0, 0, 201, area.height() + 30, SWP_NOMOVE);
+    wnd.log.clear();
+    wnd.CenterWindow();
+    EXPECT_EQ(wnd.GetWindowRect(), QRect(overArea.x(), area.y(), 201, area.height()));
+    EXPECT_EQ(wnd.Last(WM_SIZE)->lParam, MAKELPARAM(201, area.height()));
+    wnd.SetWindowPos(nullptr, 0, 0, area.width() + 1, area.height() + 1, SWP_NOMOVE);
+    wnd.CenterWindow();
+    EXPECT_EQ(wnd.GetWindowRect(), area);
 }
 
 TEST(WindowGeometry, CentringHalvesEachEdgeTowardZeroAndStaysInTheWorkArea)
@@ -213,6 +224,20 @@ TEST(SessionPlatform, WaylandWithXWaylandRunsOnXcbUnlessTheUserChose)
         };
         EXPECT_EQ(QtPlatformForSession(variable), row.expected);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(SessionPlatform, OnlyTheX11BackEndInsideAWaylandSessionIsXWayland)
+{
+    const auto inWayland = [](const char*) { return QByteArray("wayland-0"); };
+    const auto inX11 = [](const char*) { return QByteArray(); };
+    EXPECT_TRUE(IsXWaylandSession(u"xcb", inWayland));
+    EXPECT_FALSE(IsXWaylandSession(u"xcb", inX11)); // a plain X11 desktop
+    EXPECT_FALSE(IsXWaylandSession(u"wayland", inWayland));
+    EXPECT_FALSE(IsXWaylandSession(u"offscreen", inWayland));
 }
 
 } // namespace

@@ -227,9 +227,15 @@ TEST_F(MainWindowTest, CreationMakesAFixedSizeTitledWindowWithoutLoadingAPage)
     EXPECT_EQ(main->GetWindowText(), QStringLiteral("Tavro"));
     EXPECT_TRUE(main->HasTaskbarButton()) << "although its owner has none";
     EXPECT_EQ(main->m_nPageMode, PAGE_DATED);
-    EXPECT_EQ(main->m_nWidth, 601);
-    EXPECT_EQ(main->m_nHeight, 630);
-    EXPECT_EQ(main->GetWindowRect().height(), 630);
+    // 601 x 630, cut to a smaller work area with its page area, so that all of it is on the
+    // screen; the title bar and the border keep their 47 pixels.
+    const QRect area = GetWorkArea();
+    const QSize fitted = QSize(601, 630).boundedTo(area.size());
+    EXPECT_EQ(main->m_nWidth, fitted.width());
+    EXPECT_EQ(main->m_nHeight, fitted.height());
+    EXPECT_EQ(main->GetWindowRect().height(), fitted.height());
+    EXPECT_TRUE(area.contains(main->GetWindowRect()));
+    EXPECT_EQ(GetControlWidget(main->m_pWebHolder)->height(), fitted.height() - 47);
     // Nothing is loaded until the window is shown.
     EXPECT_FALSE(main->m_browser.IsWindow());
     EXPECT_EQ(main->m_pLoadingDlg, nullptr);
