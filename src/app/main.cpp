@@ -93,6 +93,14 @@ int main(int argc, char** argv)
     // Asked to stop and joined on every way out (also exit() on an expired date), so a quit
     // during a download ends within about a second instead of waiting for the transfer.
     static UpdateWorkerThread updateWorker;
+    // When the display goes away Qt ends the process with exit() from inside its event loop:
+    // destroying the windows then, with the display gone, crashes. Such an exit ends the
+    // process at once (registered after the objects above, this runs before their
+    // destructors); the page process and the update worker go with it.
+    std::atexit([] {
+        if (DisplayConnectionLost())
+            std::_Exit(1);
+    });
     ParentWindowParts parentParts;
     parentParts.windowClasses = {
         {"SetFirst", [] { return new CTavroSetFirstDlg(theApp.Skin(), theApp); }},

@@ -26,3 +26,7 @@ bool IsXWaylandSession(QStringView platformName,
 
 // The same for this process; call once QApplication exists.
 bool RunsOnXWayland();
+
+// Whether the program's X11 display connection has broken (the X server went away). Qt then
+// ends the process with exit() from inside its event loop, while the windows still exist.
+bool DisplayConnectionLost();

@@ -105,6 +105,28 @@ case_sigterm_writes_the_profile() {
     grep -q '<!-- kept -->' "$profile" || fail "the comment was lost: $(cat "$profile")"
 }
 
+case_display_lost_ends_the_program() {
+    make_program_folder "$SET_UP"
+    start_desktop
+    start_tavro
+    local pid=$LAST_PID
+    # The main window with its page, and the pointer over the widget: the most there is to
+    # tear down when the display goes.
+    wait_for "the page process" pgrep -x -P "$pid" TavroPage
+    wait_for "the widget" shown 104 104
+    local x y
+    read -r _ x y < <(window_of_size 104 104)
+    xdotool mousemove $((x + 50)) $((y + 50))
+    local tree
+    tree=$(pgrep -P "$pid")
+    kill -9 "${_x_session_pids[0]}"
+    expect_exit "$pid" 1
+    local child
+    for child in $tree; do
+        wait_for "process $child to end" bash -c "! kill -0 $child"
+    done
+}
+
 case_no_display_says_so() {
     make_program_folder "$SET_UP"
     export XDG_RUNTIME_DIR="$WORK/runtime" TMPDIR="$WORK/tmp"
