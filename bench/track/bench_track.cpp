@@ -107,6 +107,15 @@ void FillRecords(TrackRecords& records)
 
 int main(int argc, char** argv)
 {
+    // memory.sh gives the real program the same records: "--fill-records PROGRAM_DIR".
+    if (argc == 3 && std::string(argv[1]) == "--fill-records") {
+        TrackRecords records;
+        if (records.Open(std::string(argv[2]) + "/Release/conf/records.db") !=
+            TrackRecords::OpenState::Opened)
+            return 1;
+        FillRecords(records);
+        return 0;
+    }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication qtApp(argc, argv);
     char folder[] = "/tmp/tavro-bench-track-XXXXXX";
