@@ -103,6 +103,8 @@ void CTrackDlgBase::SetText(SkinControl* control, const std::wstring& text)
     SetLabelText(control, text);
 }
 
+void CTrackDlgBase::OnCancel() { DestroyWindow(); }
+
 void CTrackDlgBase::Present()
 {
     ShowWindow(SW_SHOW);
