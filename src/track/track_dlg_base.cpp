@@ -2,11 +2,14 @@
 
 #include "profile/app_data.h"
 #include "skin/skin.h"
+#include "track/heap_release.h"
 #include "track/track_book.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 // Skin buttons take no keyboard by themselves; this gives the window's buttons the keys.
@@ -80,6 +83,11 @@ bool CTrackDlgBase::BindForm(const wchar_t* formName, const QString& title,
     m_pBtnExport = Control(L"btnExport");
     m_pKeys = new Keys(*this);
     GetWidget()->installEventFilter(m_pKeys);
+    // What the window's widgets held is handed back once they are all gone, the form with
+    // them (their deletion is deferred until the window's handlers have returned).
+    QObject::connect(GetWidget(), &QObject::destroyed, [] {
+        QTimer::singleShot(0, QCoreApplication::instance(), &ReturnFreeHeapToSystem);
+    });
     for (const wchar_t* name : keyboardButtons) {
         SkinControl* button = Control(name);
         QWidget* widget = GetControlWidget(button);
