@@ -4,7 +4,9 @@
 # reaches them: started at login with the widget alone, the day's popup seen once, then
 # each window opened from the tray menu, then both. For every state: resident and
 # proportional set size, and where the resident memory lies (the heap and other private
-# memory, fonts, shared libraries, the program itself, X shared memory).
+# memory, fonts, shared libraries, the program itself, X shared memory; then the kernel's
+# own split into anonymous, file-backed and shared memory). Then how often the program
+# wakes with the tools closed, and the time to open each window.
 #   bench/track/memory.sh BUILD_DIR [--maps | --massif]
 # With --maps the largest mappings of each state are listed as well. With --massif the
 # program runs under valgrind's heap profiler and a detailed snapshot of the heap is
@@ -65,6 +67,8 @@ measure() {
             for (i = 1; i <= 6; i++) printf " %s %.1f", kinds[i], rss[kinds[i]] / 1024
             printf "\n"
         }' "/proc/$PID/smaps"
+    awk '/^Rss(Anon|File|Shmem):/ { printf " %s %.1f", $1, $2 / 1024 } END { printf "\n" }' \
+        "/proc/$PID/status" | sed 's/^/                      /'
     if [ "$MAPS" = --massif ]; then
         mkdir -p "$ARTIFACTS"
         snapshots=$((${snapshots:-0} + 1))
@@ -76,6 +80,17 @@ measure() {
              /^Rss:/ { if ($2 >= 512) print "    " $2 " KiB " name }' "/proc/$PID/smaps" |
             sort -k1,1nr | head -n 25
     fi
+}
+
+# How often the program's main thread wakes up while left alone for a while: a timer of
+# the tools left running shows here as one more wake-up a second.
+wakeups() {
+    local before after period=${TRACK_WAKEUP_SECONDS:-10}
+    before=$(awk '/^(non)?voluntary_ctxt_switches/ { n += $2 } END { print n }' "/proc/$PID/task/$PID/status")
+    sleep "$period"
+    after=$(awk '/^(non)?voluntary_ctxt_switches/ { n += $2 } END { print n }' "/proc/$PID/task/$PID/status")
+    awk -v n=$((after - before)) -v s="$period" -v state="$1" \
+        'BEGIN { printf "%-22s main thread woke %.1f times a second\n", state, n / s }'
 }
 
 # Opens the tray menu and the given item, counted from the top; waits for the window.
@@ -99,6 +114,7 @@ close_tool() {
 }
 
 measure "widget alone"
+wakeups "widget alone"
 xdotool mousemove $((1280 - WIDGET - 50 + 52)) $((50 + 52))
 wait_for "the popup" shown $POPUP_W $POPUP_H
 xdotool mousemove 10 400
@@ -119,4 +135,9 @@ measure "both open"
 close_tool "$KICK"
 close_tool "$TIMER"
 measure "both closed"
+wakeups "both closed"
 screenshot track-memory-end
+
+# Opening each window, from the command to the window exposed and drawn, on the same
+# desktop: the first time after the start, then again and again.
+QT_QPA_PLATFORM=xcb "$BUILD/bench/track/bench_track" --benchmark_filter=Open
