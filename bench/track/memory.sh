@@ -126,6 +126,7 @@ measure "after the tray menu"
 # After "关于我们", "提点意见" and "修改预产期": "数胎动", then "宫缩计时".
 open_tool 4 "$KICK"
 measure "counter open"
+wakeups "counter open"
 close_tool "$KICK"
 measure "counter closed"
 open_tool 5 "$TIMER"
