@@ -97,7 +97,12 @@ bool CTrackDlgBase::BindForm(const wchar_t* formName, const QString& title,
         widget->installEventFilter(m_pKeys);
         m_keyboardButtons.push_back(button);
     }
-    CenterWindow();
+    m_formName = formName;
+    if (const auto place = m_book.Place(m_formName))
+        SetWindowPos(nullptr, place->x(), place->y(), 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    else
+        CenterWindow();
     return true;
 }
 
@@ -111,7 +116,11 @@ void CTrackDlgBase::SetText(SkinControl* control, const std::wstring& text)
     SetLabelText(control, text);
 }
 
-void CTrackDlgBase::OnCancel() { DestroyWindow(); }
+void CTrackDlgBase::OnCancel()
+{
+    m_book.SetPlace(m_formName, GetWindowRect().topLeft());
+    DestroyWindow();
+}
 
 void CTrackDlgBase::Present()
 {

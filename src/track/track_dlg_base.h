@@ -69,5 +69,6 @@ private:
     void FocusPrimary();
 
     Keys* m_pKeys = nullptr;
+    std::wstring m_formName;
     std::vector<SkinControl*> m_keyboardButtons;
 };

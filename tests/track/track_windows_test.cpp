@@ -161,6 +161,7 @@ TEST_F(TrackWindowsTest, KeyboardCountsAndTheSessionOutlivesTheWindow)
 
     // Esc asks; kept, the session goes on without the window, and no tick runs.
     prompts.answer = true;
+    kick->SetWindowPos(nullptr, 140, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     const QPointer<QWidget> widget = kick->GetWidget();
     Key(kick, Qt::Key_Escape);
     QCoreApplication::sendPostedEvents();
@@ -182,6 +183,7 @@ TEST_F(TrackWindowsTest, KeyboardCountsAndTheSessionOutlivesTheWindow)
     services.clock.Set(kMorning + 2 * 3600 + 5);
     kick = OpenFromTray<CTavroKickDlg>(TrayIcon::ID_TRAY_KICKS, parent.m_pKickDlg);
     ASSERT_TRUE(kick && kick->IsWindowVisible());
+    EXPECT_EQ(kick->GetWindowRect().topLeft(), QPoint(140, 90)) << "not where she left it";
     ASSERT_EQ(services.messageBox.shown.size(), 1u);
     EXPECT_TRUE(Contains(services.messageBox.shown[0].text, L"请立即去医院"));
     EXPECT_TRUE(Shown(kick->m_pLblWarning));
