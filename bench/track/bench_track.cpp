@@ -1,6 +1,9 @@
 // From the menu's command to the movement counter or the contraction timer shown and
 // filled (goal: under 100 ms), with two weeks of sessions and an hour of contractions in
 // the records; and the resident memory both windows add to the widget (goal: 5 MB at most).
+// Here inside one process beside the widget; memory.sh measures the real program under
+// Xvfb, state by state, runs the opening benchmarks there, and passes records to it with
+// "--fill-records PROGRAM_DIR".
 
 #include "float/float_dlg.h"
 #include "profile/app_data.h"
@@ -96,6 +99,8 @@ BENCHMARK_TEMPLATE(OpenAndClose, CTavroKickDlg)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(OpenAndClose, CTavroContractionDlg)->Unit(benchmark::kMillisecond);
 
 // Both windows open beside the widget, against the widget alone; reported as a counter.
+// The openings above have already drawn their text, so the fonts' share is left out here:
+// memory.sh gives the whole of it.
 void BM_MemoryAboveWidget(benchmark::State& state)
 {
     long above = 0;
@@ -136,7 +141,6 @@ void FillRecords(TrackRecords& records)
 
 int main(int argc, char** argv)
 {
-    // memory.sh gives the real program the same records: "--fill-records PROGRAM_DIR".
     if (argc == 3 && std::string(argv[1]) == "--fill-records") {
         TrackRecords records;
         if (records.Open(std::string(argv[2]) + "/Release/conf/records.db") !=
