@@ -86,7 +86,8 @@ bool CTrackDlgBase::BindForm(const wchar_t* formName, const QString& title,
     // What the window's widgets held is handed back once they are all gone, the form with
     // them (their deletion is deferred until the window's handlers have returned).
     QObject::connect(GetWidget(), &QObject::destroyed, [] {
-        QTimer::singleShot(0, QCoreApplication::instance(), &ReturnFreeHeapToSystem);
+        if (QCoreApplication* application = QCoreApplication::instance())
+            QTimer::singleShot(0, application, &ReturnFreeHeapToSystem);
     });
     for (const wchar_t* name : keyboardButtons) {
         SkinControl* button = Control(name);
