@@ -12,10 +12,12 @@
 # program runs under valgrind's heap profiler and a detailed snapshot of the heap is
 # written for every state (massif.<n>.out in the build's bench artifacts).
 set -euo pipefail
-BUILD=$(cd "${1:?usage: memory.sh BUILD_DIR [--maps]}" && pwd)
+BUILD=$(cd "${1:?usage: memory.sh BUILD_DIR [--maps | --massif]}" && pwd)
 MAPS=${2:-}
 export STAGE_DIR=$BUILD/stage DEVSERVER=$BUILD/tools/devserver/devserver
-export ARTIFACTS=$BUILD/artifacts/bench SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
+SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
+export ARTIFACTS=$BUILD/artifacts/bench SOURCE_DIR
+# shellcheck source=SCRIPTDIR/../../tests/e2e/lib.sh
 source "$SOURCE_DIR/tests/e2e/lib.sh"
 
 WIDGET=104 POPUP_W=300 POPUP_H=490 # the widget's and the popup's forms
