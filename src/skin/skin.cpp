@@ -90,6 +90,7 @@ SkinEngine* OpenSkinW(const wchar_t* layoutPath, const wchar_t* skinPath, int, i
     } else {
         engine->styleSheet =
             ResolveStyleUrls(QString::fromUtf8(content), QFileInfo(skinFile).absolutePath());
+        FollowSkinFontFamilies(StyleFontFamilies(engine->styleSheet));
     }
 
     SkinEngine* raw = engine.get();

@@ -2,9 +2,11 @@
 
 #include "host/file_io.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
 
 namespace {
 
@@ -109,6 +111,53 @@ QString ResolveStyleUrls(const QString& sheet, const QString& baseDir)
     }
     result += QStringView(sheet).mid(last);
     return result;
+}
+
+QStringList StyleFontFamilies(const QString& sheet)
+{
+    static const QStringList kGeneric = {QStringLiteral("serif"),     QStringLiteral("sans-serif"),
+                                         QStringLiteral("monospace"), QStringLiteral("cursive"),
+                                         QStringLiteral("fantasy"),   QStringLiteral("system-ui"),
+                                         QStringLiteral("sans serif")};
+    QStringList families;
+    const qsizetype at = sheet.indexOf(QLatin1String("font-family"), 0, Qt::CaseInsensitive);
+    if (at < 0)
+        return families;
+    qsizetype i = at + 11;
+    while (i < sheet.size() && IsAsciiBlank(sheet[i]))
+        ++i;
+    if (i >= sheet.size() || sheet[i] != u':')
+        return families;
+    qsizetype end = i + 1;
+    while (end < sheet.size() && sheet[end] != u';' && sheet[end] != u'}')
+        ++end;
+    for (QStringView part : QStringView(sheet).mid(i + 1, end - i - 1).split(u',')) {
+        part = part.trimmed();
+        if (part.size() >= 2 && (part.front() == u'"' || part.front() == u'\'') &&
+            part.back() == part.front())
+            part = part.mid(1, part.size() - 2).trimmed();
+        const QString family = part.toString();
+        if (!family.isEmpty() && !kGeneric.contains(family, Qt::CaseInsensitive))
+            families.append(family);
+    }
+    return families;
+}
+
+void FollowSkinFontFamilies(const QStringList& families)
+{
+    if (families.isEmpty() || !qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    QFont font = QApplication::font();
+    // The desktop's own family first: its Latin text looks as before.
+    QStringList wanted = {font.families().value(0, font.family())};
+    for (const QString& family : families) {
+        if (!wanted.contains(family, Qt::CaseInsensitive))
+            wanted.append(family);
+    }
+    if (font.families() == wanted)
+        return;
+    font.setFamilies(wanted);
+    QApplication::setFont(font);
 }
 
 bool IsRegularSkinFile(const QString& path)

@@ -28,6 +28,12 @@ std::string TrackBook::Path() const
     return QString::fromStdWString(m_programDir + L"/Release/conf/records.db").toStdString();
 }
 
+std::optional<QPoint> TrackBook::Place(const std::wstring& window) const
+{
+    const auto found = m_places.find(window);
+    return found == m_places.end() ? std::nullopt : std::optional<QPoint>(found->second);
+}
+
 TrackRecords* TrackBook::Records()
 {
     if (m_records.IsOpen())

@@ -7,9 +7,12 @@
 #include "track/track_records.h"
 
 #include <QLoggingCategory>
+#include <QPoint>
 #include <QTimer>
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 
 class TrackBook
@@ -38,11 +41,17 @@ public:
 
     std::string Path() const;
 
+    // Where each window (by its form's name) was when it was last closed: the windows are
+    // destroyed when closed, and one opened again comes back where she left it.
+    std::optional<QPoint> Place(const std::wstring& window) const;
+    void SetPlace(const std::wstring& window, QPoint place) { m_places[window] = place; }
+
 private:
     const std::wstring& m_programDir;
     TrackRecords m_records;
     bool m_bTried = false;
     QTimer m_watch;
+    std::map<std::wstring, QPoint> m_places;
 };
 
 // What the tools did, for the trace.

@@ -2,11 +2,14 @@
 
 #include "profile/app_data.h"
 #include "skin/skin.h"
+#include "track/heap_release.h"
 #include "track/track_book.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 // Skin buttons take no keyboard by themselves; this gives the window's buttons the keys.
@@ -80,6 +83,12 @@ bool CTrackDlgBase::BindForm(const wchar_t* formName, const QString& title,
     m_pBtnExport = Control(L"btnExport");
     m_pKeys = new Keys(*this);
     GetWidget()->installEventFilter(m_pKeys);
+    // What the window's widgets held is handed back once they are all gone, the form with
+    // them (their deletion is deferred until the window's handlers have returned).
+    QObject::connect(GetWidget(), &QObject::destroyed, [] {
+        if (QCoreApplication* application = QCoreApplication::instance())
+            QTimer::singleShot(0, application, &ReturnFreeHeapToSystem);
+    });
     for (const wchar_t* name : keyboardButtons) {
         SkinControl* button = Control(name);
         QWidget* widget = GetControlWidget(button);
@@ -89,7 +98,12 @@ bool CTrackDlgBase::BindForm(const wchar_t* formName, const QString& title,
         widget->installEventFilter(m_pKeys);
         m_keyboardButtons.push_back(button);
     }
-    CenterWindow();
+    m_formName = formName;
+    if (const auto place = m_book.Place(m_formName))
+        SetWindowPos(nullptr, place->x(), place->y(), 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    else
+        CenterWindow();
     return true;
 }
 
@@ -101,6 +115,12 @@ SkinControl* CTrackDlgBase::Control(const wchar_t* name) const
 void CTrackDlgBase::SetText(SkinControl* control, const std::wstring& text)
 {
     SetLabelText(control, text);
+}
+
+void CTrackDlgBase::OnCancel()
+{
+    m_book.SetPlace(m_formName, GetWindowRect().topLeft());
+    DestroyWindow();
 }
 
 void CTrackDlgBase::Present()

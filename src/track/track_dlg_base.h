@@ -3,6 +3,9 @@
 // What the movement and contraction windows share: a skin form with a close button, the
 // keyboard (Tab between the buttons, Space or Enter presses the focused one or the big
 // one, Esc closes) and a one-second tick that runs only while the window is shown.
+// Closed, a window is destroyed rather than hidden: what it shows is all in the records,
+// and its widgets, back buffer and glyphs would otherwise stay in memory until the
+// program ends.
 
 #include "ui/wnd.h"
 
@@ -47,6 +50,8 @@ protected:
     SkinControl* Control(const wchar_t* name) const;
     void SetText(SkinControl* control, const std::wstring& text);
 
+    // Closing destroys the window; the parent makes a new one when it is asked for again.
+    void OnCancel() override;
     // A press of one of the window's own buttons (not close or export).
     virtual void OnClick(SkinControl* control) = 0;
     // Every second while shown, and whenever the window is shown.
@@ -64,5 +69,6 @@ private:
     void FocusPrimary();
 
     Keys* m_pKeys = nullptr;
+    std::wstring m_formName;
     std::vector<SkinControl*> m_keyboardButtons;
 };

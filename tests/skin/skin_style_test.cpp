@@ -2,6 +2,9 @@
 
 #include "temp_program_dir.h"
 
+#include <QApplication>
+#include <QFont>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -67,4 +70,41 @@ TEST(SkinStyle, AnImageThatIsNoRegularFileIsLeftOutOfTheSheet)
     EXPECT_TRUE(IsRegularSkinFile(base + "/a.png"));
     EXPECT_FALSE(IsRegularSkinFile(base + "/fifo.png"));
     EXPECT_FALSE(IsRegularSkinFile(QString()));
+}
+
+TEST(SkinStyle, FontFamiliesOfTheFirstDeclaration)
+{
+    struct Case
+    {
+        const char* sheet;
+        QStringList families;
+    };
+    const Case cases[] = {
+        {R"(*[a] { font-family: "Noto Sans CJK SC", 'Source Han Sans SC', Microsoft YaHei, )"
+         R"(sans-serif; font-size: 13px; } #b { font-family: Other; })",
+         {"Noto Sans CJK SC", "Source Han Sans SC", "Microsoft YaHei"}},
+        {"#a{FONT-FAMILY :Serif Face}", {"Serif Face"}},
+        {"#a { font-family: monospace, "
+         " }",
+         {}},
+        {"#a { font-family-x; color: red }", {}},
+        {"#a { color: red; }", {}},
+        {R"(#a { font-family: "Unclosed, B })", {R"("Unclosed)", "B"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(StyleFontFamilies(QString::fromUtf8(c.sheet)), c.families) << c.sheet;
+}
+
+TEST(SkinStyle, TextOutsideTheFormsKeepsTheDesktopFontThenTheSkinsFamilies)
+{
+    const QFont desktop = QApplication::font();
+    const QString first = desktop.families().value(0, desktop.family());
+    FollowSkinFontFamilies({QStringLiteral("Skin Face"), first, QStringLiteral("Second Face")});
+    EXPECT_EQ(QApplication::font().families(),
+              QStringList({first, QStringLiteral("Skin Face"), QStringLiteral("Second Face")}));
+    EXPECT_EQ(QApplication::font().pointSizeF(), desktop.pointSizeF());
+    // A skin without a font leaves the font as it is.
+    FollowSkinFontFamilies({});
+    EXPECT_EQ(QApplication::font().families().size(), 3);
+    QApplication::setFont(desktop);
 }

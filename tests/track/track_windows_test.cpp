@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QTest>
 #include <QWidget>
 
@@ -160,11 +161,16 @@ TEST_F(TrackWindowsTest, KeyboardCountsAndTheSessionOutlivesTheWindow)
 
     // Esc asks; kept, the session goes on without the window, and no tick runs.
     prompts.answer = true;
+    kick->SetWindowPos(nullptr, 140, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    const QPointer<QWidget> widget = kick->GetWidget();
     Key(kick, Qt::Key_Escape);
     QCoreApplication::sendPostedEvents();
     ASSERT_EQ(prompts.asked.size(), 1u);
-    EXPECT_FALSE(kick->IsWindowVisible());
+    // Closed, nothing of the window is kept: its widgets go, and with them its tick.
+    EXPECT_FALSE(kick->IsWindow());
     EXPECT_FALSE(kick->IsTimerRunning(CTrackDlgBase::TIMER_TICK));
+    ReleaseDestroyedWindows();
+    EXPECT_TRUE(widget.isNull());
     {
         TrackRecords records;
         ASSERT_EQ(records.Open(dir.Sub("Release/conf/records.db").string()),
@@ -175,8 +181,9 @@ TEST_F(TrackWindowsTest, KeyboardCountsAndTheSessionOutlivesTheWindow)
 
     // Opened again after two hours, the session has ended without ten: she is told to go.
     services.clock.Set(kMorning + 2 * 3600 + 5);
-    EXPECT_EQ(OpenFromTray<CTavroKickDlg>(TrayIcon::ID_TRAY_KICKS, parent.m_pKickDlg), kick);
-    EXPECT_TRUE(kick->IsWindowVisible());
+    kick = OpenFromTray<CTavroKickDlg>(TrayIcon::ID_TRAY_KICKS, parent.m_pKickDlg);
+    ASSERT_TRUE(kick && kick->IsWindowVisible());
+    EXPECT_EQ(kick->GetWindowRect().topLeft(), QPoint(140, 90)) << "not where she left it";
     ASSERT_EQ(services.messageBox.shown.size(), 1u);
     EXPECT_TRUE(Contains(services.messageBox.shown[0].text, L"请立即去医院"));
     EXPECT_TRUE(Shown(kick->m_pLblWarning));
