@@ -127,26 +127,6 @@ std::string StagedFileListText(const std::vector<ListedFile>& files)
     return printer.Str();
 }
 
-std::optional<std::string> SafeRelativePath(std::string_view p)
-{
-    std::string path = ToForwardSlashes(std::string(p));
-    if (path.empty() || path.front() == '/' || path.back() == '/' ||
-        path.find('\0') != std::string::npos)
-        return std::nullopt;
-    // A drive letter ("C:...") is absolute on Windows, where the same lists are used.
-    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0])))
-        return std::nullopt;
-    for (const auto& part : fs::path(path)) {
-        if (part == "..")
-            return std::nullopt;
-    }
-    // "." or "a/." would name a folder (the staging folder itself, found by fuzzing).
-    const fs::path normal = fs::path(path).lexically_normal();
-    if (normal.empty() || normal == "." || !normal.has_filename() || normal.filename() == ".")
-        return std::nullopt;
-    return normal.generic_string();
-}
-
 std::string DownloadFile(const std::wstring& url, const std::string& folder,
                          const std::string& relative, std::string_view sha256, std::uint64_t size,
                          const UpdateSettings& settings)

@@ -82,10 +82,6 @@ std::string DownloadFile(const std::wstring& url, const std::string& folder,
                          const std::string& relative, std::string_view sha256, std::uint64_t size,
                          const UpdateSettings& settings);
 
-// A path from a version list as a relative path with '/' separators, or nothing when it is
-// empty, absolute, names a folder or climbs out with "..".
-std::optional<std::string> SafeRelativePath(std::string_view p);
-
 // Parses the server list's bytes as the worker does.
 bool ParseServerList(TiXmlDocument& doc, std::string_view bytes);
 // The files of `server` to stage: each whose path the installed list lacks or lists with
