@@ -17,10 +17,15 @@ bool MakeFoldersOnTheWay(const std::string& folder, const std::string& relative)
     for (std::size_t start = 0, slash = relative.find('/'); slash != std::string::npos;
          start = slash + 1, slash = relative.find('/', start)) {
         path += "/" + relative.substr(start, slash - start);
-        if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
         struct stat info;
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        if (::lstat(path.c_str(), &info) != 0) {
+            const bool made = errno == ENOENT &&
+                              (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) &&
+                              ::lstat(path.c_str(), &info) == 0;
+            if (!made)
+                return false;
+        }
+        if (!S_ISDIR(info.st_mode))
             return false;
     }
     return true;
