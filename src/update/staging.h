@@ -13,17 +13,22 @@
 #include <string>
 #include <string_view>
 
-// Creates the missing folders on the way, writes `path`.part and renames it to `path`.
-// On failure nothing is left under either name.
-bool WriteStagedFile(const std::string& path, std::string_view content);
+// Staged files are named by a folder and a path below it. The missing folders on the way
+// are made with mode 0700, and a symbolic link or a file anywhere on the way refuses the
+// write: nothing staged lands outside the folder, and nobody else can put a link there.
 
-// A download written to `path`.part as it arrives and hashed on the way, so that no whole
-// file is held in memory. Whatever lay under the temporary name (a FIFO, a link) is
-// neither opened nor followed. Unless Commit succeeds, nothing is left under either name.
+// Writes `folder`/`relative`.part and renames it to `folder`/`relative`. On failure nothing
+// is left under either name.
+bool WriteStagedFile(const std::string& folder, const std::string& relative,
+                     std::string_view content);
+
+// A download written to `folder`/`relative`.part as it arrives and hashed on the way, so that no
+// whole file is held in memory. Whatever lay under the temporary name (a FIFO, a link) is neither
+// opened nor followed. Unless Commit succeeds, nothing is left under either name.
 class StagedFileStream : public HttpBodySink
 {
 public:
-    explicit StagedFileStream(std::string path);
+    StagedFileStream(const std::string& folder, std::string relative);
     ~StagedFileStream() override;
     StagedFileStream(const StagedFileStream&) = delete;
     StagedFileStream& operator=(const StagedFileStream&) = delete;
@@ -42,6 +47,8 @@ private:
     void Discard();
 
     std::string m_path;
+    std::string m_folder;
+    std::string m_relative;
     int m_fd = -1;
     bool m_failed = false;
     std::uint64_t m_size = 0;

@@ -1,25 +1,43 @@
 #include "update/staging.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <string>
-
-namespace fs = std::filesystem;
 
 namespace {
 
-// A fresh temporary file for `path`, its folders created on the way: whatever lay under the
-// temporary name (a FIFO, a link) is neither opened nor followed.
-int OpenFreshPart(const std::string& path)
+// Makes the missing folders between `folder` and the file `relative` names, and checks that
+// each one on the way is a folder, not a link to one.
+bool MakeFoldersOnTheWay(const std::string& folder, const std::string& relative)
 {
-    std::error_code error;
-    fs::create_directories(fs::path(path).parent_path(), error);
-    if (error)
+    std::string path = folder;
+    for (std::size_t start = 0, slash = relative.find('/'); slash != std::string::npos;
+         start = slash + 1, slash = relative.find('/', start)) {
+        path += "/" + relative.substr(start, slash - start);
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0) {
+            const bool made = errno == ENOENT &&
+                              (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) &&
+                              ::lstat(path.c_str(), &info) == 0;
+            if (!made)
+                return false;
+        }
+        if (!S_ISDIR(info.st_mode))
+            return false;
+    }
+    return true;
+}
+
+// A fresh temporary file for `folder`/`relative`, its folders made on the way: whatever lay under
+// the temporary name (a FIFO, a link) is neither opened nor followed.
+int OpenFreshPart(const std::string& folder, const std::string& relative)
+{
+    if (!MakeFoldersOnTheWay(folder, relative))
         return -1;
-    const std::string part = path + ".part";
+    const std::string part = folder + "/" + relative + ".part";
     ::unlink(part.c_str());
     return ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
 }
@@ -50,15 +68,18 @@ bool FinishPart(int fd, const std::string& path, bool written)
 
 } // namespace
 
-bool WriteStagedFile(const std::string& path, std::string_view content)
+bool WriteStagedFile(const std::string& folder, const std::string& relative,
+                     std::string_view content)
 {
-    const int fd = OpenFreshPart(path);
+    const int fd = OpenFreshPart(folder, relative);
     if (fd < 0)
         return false;
-    return FinishPart(fd, path, WriteAll(fd, content.data(), content.size()));
+    return FinishPart(fd, folder + "/" + relative, WriteAll(fd, content.data(), content.size()));
 }
 
-StagedFileStream::StagedFileStream(std::string path) : m_path(std::move(path)) {}
+StagedFileStream::StagedFileStream(const std::string& folder, std::string relative)
+    : m_path(folder + "/" + relative), m_folder(folder), m_relative(std::move(relative))
+{}
 
 StagedFileStream::~StagedFileStream() { Discard(); }
 
@@ -74,7 +95,7 @@ void StagedFileStream::Restart()
     Discard();
     m_size = 0;
     m_hash.Reset();
-    m_fd = OpenFreshPart(m_path);
+    m_fd = OpenFreshPart(m_folder, m_relative);
     m_failed = m_fd < 0;
 }
 

@@ -127,30 +127,11 @@ std::string StagedFileListText(const std::vector<ListedFile>& files)
     return printer.Str();
 }
 
-std::optional<std::string> SafeRelativePath(std::string_view p)
+std::string DownloadFile(const std::wstring& url, const std::string& folder,
+                         const std::string& relative, std::string_view sha256, std::uint64_t size,
+                         const UpdateSettings& settings)
 {
-    std::string path = ToForwardSlashes(std::string(p));
-    if (path.empty() || path.front() == '/' || path.back() == '/' ||
-        path.find('\0') != std::string::npos)
-        return std::nullopt;
-    // A drive letter ("C:...") is absolute on Windows, where the same lists are used.
-    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0])))
-        return std::nullopt;
-    for (const auto& part : fs::path(path)) {
-        if (part == "..")
-            return std::nullopt;
-    }
-    // "." or "a/." would name a folder (the staging folder itself, found by fuzzing).
-    const fs::path normal = fs::path(path).lexically_normal();
-    if (normal.empty() || normal == "." || !normal.has_filename() || normal.filename() == ".")
-        return std::nullopt;
-    return normal.generic_string();
-}
-
-std::string DownloadFile(const std::wstring& url, const std::string& path, std::string_view sha256,
-                         std::uint64_t size, const UpdateSettings& settings)
-{
-    StagedFileStream stream(path);
+    StagedFileStream stream(folder, relative);
     HttpClient client(url);
     client.SetLimits(LimitsWithCap(settings, size));
     client.SetCancelFlag(settings.cancel);
@@ -181,6 +162,9 @@ UpdateOutcome RunUpdateCheck(const UpdateSettings& given)
     settings.session = &session;
     const std::string root = WideToAnsi(settings.programDir);
     const std::string staging = root + WideToAnsi(kStagingTail);
+    // Staged files are named from the program folder, so that no folder on the way, the
+    // staging folder included, can be a link elsewhere.
+    const std::string stagingRelative = WideToAnsi(kStagingTail).substr(1) + "/";
     const std::wstring listUrl = settings.serverBase + kServerListPath;
 
     // The list counts only when its exact bytes carry a good signature. The short signature
@@ -280,20 +264,20 @@ UpdateOutcome RunUpdateCheck(const UpdateSettings& given)
         }
         const std::string failure =
             DownloadFile(ToForwardSlashes(settings.serverBase + L"Bin\\" + AnsiToWide(file.p)),
-                         staging + "/" + file.relative, file.sha256, file.size, settings);
+                         root, stagingRelative + file.relative, file.sha256, file.size, settings);
         if (!failure.empty() && !Cancelled(settings))
             Log(root, "\"" + file.p + "\" of version " + server.version + " failed: " + failure);
         allArrived = allArrived && failure.empty();
     }
 
-    if (!WriteStagedFile(staging + "/" + kStagedFileList, StagedFileListText(files)))
+    if (!WriteStagedFile(root, stagingRelative + kStagedFileList, StagedFileListText(files)))
         allArrived = false;
     if (!allArrived || Cancelled(settings))
         return UpdateOutcome::Incomplete;
     // The exact bytes received, so that the updater can check the signature again.
-    const std::string stagedList = staging + "/" + kStagedVersionList;
-    if (!WriteStagedFile(stagedList + kSignatureSuffix, signature->GetResponseBytes()) ||
-        !WriteStagedFile(stagedList, list->GetResponseBytes())) {
+    const std::string stagedList = stagingRelative + kStagedVersionList;
+    if (!WriteStagedFile(root, stagedList + kSignatureSuffix, signature->GetResponseBytes()) ||
+        !WriteStagedFile(root, stagedList, list->GetResponseBytes())) {
         Log(root, "version " + server.version +
                       " could not be staged: the staging folder cannot be written");
         return UpdateOutcome::Incomplete;

@@ -73,16 +73,14 @@ enum class UpdateOutcome
 // refusal and every failed file leaves a line in the trace and the update log.
 UpdateOutcome RunUpdateCheck(const UpdateSettings& settings);
 
-// Downloads url to path, streamed: written under a temporary name as it arrives and renamed
-// only when the request succeeded with a 2xx status and exactly `size` bytes whose SHA-256 is
-// `sha256` (lowercase hex). The transfer stops the moment it passes `size`. Empty on success,
-// otherwise why the file failed.
-std::string DownloadFile(const std::wstring& url, const std::string& path, std::string_view sha256,
-                         std::uint64_t size, const UpdateSettings& settings);
-
-// A path from a version list as a relative path with '/' separators, or nothing when it is
-// empty, absolute, names a folder or climbs out with "..".
-std::optional<std::string> SafeRelativePath(std::string_view p);
+// Downloads url to `folder`/`relative`, streamed: written under a temporary name as it
+// arrives and renamed only when the request succeeded with a 2xx status and exactly `size`
+// bytes whose SHA-256 is `sha256` (lowercase hex). The transfer stops the moment it passes
+// `size`. The folders on the way are made and checked as for WriteStagedFile. Empty on
+// success, otherwise why the file failed.
+std::string DownloadFile(const std::wstring& url, const std::string& folder,
+                         const std::string& relative, std::string_view sha256, std::uint64_t size,
+                         const UpdateSettings& settings);
 
 // Parses the server list's bytes as the worker does.
 bool ParseServerList(TiXmlDocument& doc, std::string_view bytes);

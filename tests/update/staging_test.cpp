@@ -57,15 +57,27 @@ TEST(StagedFileStream, StagesWhatArrivedOnlyWhenCommittedAndLeavesNothingOtherwi
          false,
          false,
          {{"blocker", "file"}}},
+        {"below a link to a folder elsewhere, which is not followed",
+         "link/a",
+         {},
+         {"x"},
+         true,
+         false,
+         false,
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempProgramDir dir;
         if (std::string(c.path).rfind("blocker/", 0) == 0)
             dir.Write("blocker", "file");
+        if (std::string(c.path).rfind("link/", 0) == 0) {
+            fs::create_directory(dir.Path() / "elsewhere");
+            fs::create_directory_symlink(dir.Path() / "elsewhere", dir.Path() / "link");
+        }
         std::string all;
         {
-            StagedFileStream stream((dir.Path() / c.path).string());
+            StagedFileStream stream(dir.Path().string(), c.path);
             if (!c.firstAttempt.empty()) {
                 stream.Restart();
                 for (const std::string& piece : c.firstAttempt)
@@ -85,28 +97,34 @@ TEST(StagedFileStream, StagesWhatArrivedOnlyWhenCommittedAndLeavesNothingOtherwi
             }
         }
         EXPECT_EQ(Files(dir), c.staged);
+        // A folder made on the way is the user's alone, whatever the umask.
+        struct stat made;
+        if (::lstat((dir.Path() / "sub").c_str(), &made) == 0) {
+            EXPECT_EQ(made.st_mode & 0777, 0700u);
+        }
     }
 }
 
 TEST(StagedFileStream, WhateverLiesUnderTheTemporaryNameIsReplacedNotOpened)
 {
     TempProgramDir dir;
-    const std::string path = (dir.Path() / "x").string();
+    const std::string folder = dir.Path().string();
+    const std::string path = folder + "/x";
     // A FIFO would block a writer that opened it; a link would send the bytes elsewhere.
     ASSERT_EQ(::mkfifo((path + ".part").c_str(), 0600), 0);
-    EXPECT_TRUE(WriteStagedFile(path, "fifo"));
+    EXPECT_TRUE(WriteStagedFile(folder, "x", "fifo"));
     EXPECT_EQ(dir.Read("x"), "fifo");
     const std::string outside = (dir.Path() / "outside").string();
     dir.Write("outside", "untouched");
     fs::create_symlink(outside, path + ".part");
-    EXPECT_TRUE(WriteStagedFile(path, "link"));
+    EXPECT_TRUE(WriteStagedFile(folder, "x", "link"));
     EXPECT_EQ(dir.Read("x"), "link");
     EXPECT_EQ(dir.Read("outside"), "untouched");
     EXPECT_FALSE(fs::exists(path + ".part"));
 
     // A download streamed to the same name does the same.
     fs::create_symlink(outside, path + ".part");
-    StagedFileStream stream(path);
+    StagedFileStream stream(folder, "x");
     stream.Restart();
     EXPECT_TRUE(stream.Write("streamed", 8));
     EXPECT_TRUE(stream.Commit());
