@@ -22,6 +22,10 @@ bool IsAnotherInstanceRunning();
 bool IsUpdaterRunning();
 // Whether a process of this user runs the executable at `exePath` (links resolved).
 bool IsExecutableRunning(const std::string& exePath);
+// Gives the memory the allocator holds free back to the system. Freed memory normally stays
+// with the process for its next allocations; after a window or the page closes it would
+// stay for hours, as the program sits on the desktop all day with only the widget.
+void ReturnFreeHeapToSystem();
 // The first network adapter's hardware address as "00-1A-2B-3C-4D-5E", or empty.
 std::wstring GetMacText();
 

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <ifaddrs.h>
 #include <linux/if_packet.h>
+#include <malloc.h>
 #include <net/if.h>
 #include <string>
 #include <sys/stat.h>
@@ -106,3 +107,5 @@ std::vector<AdapterRecord> ReadAdapters()
     freeifaddrs(list);
     return adapters;
 }
+
+void ReturnFreeHeapToSystem() { malloc_trim(0); }

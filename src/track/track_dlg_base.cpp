@@ -1,8 +1,8 @@
 #include "track/track_dlg_base.h"
 
+#include "host/host_utils.h"
 #include "profile/app_data.h"
 #include "skin/skin.h"
-#include "track/heap_release.h"
 #include "track/track_book.h"
 
 #include <QCoreApplication>

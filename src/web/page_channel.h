@@ -27,8 +27,8 @@ enum class PageMessageKind : std::uint8_t
     Ping = 8,
     Focus = 9,
     Quit = 10,
-    Configure = 11, // script injected into every page, "1" when the program has an error page
-    // The page process to the program.
+    Configure = 11,    // script injected into every page, "1" when the program has an error page
+                       // The page process to the program.
     Ready = 64,        // the engine has started and the view exists
     Attached = 65,     // the page is inside the program's window
     LoadFinished = 66, // "1" loaded, "0" failed

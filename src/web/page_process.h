@@ -29,10 +29,6 @@ void EndPageProcess(int pid, std::chrono::milliseconds grace);
 // the parent `parentPid` has already gone.
 bool TieToParent(int parentPid);
 
-// Gives the memory the program has freed back to the system, where the allocator keeps it
-// otherwise: once the page has gone, the program should be as small as before it came.
-void ReleaseFreedMemory();
-
 // The program's window system has carried out every request sent so far, so that another
 // process may use a window just made. Does nothing where that does not apply.
 void SyncWindowSystem();

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <malloc.h>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -94,8 +93,6 @@ bool TieToParent(int parentPid)
     // The parent may have ended before the call above: then nothing would ever end us.
     return ::getppid() == parentPid;
 }
-
-void ReleaseFreedMemory() { ::malloc_trim(0); }
 
 void SyncWindowSystem()
 {

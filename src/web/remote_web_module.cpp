@@ -1,5 +1,6 @@
 #include "web/remote_web_module.h"
 
+#include "host/host_utils.h"
 #include "web/error_page.h"
 #include "web/page_failure_view.h"
 #include "web/page_process.h"
@@ -207,7 +208,7 @@ void CRemoteWebModule::EndKeptProcess()
         return;
     m_kept.reset();
     if (m_views.empty())
-        ReleaseFreedMemory();
+        ReturnFreeHeapToSystem();
 }
 
 // --- CRemotePageView
