@@ -51,14 +51,11 @@ void CTavroContractionDlg::OnToggle()
     TrackRecords* records = m_book.Records();
     if (!records)
         return;
-    if (const auto c = records->ToggleContraction(CurrentServices().clock->Now()))
+    const auto c = records->ToggleContraction(CurrentServices().clock->Now());
+    if (c)
         qCInfo(lcTrack).noquote() << "contraction" << c->id
                                   << (c->IsRunning() ? "started" : "ended");
-    else
-        CurrentServices().messageBox->Show(L"这次没能保存，请再按一次。", L"宫缩计时",
-                                           BoxIcon::Warning);
-    if (IsWindow())
-        Refresh();
+    ShowChange(c.has_value(), L"这次没能保存，请再按一次。");
 }
 
 void CTavroContractionDlg::OnClear()
@@ -70,11 +67,8 @@ void CTavroContractionDlg::OnClear()
             L"清空列表，开始新的一组宫缩计时吗？\n之前的记录仍会保存，可以导出。", L"清空",
             L"取消"))
         return;
-    if (!records->StartNewSeries(CurrentServices().clock->Now()))
-        CurrentServices().messageBox->Show(L"没能开始新的一组，请再试一次。", L"宫缩计时",
-                                           BoxIcon::Warning);
-    if (IsWindow())
-        Refresh();
+    ShowChange(records->StartNewSeries(CurrentServices().clock->Now()),
+               L"没能开始新的一组，请再试一次。");
 }
 
 void CTavroContractionDlg::Refresh()

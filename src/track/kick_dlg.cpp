@@ -62,14 +62,11 @@ void CTavroKickDlg::OnKick()
     m_book.CheckKickSession();
     if (!IsWindow())
         return;
-    if (const auto session = records->PressKick(CurrentServices().clock->Now()))
+    const auto session = records->PressKick(CurrentServices().clock->Now());
+    if (session)
         qCInfo(lcTrack).noquote() << "kick session" << session->id << "count" << session->count;
-    else
-        CurrentServices().messageBox->Show(L"这次胎动没能保存，请再按一次。", L"数胎动",
-                                           BoxIcon::Warning);
     m_book.CheckKickSession();
-    if (IsWindow())
-        Refresh();
+    ShowChange(session.has_value(), L"这次胎动没能保存，请再按一次。");
 }
 
 void CTavroKickDlg::OnCancel()

@@ -1,6 +1,7 @@
 #include "track/track_dlg_base.h"
 
 #include "host/host_utils.h"
+#include "host/services.h"
 #include "profile/app_data.h"
 #include "skin/skin.h"
 #include "track/track_book.h"
@@ -78,6 +79,7 @@ bool CTrackDlgBase::BindForm(const wchar_t* formName, const QString& title,
     if (!m_pForm)
         return false;
     SetWindowText(title);
+    m_title = title.toStdWString();
     SetTaskbarButton(true);
     m_pBtnClose = Control(L"btnDone");
     m_pBtnExport = Control(L"btnExport");
@@ -174,4 +176,12 @@ void CTrackDlgBase::OnShowWindow(bool shown)
     } else {
         KillTimer(TIMER_TICK);
     }
+}
+
+void CTrackDlgBase::ShowChange(bool saved, const wchar_t* failure)
+{
+    if (!saved)
+        CurrentServices().messageBox->Show(failure, m_title, BoxIcon::Warning);
+    if (IsWindow())
+        Refresh();
 }

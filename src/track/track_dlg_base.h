@@ -49,6 +49,9 @@ protected:
                   std::initializer_list<const wchar_t*> keyboardButtons);
     SkinControl* Control(const wchar_t* name) const;
     void SetText(SkinControl* control, const std::wstring& text);
+    // After a press changed the records: a box with `failure` when it could not be saved,
+    // then the records shown again, unless the box's loop saw the window go.
+    void ShowChange(bool saved, const wchar_t* failure);
 
     // Closing destroys the window; the parent makes a new one when it is asked for again.
     void OnCancel() override;
@@ -70,5 +73,6 @@ private:
 
     Keys* m_pKeys = nullptr;
     std::wstring m_formName;
+    std::wstring m_title;
     std::vector<SkinControl*> m_keyboardButtons;
 };
