@@ -2,6 +2,7 @@
 // (goal: under 20 ms), on the staged program folder and skin. The first show also creates
 // the popup and builds its skin form; a later show of the same popup only fills and places.
 
+#include "bench_widget.h"
 #include "float/float_dlg.h"
 #include "profile/app_data.h"
 #include "remind/tip_database.h"
@@ -31,8 +32,7 @@ public:
 struct Setup
 {
     CTavroAppData app;
-    CWnd parent;
-    CTavroFloatDlg* widget = nullptr;
+    BenchWidget desk;
 };
 
 Setup* g_setup = nullptr;
@@ -46,7 +46,7 @@ void FirePopupTimer(CTavroFloatDlg& widget)
 // Hover, timer: the popup is created, bound, filled and placed. Then the pointer leaves.
 void BM_FirstShow(benchmark::State& state)
 {
-    CTavroFloatDlg& widget = *g_setup->widget;
+    CTavroFloatDlg& widget = *g_setup->desk.widget;
     for (auto _ : state) {
         FirePopupTimer(widget);
         state.PauseTiming();
@@ -63,7 +63,7 @@ BENCHMARK(BM_FirstShow)->Unit(benchmark::kMillisecond);
 // A popup hidden by a press and shown again after the click: fill and place only.
 void BM_ShowAgain(benchmark::State& state)
 {
-    CTavroFloatDlg& widget = *g_setup->widget;
+    CTavroFloatDlg& widget = *g_setup->desk.widget;
     FirePopupTimer(widget);
     const auto control = reinterpret_cast<WPARAM>(widget.m_pFrame);
     for (auto _ : state) {
@@ -101,22 +101,14 @@ int main(int argc, char** argv)
                      TAVRO_STAGE_DIR);
         return 1;
     }
-    setup.parent.CreatePopup(nullptr);
-    setup.widget = new CTavroFloatDlg(skin, db);
-    if (!setup.widget->CreatePopup(&setup.parent)) {
-        std::fprintf(stderr, "bench_float: the widget's skin form is missing\n");
+    if (!setup.desk.Show("bench_float", skin, db))
         return 1;
-    }
-    setup.widget->ShowWindow(SW_SHOW);
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    setup.widget->DestroyWindow();
-    delete setup.widget;
-    setup.parent.DestroyWindow();
-    ReleaseDestroyedWindows();
+    setup.desk.Close();
     FreeSkin();
     SetTheApp(nullptr);
     return 0;

@@ -5,7 +5,9 @@
 // Xvfb, state by state, runs the opening benchmarks there, and passes records to it with
 // "--fill-records PROGRAM_DIR".
 
+#include "bench_widget.h"
 #include "float/float_dlg.h"
+#include "process_memory.h"
 #include "profile/app_data.h"
 #include "remind/tip_database.h"
 #include "skin/skin.h"
@@ -37,21 +39,12 @@ const std::wstring kStageDir = std::filesystem::path(TAVRO_STAGE_DIR).wstring();
 struct Setup
 {
     CTavroAppData app;
-    CWnd parent;
+    BenchWidget desk;
     SkinEngine* skin = nullptr;
-    CTavroFloatDlg* widget = nullptr;
     TrackBook* book = nullptr;
 };
 
 Setup* g_setup = nullptr;
-
-long ResidentKiB()
-{
-    std::ifstream statm("/proc/self/statm");
-    long size = 0, resident = 0;
-    statm >> size >> resident;
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 bool WaitUntilExposed(QWidget* widget)
 {
@@ -71,7 +64,7 @@ template <typename T> void OpenAndClose(benchmark::State& state)
 {
     for (auto _ : state) {
         auto* wnd = new T(g_setup->skin, *g_setup->book, g_setup->app);
-        if (!wnd->CreatePopup(&g_setup->parent))
+        if (!wnd->CreatePopup(&g_setup->desk.parent))
             state.SkipWithError("the form is missing");
         wnd->Present();
         // Shown means on the screen and drawn: under X the window is exposed, and drawn
@@ -109,8 +102,8 @@ void BM_MemoryAboveWidget(benchmark::State& state)
         const long before = ResidentKiB();
         CTavroKickDlg kick(g_setup->skin, *g_setup->book, g_setup->app);
         CTavroContractionDlg timer(g_setup->skin, *g_setup->book, g_setup->app);
-        kick.CreatePopup(&g_setup->parent);
-        timer.CreatePopup(&g_setup->parent);
+        kick.CreatePopup(&g_setup->desk.parent);
+        timer.CreatePopup(&g_setup->desk.parent);
         kick.Present();
         timer.Present();
         QApplication::processEvents();
@@ -169,24 +162,16 @@ int main(int argc, char** argv)
     setup.book = &book;
     if (TrackRecords* records = book.Records())
         FillRecords(*records);
-    setup.parent.CreatePopup(nullptr);
     CTipDatabase tips(setup.app.programDir);
-    setup.widget = new CTavroFloatDlg(setup.skin, tips);
-    if (!setup.widget->CreatePopup(&setup.parent)) {
-        std::fprintf(stderr, "bench_track: the staged skin under %s is missing\n", TAVRO_STAGE_DIR);
+    if (!setup.desk.Show("bench_track", setup.skin, tips))
         return 1;
-    }
-    setup.widget->ShowWindow(SW_SHOW);
     QApplication::processEvents();
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    setup.widget->DestroyWindow();
-    delete setup.widget;
-    setup.parent.DestroyWindow();
-    ReleaseDestroyedWindows();
+    setup.desk.Close();
     FreeSkin();
     SetTheApp(nullptr);
     std::filesystem::remove_all(programDir);

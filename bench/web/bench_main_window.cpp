@@ -8,6 +8,7 @@
 // one (the offscreen platform) it runs inside this process, as it did before.
 
 #include "pages.h"
+#include "process_memory.h"
 #include "profile/app_data.h"
 #include "profile/calendar.h"
 #include "skin/skin.h"
@@ -57,13 +58,7 @@ struct Setup
 
 Setup* g_setup = nullptr;
 
-double ResidentMegabytes()
-{
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return static_cast<double>(resident) * 4096.0 / (1024.0 * 1024.0);
-}
+double ResidentMegabytes() { return static_cast<double>(ResidentKiB()) / 1024.0; }
 
 // Proportional set size of one process in megabytes, 0 when it is gone.
 double PssMegabytes(const std::string& pid)
