@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QLoggingCategory>
+#include <QPointer>
+#include <QWidget>
 #include <QWindow>
 
 #include <limits>

@@ -6,9 +6,6 @@
 #include "web/page_link.h"
 #include "web/web_module.h"
 
-#include <QPointer>
-#include <QWidget>
-
 #include <memory>
 
 class CPageHolder;
@@ -36,5 +33,4 @@ private:
     // The program's page area while the page sits inside it.
     QWindow* m_container = nullptr;
     bool m_waitingForAlert = false;
-    std::optional<std::string> m_errorPageAnswer;
 };
