@@ -1,7 +1,7 @@
 #include "host/host_utils.h"
 #include "restarter/restarter.h"
+#include "update/update_log.h"
 #include "updater/program_process.h"
-#include "updater/update_log.h"
 
 #include "temp_program_dir.h"
 

@@ -7,9 +7,9 @@
 #include "host/services_posix.h"
 #include "host/text_codec.h"
 #include "restarter/restarter.h"
+#include "update/update_log.h"
 #include "updater/install_layout.h"
 #include "updater/program_process.h"
-#include "updater/update_log.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>
@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     const InstallLayout layout{programDir};
     const auto log = [&layout](const std::string& line) {
         if (!layout.programDir.empty())
-            WriteLogLine(layout.Log(), "Restart", line);
+            LogUpdateLine(layout.programDir, "Restart", line);
     };
 
     DesktopWait wait;

@@ -15,7 +15,6 @@
 
 inline constexpr std::string_view kJournalTail = kInstallJournalTail;
 inline constexpr std::string_view kKeptTail = "/Release/update.kept";
-inline constexpr std::string_view kLogTail = "/Release/update.log";
 inline constexpr std::string_view kInstalledListPath = "Release/version.xml";
 
 // The worker's staging folder tail, narrow (it is ASCII).
@@ -32,7 +31,6 @@ struct InstallLayout
     std::string Staging() const { return programDir + StagingTail(); }
     std::string Journal() const { return programDir + std::string(kJournalTail); }
     std::string Kept() const { return programDir + std::string(kKeptTail); }
-    std::string Log() const { return programDir + std::string(kLogTail); }
     // The staging folder once the updater holds it.
     std::string Held() const { return Kept() + "/staged"; }
     std::string StagedList() const { return Held() + "/" + kStagedVersionList; }

@@ -4,8 +4,8 @@
 #include "host/host_utils.h"
 #include "host/paths.h"
 #include "host/text_codec.h"
+#include "update/update_log.h"
 #include "updater/program_process.h"
-#include "updater/update_log.h"
 #include "updater/updater.h"
 
 #include <cstdlib>
@@ -38,6 +38,6 @@ int main()
     const InstallLayout layout{programDir};
     SystemUpdaterHost host(programDir + "/Release/" + WideToUtf8(kProgramExeName));
     return RunUpdater(SystemInstallFs(), layout, host, [&layout](const std::string& line) {
-        WriteLogLine(layout.Log(), "Update", line);
+        LogUpdateLine(layout.programDir, "Update", line);
     });
 }
