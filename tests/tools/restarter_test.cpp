@@ -12,7 +12,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
-#include <spawn.h>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -112,16 +111,11 @@ public:
         std::string path = exe.string();
         std::string seconds = "60";
         char* argv[] = {path.data(), seconds.data(), nullptr};
-        if (!asUser) {
-            if (posix_spawn(&m_pid, path.c_str(), nullptr, nullptr, argv, environ) != 0)
-                m_pid = -1;
-            return;
-        }
-        // Opened first: the other user may not reach the test's folder by path.
+        // Opened first: another user may not reach the test's folder by path.
         const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
         m_pid = fork();
         if (m_pid == 0) {
-            if (setgid(*asUser) == 0 && setuid(*asUser) == 0)
+            if (!asUser || (setgid(*asUser) == 0 && setuid(*asUser) == 0))
                 fexecve(fd, argv, environ);
             _exit(127);
         }

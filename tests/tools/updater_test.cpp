@@ -107,6 +107,21 @@ TEST_F(UpdaterTest, AnUpdaterKilledAtAnyStepIsUndoneOrFinishedByTheNextRun)
 
 TEST_F(UpdaterTest, ABadStagedUpdateIsRefusedBeforeAnythingChanges)
 {
+    // Stages the update with one more listed file.
+    // Moves a staged folder outside and leaves a link to it in its place.
+    const auto linkedOut = [this](const fs::path& folder) {
+        return [this, folder] {
+            fs::rename(folder, dir.Sub("outside"));
+            fs::create_directory_symlink(dir.Sub("outside"), folder);
+        };
+    };
+    const auto stageWith = [this](const char* p, const char* content) {
+        return [this, p, content] {
+            std::vector<ListEntry> bad = m_new;
+            bad.push_back({p, content});
+            Stage(bad);
+        };
+    };
     struct Case
     {
         const char* what;
@@ -142,45 +157,16 @@ TEST_F(UpdaterTest, ABadStagedUpdateIsRefusedBeforeAnythingChanges)
         {"a list made before the installed one",
          [&] { Stage(m_new, "4.0.1", "2026-10-01T00:00:00Z"); }, "made before"},
         {"a folder of the staging folder that is a link to outside",
-         [&] {
-             fs::rename(dir.Sub("Release/Update.staging/Skin"), dir.Sub("outside"));
-             fs::create_directory_symlink(dir.Sub("outside"),
-                                          dir.Sub("Release/Update.staging/Skin"));
-         },
-         "not staged"},
-        {"the staging folder a link to outside",
-         [&] {
-             fs::rename(layout.Staging(), dir.Sub("outside"));
-             fs::create_directory_symlink(dir.Sub("outside"), layout.Staging());
-         },
-         "not a folder"},
-        {"a path that climbs out",
-         [&] {
-             std::vector<ListEntry> bad = m_new;
-             bad.push_back({"Release\\..\\..\\escaped", "x"});
-             Stage(bad);
-         },
-         "refused path"},
-        {"an absolute path",
-         [&] {
-             std::vector<ListEntry> bad = m_new;
-             bad.push_back({"/tmp/escaped", "x"});
-             Stage(bad);
-         },
-         "refused path"},
-        {"the user's profile",
-         [&] {
-             std::vector<ListEntry> bad = m_new;
-             bad.push_back({"Release\\conf\\userdata.xml", "<stolen/>"});
-             Stage(bad);
-         },
+         linkedOut(dir.Sub("Release/Update.staging/Skin")), "not staged"},
+        {"the staging folder a link to outside", linkedOut(layout.Staging()), "not a folder"},
+        {"a path that climbs out", stageWith("Release\\..\\..\\escaped", "x"), "refused path"},
+        {"an absolute path", stageWith("/tmp/escaped", "x"), "refused path"},
+        {"the user's profile", stageWith("Release\\conf\\userdata.xml", "<stolen/>"),
          "refused path"},
         {"a path through a link to outside",
          [&] {
              fs::create_directory_symlink(fs::temp_directory_path(), dir.Sub("Skin/out"));
-             std::vector<ListEntry> bad = m_new;
-             bad.push_back({"Skin\\out\\escaped", "x"});
-             Stage(bad);
+             stageWith("Skin\\out\\escaped", "x")();
          },
          "through a link"},
         {"a folder where a file goes",

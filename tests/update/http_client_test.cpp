@@ -217,6 +217,7 @@ public:
 TEST(HttpClient, ASinkGetsTheBodyAsItArrivesAndNothingPastTheCap)
 {
     const std::string ten = "0123456789";
+    const Reply cutOnce = {Answer::FailFirst, ten, 200, "text/plain", 1};
     const struct
     {
         const char* what;
@@ -228,13 +229,7 @@ TEST(HttpClient, ASinkGetsTheBodyAsItArrivesAndNothingPastTheCap)
         int requests;
     } cases[] = {
         {"a body within its cap", {Answer::Body, ten}, 10, true, false, ten, 1},
-        {"a retried body starts over",
-         {Answer::FailFirst, ten, 200, "text/plain", 1},
-         10,
-         true,
-         false,
-         ten,
-         2},
+        {"a retried body starts over", cutOnce, 10, true, false, ten, 2},
         {"a body over its cap stops before the excess", {Answer::Body, ten}, 4, false, true, "", 1},
         {"an endless body", {Answer::Endless, ""}, 100000, false, true, "", 1},
         {"an error page is not the file", {Answer::Body, ten, 404}, 100, false, false, "", 1},

@@ -14,55 +14,35 @@ TEST(InstallPath, OnlyPlainRelativePathsOutsideTheProgramsOwnFilesMayBeInstalled
         return folders.count(relative) > 0;
     };
     using namespace std::string_literals;
-    const struct
-    {
-        std::string p;
-        const char* installed; // null: refused
-    } cases[] = {
+    const std::pair<std::string, std::string> installable[] = {
         {"Release\\Tavro", "Release/Tavro"},
         {"Skin/a b.svg", "Skin/a b.svg"},
         {"Release\\Update", "Release/Update"},
         {"Release\\updater.txt", "Release/updater.txt"},
-        {"", nullptr},
-        {".", nullptr},
-        {"Release\\.\\x", nullptr},
-        {"Release\\.", nullptr},
-        {".\\Release\\x", nullptr},
-        {"Release\\", nullptr},
-        {"Release\\\\x", nullptr},
-        {"..\\x", nullptr},
-        {"Release\\..\\..\\x", nullptr},
-        {"a\\..\\b", nullptr},
-        {"\\x", nullptr},
-        {"/etc/passwd", nullptr},
-        {"C:\\Windows\\x", nullptr},
-        {"c:x", nullptr},
-        {"Release\\Tavro:stream", nullptr},
-        {"\\\\server\\share\\x", nullptr},
-        {"Release\\conf.\\userdata.xml", nullptr},
-        {"Release\\x ", nullptr},
-        {"Release\\a\tb", nullptr},
-        {"Release\\a\x7f", nullptr},
-        {"Release\\Tavro\0.txt"s, nullptr},
-        {"Release\\conf\\userdata.xml", nullptr},
-        {"release\\CONF\\other.xml", nullptr},
-        {"Release\\version.xml", nullptr},
-        {"Release\\version.xml.sig", nullptr},
-        {"Release\\update.journal.part", nullptr},
-        {"Release\\update.log", nullptr},
-        {"Release\\update.kept\\Release\\Tavro", nullptr},
-        {"Release\\Update.staging\\Release\\Tavro", nullptr},
-        {"Release\\Update\\Release\\Tavro", nullptr},
-        {"Release\\data", nullptr},
-        {"Skin", nullptr},
     };
-    for (const auto& c : cases) {
-        const auto installed = InstallableListPath(c.p, isFolder);
-        EXPECT_EQ(installed.has_value(), c.installed != nullptr) << c.p;
-        EXPECT_EQ(IsInstallablePath(c.p, isFolder), c.installed != nullptr) << c.p;
-        if (installed && c.installed) {
-            EXPECT_EQ(*installed, c.installed) << c.p;
-        }
+    const std::string refused[] = {
+        // Empty, dotted, doubled or trailing parts.
+        "", ".", "Release\\.\\x", "Release\\.", ".\\Release\\x", "Release\\", "Release\\\\x",
+        // Climbing, rooted, drive and stream names.
+        "..\\x", "Release\\..\\..\\x", "a\\..\\b", "\\x", "/etc/passwd", "C:\\Windows\\x", "c:x",
+        "Release\\Tavro:stream", "\\\\server\\share\\x",
+        // Names a file system would change, control characters and a NUL.
+        "Release\\conf.\\userdata.xml", "Release\\x ", "Release\\a\tb", "Release\\a\x7f",
+        "Release\\Tavro\0.txt"s,
+        // The profile, in any letter case, and the program's and updater's own files.
+        "Release\\conf\\userdata.xml", "release\\CONF\\other.xml", "Release\\version.xml",
+        "Release\\version.xml.sig", "Release\\update.journal.part", "Release\\update.log",
+        "Release\\update.kept\\Release\\Tavro", "Release\\Update.staging\\Release\\Tavro",
+        "Release\\Update\\Release\\Tavro",
+        // A folder on disk.
+        "Release\\data", "Skin"};
+    for (const auto& [p, installed] : installable) {
+        EXPECT_EQ(InstallableListPath(p, isFolder), installed) << p;
+        EXPECT_TRUE(IsInstallablePath(p, isFolder)) << p;
+    }
+    for (const std::string& p : refused) {
+        EXPECT_EQ(InstallableListPath(p, isFolder), std::nullopt) << p;
+        EXPECT_FALSE(IsInstallablePath(p, isFolder)) << p;
     }
 }
 
@@ -94,9 +74,23 @@ TEST(InstallPath, VersionsCompareAsDottedNumbers)
 
 const std::string kHash(64, 'a');
 
+const char* const kMade = "2026-12-01T00:00:00Z";
+const char* const kExpires = "2027-03-01T00:00:00Z";
+
+// A list's root attributes; a null value leaves the attribute out.
+std::string Root(const char* v, const char* made = kMade, const char* expires = kExpires)
+{
+    std::string root;
+    for (const auto& [name, value] : {std::pair{"v", v}, {"made", made}, {"expires", expires}}) {
+        if (value)
+            root += std::string(" ") + name + "=\"" + value + "\"";
+    }
+    return root;
+}
+
 std::string List(const std::string& root, const std::string& files)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<version " + root + ">" + files +
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<version" + root + ">" + files +
            "</version>";
 }
 
@@ -108,51 +102,42 @@ std::string Entry(const std::string& p, const std::string& size = "5",
 
 TEST(InstallPath, SignedListCarriesTimesAndSizesAndRefusesABadPathWhole)
 {
-    const std::string fresh =
-        "v=\"4.0.1\" made=\"2026-12-01T00:00:00Z\" expires=\"2027-03-01T00:00:00Z\"";
+    const std::string fresh = Root("4.0.1");
     const struct
     {
         const char* what;
         std::string bytes;
-        bool read;
-        std::uint64_t total;
+        std::optional<std::uint64_t> total; // none: refused
     } cases[] = {
-        {"two files", List(fresh, Entry("Release\\Tavro", "5") + Entry("Skin\\a.svg", "7")), true,
-         12},
-        {"no files", List(fresh, ""), true, 0},
-        {"not XML", "<version", false, 0},
-        {"no version", List("made=\"2026-12-01T00:00:00Z\" expires=\"2027-03-01T00:00:00Z\"", ""),
-         false, 0},
-        {"a version that is not numbers",
-         List("v=\"4.0.1-a\" made=\"2026-12-01T00:00:00Z\" expires=\"2027-03-01T00:00:00Z\"", ""),
-         false, 0},
-        {"no made time", List("v=\"4.0.1\" expires=\"2027-03-01T00:00:00Z\"", ""), false, 0},
-        {"a time without its zone",
-         List("v=\"4.0.1\" made=\"2026-12-01T00:00:00\" expires=\"2027-03-01T00:00:00Z\"", ""),
-         false, 0},
-        {"a day that does not exist",
-         List("v=\"4.0.1\" made=\"2026-02-30T00:00:00Z\" expires=\"2027-03-01T00:00:00Z\"", ""),
-         false, 0},
-        {"expiring before it was made",
-         List("v=\"4.0.1\" made=\"2027-12-01T00:00:00Z\" expires=\"2027-03-01T00:00:00Z\"", ""),
-         false, 0},
-        {"a file without a size", List(fresh, Entry("Release\\Tavro", "")), false, 0},
-        {"a negative size", List(fresh, Entry("Release\\Tavro", "-1")), false, 0},
-        {"a file without a hash", List(fresh, Entry("Release\\Tavro", "5", "")), false, 0},
+        {"two files", List(fresh, Entry("Release\\Tavro", "5") + Entry("Skin\\a.svg", "7")), 12},
+        {"no files", List(fresh, ""), 0},
+        {"not XML", "<version", std::nullopt},
+        {"no version", List(Root(nullptr), ""), std::nullopt},
+        {"a version that is not numbers", List(Root("4.0.1-a"), ""), std::nullopt},
+        {"no made time", List(Root("4.0.1", nullptr), ""), std::nullopt},
+        {"a time without its zone", List(Root("4.0.1", "2026-12-01T00:00:00"), ""), std::nullopt},
+        {"a day that does not exist", List(Root("4.0.1", "2026-02-30T00:00:00Z"), ""),
+         std::nullopt},
+        {"expiring before it was made", List(Root("4.0.1", "2027-12-01T00:00:00Z"), ""),
+         std::nullopt},
+        {"a file without a size", List(fresh, Entry("Release\\Tavro", "")), std::nullopt},
+        {"a negative size", List(fresh, Entry("Release\\Tavro", "-1")), std::nullopt},
+        {"a file without a hash", List(fresh, Entry("Release\\Tavro", "5", "")), std::nullopt},
         {"a refused path among good ones",
-         List(fresh, Entry("Release\\Tavro") + Entry("Release\\conf\\userdata.xml")), false, 0},
-        {"a NUL reference in a path", List(fresh, Entry("Release\\Tavro&#0;.txt")), false, 0},
+         List(fresh, Entry("Release\\Tavro") + Entry("Release\\conf\\userdata.xml")), std::nullopt},
+        {"a NUL reference in a path", List(fresh, Entry("Release\\Tavro&#0;.txt")), std::nullopt},
         {"a file that is also a folder of another",
-         List(fresh, Entry("Release\\data") + Entry("Release\\DATA\\x")), false, 0},
+         List(fresh, Entry("Release\\data") + Entry("Release\\DATA\\x")), std::nullopt},
     };
     for (const auto& c : cases) {
         const auto reading = ReadSignedVersionList(c.bytes);
-        EXPECT_EQ(reading.list.has_value(), c.read) << c.what << ": " << reading.refusal;
-        EXPECT_EQ(reading.refusal.empty(), c.read) << c.what;
-        if (reading.list && c.read) {
-            EXPECT_EQ(reading.list->totalBytes, c.total) << c.what;
-            EXPECT_EQ(FormatUtcTime(reading.list->made), "2026-12-01T00:00:00Z") << c.what;
-            EXPECT_EQ(FormatUtcTime(reading.list->expires), "2027-03-01T00:00:00Z") << c.what;
+        EXPECT_EQ(reading.list.has_value(), c.total.has_value())
+            << c.what << ": " << reading.refusal;
+        EXPECT_EQ(reading.refusal.empty(), c.total.has_value()) << c.what;
+        if (reading.list && c.total) {
+            EXPECT_EQ(reading.list->totalBytes, *c.total) << c.what;
+            EXPECT_EQ(FormatUtcTime(reading.list->made), kMade) << c.what;
+            EXPECT_EQ(FormatUtcTime(reading.list->expires), kExpires) << c.what;
         }
     }
 }

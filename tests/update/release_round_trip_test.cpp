@@ -137,13 +137,8 @@ TEST(ReleaseRoundTrip, ATreeFileTheProgramWouldRefuseRefusesTheReleaseAndNothing
         }
         EXPECT_EQ(made, c.made);
         // Whatever happened, nothing was written beside `out`.
-        std::vector<std::string> outside;
-        for (const auto& entry : fs::recursive_directory_iterator(bin.Path())) {
-            const std::string relative = fs::relative(entry.path(), bin.Path()).generic_string();
-            if (relative != "out" && relative.rfind("out/", 0) != 0)
-                outside.push_back(relative);
-        }
-        EXPECT_EQ(outside, std::vector<std::string>{});
+        for (const auto& entry : fs::directory_iterator(bin.Path()))
+            EXPECT_EQ(entry.path().filename(), "out");
         if (made) {
             const auto reading = ReadSignedVersionList(ReadFile(out / "Release/version.xml"));
             ASSERT_TRUE(reading.list) << reading.refusal;

@@ -45,21 +45,21 @@ enum class ListFault
     NoRoom,    // the disk cannot hold the update with room to spare
 };
 
+// Every case runs against the installed files kInstalled.
 struct Case
 {
     const char* what;
     std::string installedV;
-    std::vector<std::pair<std::string, std::string>> installed;
     std::string serverV;
     std::vector<ServerFile> server;
     UpdateOutcome outcome;
-    // "p=v" of update.xml's entries, in order.
-    std::vector<std::string> listed;
-    // Files staged below the staging folder (update.xml and the staged list aside).
-    std::map<std::string, std::string> staged;
-    ListFault listFault = ListFault::None;
+    ListFault listFault;
     // Found in the update log; empty: there is no log.
-    std::string logged = {};
+    std::string logged;
+    // "p=v" of update.xml's entries, in order.
+    std::vector<std::string> listed = {};
+    // Files staged below the staging folder (update.xml and the staged list aside).
+    std::map<std::string, std::string> staged = {};
 };
 
 struct KeyPair
@@ -200,281 +200,112 @@ TEST(UpdateWorker, StagesExactlyWhatDiffersAndMarksReadyOnlyWhenAllArrived)
     const std::map<std::string, std::string> bothStaged = {
         {"Release/Tavro", "new program"}, {"Release/data/pic/1.jpg", "new picture"}};
     const std::vector<std::string> bothListed = {"Release\\Tavro=2", "Release\\data\\pic\\1.jpg=1"};
-    auto faulty = [](Answer answer, int status = 200) {
-        return std::vector<ServerFile>{{"Release\\Tavro", "2", "new program"},
-                                       {"Skin\\Default.skn", "2", "new skin", answer, status}};
+    // The new program and a second file.
+    auto plus = [](const ServerFile& second) {
+        return std::vector<ServerFile>{{"Release\\Tavro", "2", "new program"}, second};
+    };
+    auto faulty = [&plus](Answer answer, int status = 200) {
+        return plus({"Skin\\Default.skn", "2", "new skin", answer, status});
     };
     const std::vector<std::string> faultyListed = {"Release\\Tavro=2", "Skin\\Default.skn=2"};
     const std::map<std::string, std::string> goodOnly = {{"Release/Tavro", "new program"}};
-    auto withHash = [](std::string hash) {
+    const std::vector<std::string> programListed = {"Release\\Tavro=2"};
+    // The new program alone, listed with another hash or size.
+    auto listedAs = [](std::string hash, std::string size) {
         return std::vector<ServerFile>{
-            {"Release\\Tavro", "2", "new program", Answer::Body, 200, hash}};
+            {"Release\\Tavro", "2", "new program", Answer::Body, 200, hash, size}};
     };
+    const std::vector<ServerFile> twice = {{"Release\\Tavro", "2", "twice"},
+                                           {"Release\\Tavro", "3", "twice"}};
+    const std::vector<std::string> twiceListed = {"Release\\Tavro=2", "Release\\Tavro=3"};
+    const std::map<std::string, std::string> twiceStaged = {{"Release/Tavro", "twice"}};
+    const std::vector<ServerFile> unchanged = {{"Release\\Tavro", "1", "x"}};
+    const std::vector<ServerFile> climbing = {{"Release\\Tavro", "2", "new program"},
+                                              {"/tmp/evil", "1", "e"},
+                                              {"C:\\evil", "1", "e"},
+                                              {"..\\..\\evil", "1", "e"},
+                                              {"Release\\..\\..\\evil", "1", "e"}};
+    using enum UpdateOutcome;
+    using LF = ListFault;
 
-    const std::vector<ServerFile> dripping = {
-        {"Release\\Tavro", "2", "new program"},
-        {"Skin\\Default.skn", "2", std::string(4096, 'd'), Answer::Drip}};
-    auto sized = [](std::string size) {
-        return std::vector<ServerFile>{
-            {"Release\\Tavro", "2", "new program", Answer::Body, 200, {}, size}};
-    };
-
+    // Installed and served versions, what is served, the outcome, the list's fault, what is
+    // logged, and for a staging run what update.xml lists and what was staged.
     const Case cases[] = {
-        {"changed and new files are staged, installed-only files left alone", "4.0.0", kInstalled,
-         "4.0.1", changedAndNew, UpdateOutcome::Ready, bothListed, bothStaged},
-        {"versions compare as numbers: 4.0.10 is newer than 4.0.9", "4.0.9", kInstalled, "4.0.10",
-         changedAndNew, UpdateOutcome::Ready, bothListed, bothStaged},
-        {"downgrade: an older signed list is no update",
-         "4.0.1",
-         kInstalled,
-         "3.9.0",
-         changedAndNew,
-         UpdateOutcome::NotNewer,
-         {},
-         {},
-         ListFault::None,
-         "3.9.0 is not newer than the installed 4.0.1"},
-        {"an equal version is no update even though files differ",
-         "4.0.1",
-         kInstalled,
-         "4.0.1",
-         changedAndNew,
-         UpdateOutcome::NotNewer,
-         {},
-         {},
-         ListFault::None,
-         "is not newer"},
-        {"a version that is not dotted numbers",
-         "4.0.1",
-         kInstalled,
-         "4.0.2-a",
-         changedAndNew,
-         UpdateOutcome::Refused,
-         {},
-         {},
-         ListFault::None,
-         "not dotted numbers"},
-        {"an expired list",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         changedAndNew,
-         UpdateOutcome::Expired,
-         {},
-         {},
-         ListFault::Expired,
-         "stale"},
-        {"a list made before the installed one",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         changedAndNew,
-         UpdateOutcome::NotNewer,
-         {},
-         {},
-         ListFault::MadeEarly,
-         "before the installed 4.0.0"},
-        {"every file equal: an empty list, still ready",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         {{"Release\\Tavro", "1", "x"}},
-         UpdateOutcome::Ready,
-         {},
-         {}},
-        {"duplicates are staged twice in order",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         {{"Release\\Tavro", "2", "twice"}, {"Release\\Tavro", "3", "twice"}},
-         UpdateOutcome::Ready,
-         {"Release\\Tavro=2", "Release\\Tavro=3"},
-         {{"Release/Tavro", "twice"}}},
-        {"404 for a file", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Body, 404),
-         UpdateOutcome::Incomplete, faultyListed, goodOnly, ListFault::None, "status 404"},
-        {"a 404 page longer than the file",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         {{"Release\\Tavro", "2", "new program"},
-          {"Skin\\Default.skn", "2", std::string(500, 'e'), Answer::Body, 404, {}, "3"}},
-         UpdateOutcome::Incomplete,
-         faultyListed,
-         goodOnly,
-         ListFault::None,
-         "status 404"},
-        {"500 for a file", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Body, 500),
-         UpdateOutcome::Incomplete, faultyListed, goodOnly, ListFault::None, "status 500"},
-        {"a body shorter than its length", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Short),
-         UpdateOutcome::Incomplete, faultyListed, goodOnly, ListFault::None, "Default.skn"},
-        {"a server that stalls", "4.0.0", kInstalled, "4.0.1", faulty(Answer::Stall),
-         UpdateOutcome::Incomplete, faultyListed, goodOnly, ListFault::None, "Default.skn"},
-        {"a server that drips", "4.0.0", kInstalled, "4.0.1", dripping, UpdateOutcome::Incomplete,
-         faultyListed, goodOnly, ListFault::None, "Default.skn"},
-        {"an endless body stops at the listed size", "4.0.0", kInstalled, "4.0.1",
-         faulty(Answer::Endless), UpdateOutcome::Incomplete, faultyListed, goodOnly,
-         ListFault::None, "more than its 8 bytes"},
-        {"a file longer than its listed size",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         sized("4"),
-         UpdateOutcome::Incomplete,
-         {"Release\\Tavro=2"},
-         {},
-         ListFault::None,
-         "more than its 4 bytes"},
-        {"a file shorter than its listed size",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         sized("12"),
-         UpdateOutcome::Incomplete,
-         {"Release\\Tavro=2"},
-         {},
-         ListFault::None,
-         "short: 11 of 12"},
-        {"a redirect loop", "4.0.0", kInstalled, "4.0.1", faulty(Answer::RedirectLoop),
-         UpdateOutcome::Incomplete, faultyListed, goodOnly, ListFault::None, "Default.skn"},
-        {"a file whose hash differs",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         withHash(Sha256Hex("other")),
-         UpdateOutcome::Incomplete,
-         {"Release\\Tavro=2"},
-         {},
-         ListFault::None,
-         "SHA-256 differs"},
-        {"a file without a hash refuses the list",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         withHash("none"),
-         UpdateOutcome::Refused,
-         {},
-         {},
-         ListFault::None,
-         "has no SHA-256"},
-        {"a file without a size refuses the list",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         sized("-"),
-         UpdateOutcome::Refused,
-         {},
-         {},
-         ListFault::None,
-         "has no size"},
-        {"absolute and climbing paths refuse the list before any download",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         {{"Release\\Tavro", "2", "new program"},
-          {"/tmp/evil", "1", "e"},
-          {"C:\\evil", "1", "e"},
-          {"..\\..\\evil", "1", "e"},
-          {"Release\\..\\..\\evil", "1", "e"}},
-         UpdateOutcome::Refused,
-         {},
-         {},
-         ListFault::None,
-         "refused path"},
-        {"the profile refuses the list before any download",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         {{"Release\\Tavro", "2", "new program"}, {"Release\\conf\\userdata.xml", "2", "mine"}},
-         UpdateOutcome::Refused,
-         {},
-         {},
-         ListFault::None,
+        {"changed and new files are staged, installed-only files left alone", "4.0.0", "4.0.1",
+         changedAndNew, Ready, LF::None, "", bothListed, bothStaged},
+        {"versions compare as numbers: 4.0.10 is newer than 4.0.9", "4.0.9", "4.0.10",
+         changedAndNew, Ready, LF::None, "", bothListed, bothStaged},
+        {"downgrade: an older signed list is no update", "4.0.1", "3.9.0", changedAndNew, NotNewer,
+         LF::None, "3.9.0 is not newer than the installed 4.0.1"},
+        {"an equal version is no update even though files differ", "4.0.1", "4.0.1", changedAndNew,
+         NotNewer, LF::None, "is not newer"},
+        {"a version that is not dotted numbers", "4.0.1", "4.0.2-a", changedAndNew, Refused,
+         LF::None, "not dotted numbers"},
+        {"an expired list", "4.0.0", "4.0.1", changedAndNew, Expired, LF::Expired, "stale"},
+        {"a list made before the installed one", "4.0.0", "4.0.1", changedAndNew, NotNewer,
+         LF::MadeEarly, "before the installed 4.0.0"},
+        {"every file equal: an empty list, still ready", "4.0.0", "4.0.1", unchanged, Ready,
+         LF::None, ""},
+        {"duplicates are staged twice in order", "4.0.0", "4.0.1", twice, Ready, LF::None, "",
+         twiceListed, twiceStaged},
+        {"404 for a file", "4.0.0", "4.0.1", faulty(Answer::Body, 404), Incomplete, LF::None,
+         "status 404", faultyListed, goodOnly},
+        {"a 404 page longer than the file", "4.0.0", "4.0.1",
+         plus({"Skin\\Default.skn", "2", std::string(500, 'e'), Answer::Body, 404, {}, "3"}),
+         Incomplete, LF::None, "status 404", faultyListed, goodOnly},
+        {"500 for a file", "4.0.0", "4.0.1", faulty(Answer::Body, 500), Incomplete, LF::None,
+         "status 500", faultyListed, goodOnly},
+        {"a body shorter than its length", "4.0.0", "4.0.1", faulty(Answer::Short), Incomplete,
+         LF::None, "Default.skn", faultyListed, goodOnly},
+        {"a server that stalls", "4.0.0", "4.0.1", faulty(Answer::Stall), Incomplete, LF::None,
+         "Default.skn", faultyListed, goodOnly},
+        {"a server that drips", "4.0.0", "4.0.1",
+         plus({"Skin\\Default.skn", "2", std::string(4096, 'd'), Answer::Drip}), Incomplete,
+         LF::None, "Default.skn", faultyListed, goodOnly},
+        {"an endless body stops at the listed size", "4.0.0", "4.0.1", faulty(Answer::Endless),
+         Incomplete, LF::None, "more than its 8 bytes", faultyListed, goodOnly},
+        {"a file longer than its listed size", "4.0.0", "4.0.1", listedAs("", "4"), Incomplete,
+         LF::None, "more than its 4 bytes", programListed},
+        {"a file shorter than its listed size", "4.0.0", "4.0.1", listedAs("", "12"), Incomplete,
+         LF::None, "short: 11 of 12", programListed},
+        {"a redirect loop", "4.0.0", "4.0.1", faulty(Answer::RedirectLoop), Incomplete, LF::None,
+         "Default.skn", faultyListed, goodOnly},
+        {"a file whose hash differs", "4.0.0", "4.0.1", listedAs(Sha256Hex("other"), ""),
+         Incomplete, LF::None, "SHA-256 differs", programListed},
+        {"a file without a hash refuses the list", "4.0.0", "4.0.1", listedAs("none", ""), Refused,
+         LF::None, "has no SHA-256"},
+        {"a file without a size refuses the list", "4.0.0", "4.0.1", listedAs("", "-"), Refused,
+         LF::None, "has no size"},
+        {"absolute and climbing paths refuse the list before any download", "4.0.0", "4.0.1",
+         climbing, Refused, LF::None, "refused path"},
+        {"the profile refuses the list before any download", "4.0.0", "4.0.1",
+         plus({"Release\\conf\\userdata.xml", "2", "mine"}), Refused, LF::None,
          "refused path \"Release\\conf\\userdata.xml\""},
-        {"a folder on disk refuses the list before any download",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         {{"Release\\Tavro", "2", "new program"}, {"Release", "2", "a file"}},
-         UpdateOutcome::Refused,
-         {},
-         {},
-         ListFault::None,
-         "refused path \"Release\""},
-        {"an update over the size cap",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         sized("2000000000"),
-         UpdateOutcome::Refused,
-         {},
-         {},
-         ListFault::None,
-         "an update may carry"},
-        {"a disk too small for the update",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         changedAndNew,
-         UpdateOutcome::Refused,
-         {},
-         {},
-         ListFault::NoRoom,
+        {"a folder on disk refuses the list before any download", "4.0.0", "4.0.1",
+         plus({"Release", "2", "a file"}), Refused, LF::None, "refused path \"Release\""},
+        {"an update over the size cap", "4.0.0", "4.0.1", listedAs("", "2000000000"), Refused,
+         LF::None, "an update may carry"},
+        {"a disk too small for the update", "4.0.0", "4.0.1", changedAndNew, Refused, LF::NoRoom,
          "to spare"},
-        {"an unsigned list",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         changedAndNew,
-         UpdateOutcome::NoServerList,
-         {},
-         {},
-         ListFault::Unsigned,
+        {"an unsigned list", "4.0.0", "4.0.1", changedAndNew, NoServerList, LF::Unsigned,
          "not signed"},
-        {"a list signed by another key",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         changedAndNew,
-         UpdateOutcome::NoServerList,
-         {},
-         {},
-         ListFault::OtherKey,
-         "signature is not good"},
-        {"an empty list",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         {},
-         UpdateOutcome::Refused,
-         {},
-         {},
-         ListFault::Empty,
-         "not XML"},
-        {"a list that is not XML",
-         "4.0.0",
-         kInstalled,
-         "4.0.1",
-         {},
-         UpdateOutcome::Refused,
-         {},
-         {},
-         ListFault::NotXml,
-         "not XML"},
+        {"a list signed by another key", "4.0.0", "4.0.1", changedAndNew, NoServerList,
+         LF::OtherKey, "signature is not good"},
+        {"an empty list", "4.0.0", "4.0.1", {}, Refused, LF::Empty, "not XML"},
+        {"a list that is not XML", "4.0.0", "4.0.1", {}, Refused, LF::NotXml, "not XML"},
         {"no list on the server: no refusal, nothing logged",
          "4.0.0",
-         kInstalled,
          "4.0.1",
          {},
-         UpdateOutcome::NoServerList,
-         {},
-         {},
-         ListFault::Missing},
+         NoServerList,
+         LF::Missing,
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         World w;
         const TempProgramDir& m_dir = w.m_dir;
-        m_dir.Write("Release/version.xml", InstalledText(c.installedV, c.installed, c.listFault));
+        m_dir.Write("Release/version.xml", InstalledText(c.installedV, kInstalled, c.listFault));
         m_dir.Write("Release/Tavro", "old program");
         // Left by an earlier run that did not finish.
         m_dir.Write(kStaging + "/Release/version.xml", "stale");
@@ -556,12 +387,11 @@ TEST(UpdateWorker, TheThreadReportsReadyOnceAndQuitsMidDownloadWithoutMarking)
         w.m_dir.Write("Release/version.xml", InstalledText("4.0.0", kInstalled));
         w.Serve({"",
                  "4.0.0",
-                 kInstalled,
                  "4.0.1",
                  {{"Release\\Tavro", "2", "new", c.answer}},
                  UpdateOutcome::Ready,
-                 {},
-                 {}});
+                 ListFault::None,
+                 ""});
         UpdateSettings settings = w.Settings();
         // Long enough that only the quit can end the stalled download.
         settings.limits.stallSeconds = 60;
