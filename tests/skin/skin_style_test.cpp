@@ -84,9 +84,7 @@ TEST(SkinStyle, FontFamiliesOfTheFirstDeclaration)
          R"(sans-serif; font-size: 13px; } #b { font-family: Other; })",
          {"Noto Sans CJK SC", "Source Han Sans SC", "Microsoft YaHei"}},
         {"#a{FONT-FAMILY :Serif Face}", {"Serif Face"}},
-        {"#a { font-family: monospace, "
-         " }",
-         {}},
+        {"#a { font-family: monospace,  }", {}},
         {"#a { font-family-x; color: red }", {}},
         {"#a { color: red; }", {}},
         {R"(#a { font-family: "Unclosed, B })", {R"("Unclosed)", "B"}},

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -182,13 +183,8 @@ TEST_F(TrackRecordsTest, ClearingStartsANewSeriesAndTheExportKeepsEveryRecord)
         records.PressKick(kStart + i * 30);
     const std::string csv = records.ExportCsv();
     ASSERT_EQ(csv.rfind("\xEF\xBB\xBF", 0), 0u) << "a spreadsheet needs the mark to read UTF-8";
-    const auto lines = [&] {
-        std::size_t n = 0;
-        for (char c : csv)
-            n += c == '\n';
-        return n;
-    }();
-    EXPECT_EQ(lines, 1u + 1u + 5u); // header, one session, five contractions in two series
+    // A header, one session and five contractions in two series.
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 1 + 5);
     // Shanghai time (the tests' zone) and the interval from the previous start.
     EXPECT_NE(csv.find("数胎动,2026-03-29 20:00:00,2026-03-29 20:04:30,270,10,满10次"),
               std::string::npos)
