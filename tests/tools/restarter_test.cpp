@@ -95,6 +95,16 @@ TEST(UpdateLog, StaysShortAndKeepsTheNewestWholeLines)
             EXPECT_TRUE(text.starts_with(c.old));
         }
     }
+    // The file itself, as every writer appends to it: kept short, private, newest line last.
+    TempProgramDir dir;
+    fs::create_directories(dir.Sub("Release"));
+    for (int i = 0; i < 500; ++i)
+        LogUpdateLine(dir.Path().string(), "Update", std::to_string(i) + " " + line);
+    const std::string log = dir.Read("Release/update.log");
+    EXPECT_LE(log.size(), kLogLimitBytes);
+    EXPECT_TRUE(log.ends_with(" Update: 499 " + line + "\n"));
+    EXPECT_EQ(fs::status(dir.Sub("Release/update.log")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 // A child process running a copy of `sleep` under a path of the test's own (never named
