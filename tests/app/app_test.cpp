@@ -208,16 +208,17 @@ protected:
 
     // Runs start-up; the parent window's run is ended as the tray's "退出" would end it.
     // Answers the exit code when start-up ended the process, -1 when it ran through.
-    int Start(std::vector<std::string> arguments = {})
+    int Start(std::vector<std::string> arguments = {}, CTavroV4App* other = nullptr)
     {
+        CTavroV4App& started = other ? *other : app;
         // A timer of this call's own: a start that ends the process never runs an event
         // loop, and a request left queued would reach this fixture after it is gone.
         QTimer quit;
         quit.setSingleShot(true);
-        QObject::connect(&quit, &QTimer::timeout, [this] { app.RequestQuit(); });
+        QObject::connect(&quit, &QTimer::timeout, [&started] { started.RequestQuit(); });
         quit.start(0);
         try {
-            EXPECT_FALSE(app.InitInstance(arguments, host, windows.Parts()));
+            EXPECT_FALSE(started.InitInstance(arguments, host, windows.Parts()));
         } catch (const ProcessExited& exited) {
             return exited.code;
         }
@@ -305,11 +306,7 @@ TEST_F(StartupTest, AHandOverKeepsTheStartModeAndWaitsOnNoBox)
         services.shell.startedPrograms.clear();
         services.messageBox.shown.clear();
         CTavroV4App fresh;
-        // A timer of this round's own, gone with it when the start ends without a loop.
-        QTimer quit;
-        QObject::connect(&quit, &QTimer::timeout, [&fresh] { fresh.RequestQuit(); });
-        quit.start(0);
-        EXPECT_FALSE(fresh.InitInstance(c.arguments, host, windows.Parts()));
+        EXPECT_EQ(Start(c.arguments, &fresh), -1);
         EXPECT_EQ(qEnvironmentVariable(kHandOverSwitchVariable).toStdString(), c.mode);
         EXPECT_EQ(services.shell.startedPrograms.size(), c.staged ? 1u : 0u);
         EXPECT_FALSE(fresh.updatePending);
