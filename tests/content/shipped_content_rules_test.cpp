@@ -319,6 +319,8 @@ TEST(ContentRules, CatchTheFaultsTheyLookFor)
 
     EXPECT_EQ(BareWeeks("孕四周的最后一天，孕11周到14周之前，孕11周+0天，满12周"),
               (std::vector<std::string>{"孕四周", "孕11周"}));
+    EXPECT_EQ(MilestonesNamed("肺部接近成熟，很快就将进入早期足月"),
+              std::vector<std::string>{"足月"});
 
     // A jump of 4.6 cm with 60 g, a stall and a weight that triples are no week's growth; the
     // change of measure into week 20 is.
