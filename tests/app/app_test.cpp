@@ -7,6 +7,7 @@
 #include "host/text_codec.h"
 #include "profile/calendar.h"
 #include "remind/tip_database.h"
+#include "scoped_env.h"
 #include "temp_program_dir.h"
 #include "test_windows.h"
 #include "ui/qt_services.h"
@@ -24,7 +25,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <optional>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -132,23 +132,6 @@ TEST(RunningCopyChannel, ReplacesALeftoverChannelAndJoinsRecordsThatArriveInPiec
     EXPECT_NE(::access(path.c_str(), F_OK), 0);
 }
 
-// Sets an environment variable for the life of the object; unset (null) is a value too.
-class ScopedVariable
-{
-public:
-    ScopedVariable(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedVariable() { m_old ? setenv(m_name, m_old->c_str(), 1) : unsetenv(m_name); }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
 // Nobody can take the channel's place: not a listener at the shared temporary folder's old
 // name, not a folder someone else made or pointed at where this user's own should be.
 TEST(RunningCopyChannel, LiesOnlyInAFolderOfThisUsersOwn)
@@ -157,7 +140,7 @@ TEST(RunningCopyChannel, LiesOnlyInAFolderOfThisUsersOwn)
     const TempProgramDir temp;
     std::filesystem::create_directory(temp.Sub("tmp"));
     ::chmod(temp.Sub("tmp").c_str(), 0700);
-    const ScopedVariable tmp("TMPDIR", temp.Sub("tmp").c_str());
+    const ScopedEnv tmp("TMPDIR", temp.Sub("tmp").c_str());
     const std::string own = temp.Sub("tmp/tavro-" + std::to_string(::getuid())).string();
     const struct
     {
@@ -178,14 +161,14 @@ TEST(RunningCopyChannel, LiesOnlyInAFolderOfThisUsersOwn)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const ScopedVariable runtime("XDG_RUNTIME_DIR", c.runtime);
+        const ScopedEnv runtime("XDG_RUNTIME_DIR", c.runtime);
         std::filesystem::remove_all(own);
         c.make();
         // A listener squatting where the channel used to lie is not reached: this start
         // goes on as the first copy.
         RunningCopyListener squatter([](UINT, WPARAM, LPARAM) { ADD_FAILURE(); });
         {
-            const ScopedVariable atTheOldPlace("XDG_RUNTIME_DIR", temp.Sub("tmp").c_str());
+            const ScopedEnv atTheOldPlace("XDG_RUNTIME_DIR", temp.Sub("tmp").c_str());
             ASSERT_TRUE(squatter.Listen(title));
         }
         EXPECT_FALSE(PostToRunningCopy(title, WM_SHOW_MAIN, 0, 0));
@@ -225,16 +208,17 @@ protected:
 
     // Runs start-up; the parent window's run is ended as the tray's "退出" would end it.
     // Answers the exit code when start-up ended the process, -1 when it ran through.
-    int Start(std::vector<std::string> arguments = {})
+    int Start(std::vector<std::string> arguments = {}, CTavroV4App* other = nullptr)
     {
+        CTavroV4App& started = other ? *other : app;
         // A timer of this call's own: a start that ends the process never runs an event
         // loop, and a request left queued would reach this fixture after it is gone.
         QTimer quit;
         quit.setSingleShot(true);
-        QObject::connect(&quit, &QTimer::timeout, [this] { app.RequestQuit(); });
+        QObject::connect(&quit, &QTimer::timeout, [&started] { started.RequestQuit(); });
         quit.start(0);
         try {
-            EXPECT_FALSE(app.InitInstance(arguments, host, windows.Parts()));
+            EXPECT_FALSE(started.InitInstance(arguments, host, windows.Parts()));
         } catch (const ProcessExited& exited) {
             return exited.code;
         }
@@ -322,11 +306,7 @@ TEST_F(StartupTest, AHandOverKeepsTheStartModeAndWaitsOnNoBox)
         services.shell.startedPrograms.clear();
         services.messageBox.shown.clear();
         CTavroV4App fresh;
-        // A timer of this round's own, gone with it when the start ends without a loop.
-        QTimer quit;
-        QObject::connect(&quit, &QTimer::timeout, [&fresh] { fresh.RequestQuit(); });
-        quit.start(0);
-        EXPECT_FALSE(fresh.InitInstance(c.arguments, host, windows.Parts()));
+        EXPECT_EQ(Start(c.arguments, &fresh), -1);
         EXPECT_EQ(qEnvironmentVariable(kHandOverSwitchVariable).toStdString(), c.mode);
         EXPECT_EQ(services.shell.startedPrograms.size(), c.staged ? 1u : 0u);
         EXPECT_FALSE(fresh.updatePending);

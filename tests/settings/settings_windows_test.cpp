@@ -147,6 +147,15 @@ protected:
         EXPECT_TRUE(set->CreatePopup(&owner));
         return *set;
     }
+    // The setup or the settings window, alone and shown.
+    CTavroDateDlgBase& Shown(bool setup)
+    {
+        setFirst.reset();
+        set.reset();
+        CTavroDateDlgBase& dlg = setup ? static_cast<CTavroDateDlgBase&>(NewSetFirst()) : NewSet();
+        dlg.ShowWindow(SW_SHOW);
+        return dlg;
+    }
     void ExpectTexts(const CTavroDateDlgBase& dlg, int y, int m, int d) const
     {
         EXPECT_EQ(GetComboText(dlg.m_pYearCombo), std::to_wstring(y));
@@ -520,24 +529,12 @@ void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 
 TEST_F(SettingsWindowsTest, TabAndShiftTabReachEveryControlInOrderWithAVisibleMark)
 {
-    struct Row
-    {
-        bool setup;
-        std::vector<QString> order;
-    };
-    const std::vector<Row> rows = {
-        {true, {"年", "月", "日", "开始使用"}},
-        {false, {"年", "月", "日", "确定", "取消"}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.setup ? "setup" : "settings");
-        CTavroDateDlgBase& dlg =
-            row.setup ? static_cast<CTavroDateDlgBase&>(NewSetFirst()) : NewSet();
-        dlg.ShowWindow(SW_SHOW);
-        ASSERT_TRUE(IsActive(dlg));
-
+    for (const auto& [setup, order] : std::vector<std::pair<bool, std::vector<QString>>>{
+             {true, {"年", "月", "日", "开始使用"}}, {false, {"年", "月", "日", "确定", "取消"}}}) {
+        SCOPED_TRACE(setup ? "setup" : "settings");
+        ASSERT_TRUE(IsActive(Shown(setup)));
         std::vector<QString> forward;
-        for (std::size_t i = 0; i < row.order.size(); ++i) {
+        for (std::size_t i = 0; i < order.size(); ++i) {
             QWidget* focus = QApplication::focusWidget();
             forward.push_back(FocusName());
             // The control with the keyboard looks different from the same control without.
@@ -545,17 +542,15 @@ TEST_F(SettingsWindowsTest, TabAndShiftTabReachEveryControlInOrderWithAVisibleMa
             Press(Qt::Key_Tab);
             EXPECT_NE(focus->grab().toImage(), marked) << FocusName().toStdString();
         }
-        EXPECT_EQ(forward, row.order);
-        EXPECT_EQ(FocusName(), row.order.front()) << "Tab goes round";
+        EXPECT_EQ(forward, order);
+        EXPECT_EQ(FocusName(), order.front()) << "Tab goes round";
 
         std::vector<QString> backward;
-        for (std::size_t i = 0; i < row.order.size(); ++i) {
+        for (std::size_t i = 0; i < order.size(); ++i) {
             Press(Qt::Key_Backtab, Qt::ShiftModifier);
             backward.push_back(FocusName());
         }
-        EXPECT_EQ(backward, std::vector<QString>(row.order.rbegin(), row.order.rend()));
-        setFirst.reset();
-        set.reset();
+        EXPECT_EQ(backward, std::vector<QString>(order.rbegin(), order.rend()));
     }
 }
 
@@ -581,9 +576,7 @@ TEST_F(SettingsWindowsTest, EnterConfirmsFromADateListOrClicksTheFocusedButtonAn
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << (row.setup ? "setup" : "settings") << " control "
                                           << row.focus << " key " << row.key);
-        CTavroDateDlgBase& dlg =
-            row.setup ? static_cast<CTavroDateDlgBase&>(NewSetFirst()) : NewSet();
-        dlg.ShowWindow(SW_SHOW);
+        CTavroDateDlgBase& dlg = Shown(row.setup);
         ASSERT_TRUE(IsActive(dlg));
         for (int i = 0; i < row.focus; ++i)
             Press(Qt::Key_Tab);
@@ -592,8 +585,6 @@ TEST_F(SettingsWindowsTest, EnterConfirmsFromADateListOrClicksTheFocusedButtonAn
         ASSERT_TRUE(owner.Flush());
         EXPECT_EQ(!owner.requests.empty(), row.stored);
         EXPECT_EQ(dlg.IsWindowVisible(), row.shownAfter);
-        setFirst.reset();
-        set.reset();
     }
 }
 

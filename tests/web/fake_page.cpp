@@ -56,19 +56,17 @@ void Navigate(const std::string& url)
     if (url.find("hang") != std::string::npos)
         for (;;)
             ::pause();
-    if (url.find("alert") != std::string::npos) {
-        Send(PageMessageKind::Alert, {"page says hello"});
-        ReceiveKind(PageMessageKind::AlertDone);
-    }
-    if (url.find("fail") != std::string::npos) {
+    const bool fail = url.find("fail") != std::string::npos;
+    std::string box = url.find("alert") != std::string::npos ? "page says hello" : "";
+    if (fail) {
         Send(PageMessageKind::ErrorPageAsk, {url, "503"});
-        const PageMessage answer = ReceiveKind(PageMessageKind::ErrorPageAnswer);
-        Send(PageMessageKind::Alert, {answer.Field(0)});
-        ReceiveKind(PageMessageKind::AlertDone);
-        Send(PageMessageKind::LoadFinished, {"0"});
-        return;
+        box = ReceiveKind(PageMessageKind::ErrorPageAnswer).Field(0);
     }
-    Send(PageMessageKind::LoadFinished, {"1"});
+    if (!box.empty()) {
+        Send(PageMessageKind::Alert, {box});
+        ReceiveKind(PageMessageKind::AlertDone);
+    }
+    Send(PageMessageKind::LoadFinished, {fail ? "0" : "1"});
 }
 
 } // namespace
